@@ -1,0 +1,133 @@
+#include "HeadlessCommands.hpp"
+
+#include "LaunchOptions.hpp"
+
+#include <PowerCore/BatteryReader.hpp>
+#include <PowerCore/linux/LiveBatterySource.hpp>
+#include <PowerCore/linux/MachineModel.hpp>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace QuorvelPower {
+
+namespace {
+
+using PowerCore::Json;
+
+constexpr std::array<std::pair<HeadlessCommands::Report, std::string_view>, 4> reportFlags{{
+    {HeadlessCommands::Report::battery, "--battery-json"},
+    {HeadlessCommands::Report::apps, "--apps-json"},
+    {HeadlessCommands::Report::sensors, "--sensors-json"},
+    {HeadlessCommands::Report::smcKeys, "--smc-keys-json"},
+}};
+
+// The registry values the battery decoding reads, reported as raw integers so that a
+// user can compare them with what the kernel printed.
+constexpr std::array<std::string_view, 11> registryKeysUsed{
+    "CycleCount",  "DesignCapacity", "AppleRawMaxCapacity", "NominalChargeCapacity",
+    "AppleRawCurrentCapacity", "MaxCapacity", "Temperature", "Voltage", "InstantAmperage",
+    "Amperage", "PermanentFailureStatus"};
+
+template <typename T> Json orNull(const std::optional<T>& value) {
+    return value ? Json(*value) : Json(nullptr);
+}
+
+void addBatteryFields(Json& report, const PowerCore::BatterySnapshot::Battery& battery) {
+    report["chargePercent"] = battery.chargePercent;
+    report["state"] = PowerCore::rawValue(battery.state);
+    report["timeRemainingMinutes"] = orNull(battery.timeRemainingMinutes);
+    report["cycleCount"] = orNull(battery.cycleCount);
+    report["condition"] = orNull(battery.condition);
+    report["maximumCapacityPercent"] = orNull(battery.maximumCapacityPercent);
+    report["fullChargeCapacitymAh"] = orNull(battery.fullChargeCapacitymAh);
+    report["designCapacitymAh"] = orNull(battery.designCapacitymAh);
+    report["currentCapacitymAh"] = orNull(battery.currentCapacitymAh);
+    report["healthPercent"] = orNull(battery.healthPercent());
+    report["temperatureCelsius"] = orNull(battery.temperatureCelsius);
+    report["voltageMillivolts"] = orNull(battery.voltageMillivolts);
+    report["currentMilliamps"] = orNull(battery.currentMilliamps);
+    report["watts"] = orNull(battery.watts());
+}
+
+void writeAll(int fd, const std::string& bytes) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return; // a closed pipe: nobody is left to read the report
+        written += size_t(n);
+    }
+}
+
+} // namespace
+
+HeadlessCommands::HeadlessCommands(SystemRoots roots) : roots_(std::move(roots)) {}
+
+std::optional<HeadlessCommands::Report>
+HeadlessCommands::requestedReport(std::span<const std::string> arguments) {
+    for (const auto& [report, flag] : reportFlags)
+        if (Arguments::has(arguments, flag)) return report;
+    return std::nullopt;
+}
+
+Json HeadlessCommands::battery() const {
+    const auto source = std::make_shared<PowerCore::LiveBatterySource>(roots_.sysfs);
+    const PowerCore::BatteryReader reader(source, std::make_shared<PowerCore::SystemClock>());
+    const auto snapshot = reader.read();
+
+    Json report = Json::object();
+    report["hasBattery"] = snapshot.hasBattery();
+    report["source"] = PowerCore::rawValue(snapshot.source);
+    report["model"] = PowerCore::readMachineModel(roots_.sysfs);
+    if (snapshot.battery) addBatteryFields(report, *snapshot.battery);
+
+    const auto entry = source->registryEntry().value_or(PowerCore::LooseDictionary{});
+    Json keys = Json::array();
+    for (const auto& [key, value] : entry) keys.push_back(key); // the map keeps keys sorted
+    report["registryKeys"] = std::move(keys);
+    Json used = Json::object();
+    for (const auto key : registryKeysUsed)
+        if (const auto value = PowerCore::BatteryReader::integer(entry, key))
+            used[std::string(key)] = *value;
+    report["registryValuesUsed"] = std::move(used);
+    return report;
+}
+
+std::optional<std::string> HeadlessCommands::output(std::span<const std::string> arguments) const {
+    const auto report = requestedReport(arguments);
+    if (!report) return std::nullopt;
+    Json document;
+    switch (*report) {
+    case Report::battery: document = battery(); break;
+    case Report::apps:
+    case Report::sensors:
+    case Report::smcKeys: return std::nullopt;
+    }
+    std::string text;
+    try {
+        text = PowerCore::writeJson(document, PowerCore::JsonStyle::report);
+    } catch (const PowerCore::JsonEncodingError&) {
+        text = "{}";
+    }
+    text.push_back('\n');
+    return text;
+}
+
+void HeadlessCommands::runIfRequested(std::span<const std::string> arguments) const {
+    const auto report = requestedReport(arguments);
+    if (!report) return;
+    const auto text = output(arguments);
+    if (!text) {
+        const auto flag = reportFlags[size_t(*report)].second;
+        std::fprintf(stderr, "vuzur: %.*s is not part of this build yet\n", int(flag.size()),
+                     flag.data());
+        std::exit(2);
+    }
+    writeAll(STDOUT_FILENO, *text);
+    std::exit(0);
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "SystemRoots.hpp"
+
+#include <PowerCore/Json.hpp>
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace QuorvelPower {
+
+// The command-line reports: each prints one JSON document and ends the process with
+// status 0, before anything of the application exists.
+class HeadlessCommands {
+public:
+    enum class Report { battery, apps, sensors, smcKeys };
+
+    explicit HeadlessCommands(SystemRoots roots);
+
+    // The first report flag present, in the fixed order battery, apps, sensors, SMC keys.
+    static std::optional<Report> requestedReport(std::span<const std::string> arguments);
+
+    // The bytes a report prints (the document and one line feed); no value when the
+    // arguments ask for no report.
+    std::optional<std::string> output(std::span<const std::string> arguments) const;
+
+    // Prints the requested report and exits the process; returns when none is requested.
+    void runIfRequested(std::span<const std::string> arguments) const;
+
+    PowerCore::Json battery() const;
+
+private:
+    SystemRoots roots_;
+};
+
+} // namespace QuorvelPower

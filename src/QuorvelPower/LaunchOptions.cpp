@@ -1,0 +1,97 @@
+#include "LaunchOptions.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace QuorvelPower {
+
+namespace {
+
+constexpr std::array<std::pair<Tab, std::string_view>, 5> tabNames{{
+    {Tab::battery, "battery"},
+    {Tab::apps, "apps"},
+    {Tab::thermal, "thermal"},
+    {Tab::awake, "awake"},
+    {Tab::history, "history"},
+}};
+
+std::vector<std::string>& processArguments() {
+    static std::vector<std::string> arguments;
+    return arguments;
+}
+
+} // namespace
+
+std::string_view rawValue(Tab tab) {
+    for (const auto& [candidate, name] : tabNames)
+        if (candidate == tab) return name;
+    return {};
+}
+
+std::optional<Tab> tabFromRaw(std::string_view raw) {
+    for (const auto& [candidate, name] : tabNames)
+        if (name == raw) return candidate;
+    return std::nullopt;
+}
+
+namespace Arguments {
+
+bool has(std::span<const std::string> arguments, std::string_view flag) {
+    return std::find(arguments.begin(), arguments.end(), flag) != arguments.end();
+}
+
+std::optional<std::string> value(std::span<const std::string> arguments, std::string_view flag) {
+    const auto it = std::find(arguments.begin(), arguments.end(), flag);
+    if (it == arguments.end() || std::next(it) == arguments.end()) return std::nullopt;
+    return *std::next(it);
+}
+
+std::optional<double> number(std::span<const std::string> arguments, std::string_view flag) {
+    const auto text = value(arguments, flag);
+    if (!text || text->empty()) return std::nullopt;
+    double parsed = 0;
+    const char* end = text->data() + text->size();
+    const auto result = std::from_chars(text->data(), end, parsed);
+    // "nan" and "inf" parse, but no duration or interval can be either.
+    if (result.ec != std::errc{} || result.ptr != end || !std::isfinite(parsed))
+        return std::nullopt;
+    return parsed;
+}
+
+} // namespace Arguments
+
+LaunchOptions::LaunchOptions(std::span<const std::string> arguments) {
+    using namespace Arguments;
+    if (const auto open = value(arguments, "--open")) {
+        openTab = tabFromRaw(*open);
+        openSettings = !openTab && *open == "settings";
+    }
+    snapshotPath = value(arguments, "--snapshot");
+    popoverSnapshotPath = value(arguments, "--snapshot-popover");
+    snapshotDelay = number(arguments, "--snapshot-delay");
+    diagnosticsPath = value(arguments, "--diagnostics");
+    quitAfterSnapshot = has(arguments, "--quit-after-snapshot");
+    quitAfter = number(arguments, "--quit-after");
+    if (const auto seconds = number(arguments, "--keep-awake"))
+        keepAwakeSeconds = std::clamp(*seconds, 1.0, 600.0);
+    keepDisplayOn = has(arguments, "--keep-display-on");
+    noLoginItemQuestion = has(arguments, "--no-login-item-question");
+    showRuleSheet = has(arguments, "--show-rule-sheet");
+    showCapQuestion = has(arguments, "--show-cap-question");
+    showLoginQuestion = has(arguments, "--show-login-question");
+}
+
+void LaunchOptions::installProcessArguments(int argc, const char* const* argv) {
+    auto& arguments = processArguments();
+    if (!arguments.empty()) return;
+    arguments.assign(argv, argv + argc);
+}
+
+const LaunchOptions& LaunchOptions::current() {
+    static const LaunchOptions options(processArguments());
+    return options;
+}
+
+} // namespace QuorvelPower

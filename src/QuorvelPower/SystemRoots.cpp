@@ -1,0 +1,16 @@
+#include "SystemRoots.hpp"
+
+#include <cstdlib>
+
+namespace QuorvelPower {
+
+SystemRoots SystemRoots::fromEnvironment() {
+    SystemRoots roots;
+    if (const char* sysfs = std::getenv("VUZUR_SYSFS_ROOT"); sysfs != nullptr && *sysfs != '\0')
+        roots.sysfs = sysfs;
+    if (const char* procfs = std::getenv("VUZUR_PROCFS_ROOT"); procfs != nullptr && *procfs != '\0')
+        roots.procfs = procfs;
+    return roots;
+}
+
+} // namespace QuorvelPower

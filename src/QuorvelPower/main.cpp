@@ -1,0 +1,22 @@
+// Composition root: the only place that reads the environment and names system folders.
+#include "HeadlessCommands.hpp"
+#include "LaunchOptions.hpp"
+#include "SystemRoots.hpp"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    using namespace QuorvelPower;
+    const std::vector<std::string> arguments(argv, argv + argc);
+    LaunchOptions::installProcessArguments(argc, argv);
+
+    // Reports run before anything else exists.
+    HeadlessCommands(SystemRoots::fromEnvironment()).runIfRequested(arguments);
+
+    std::fputs("Quorvel Vuzur: the tray application is not part of this build yet.\n"
+               "Headless report: vuzur --battery-json\n",
+               stderr);
+    return 1;
+}
