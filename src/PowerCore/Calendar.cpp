@@ -62,8 +62,7 @@ int Calendar::weekday(Timestamp time) const {
 
 int Calendar::hour(Timestamp time) const {
     const auto local = toLocal(zone_, time);
-    return int(std::chrono::floor<std::chrono::hours>(
-                   local - std::chrono::floor<date::days>(local))
+    return int(std::chrono::floor<std::chrono::hours>(local - std::chrono::floor<date::days>(local))
                    .count());
 }
 

@@ -39,7 +39,8 @@ public:
     bool operator==(const Calendar& other) const { return zone_ == other.zone_; }
 
 private:
-    explicit Calendar(const date::time_zone* zone) : zone_(zone) {}
+    explicit Calendar(const date::time_zone* zone)
+        : zone_(zone) {}
     const date::time_zone* zone_;
 };
 

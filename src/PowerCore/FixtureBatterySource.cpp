@@ -2,14 +2,13 @@
 
 #include "BatteryReader.hpp"
 
-#include <plist/plist.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <plist/plist.h>
 
 namespace PowerCore {
 
@@ -24,7 +23,8 @@ LooseArray convertArray(plist_t node) {
     LooseArray array;
     const uint32_t count = plist_array_get_size(node);
     array.reserve(count);
-    for (uint32_t i = 0; i < count; ++i) array.push_back(convert(plist_array_get_item(node, i)));
+    for (uint32_t i = 0; i < count; ++i)
+        array.push_back(convert(plist_array_get_item(node, i)));
     return array;
 }
 
@@ -61,7 +61,8 @@ LooseValue convert(plist_t node) {
         plist_get_bool_val(node, &b);
         return LooseValue(b != 0);
     }
-    case PLIST_UINT: return convertInteger(node);
+    case PLIST_UINT:
+        return convertInteger(node);
     case PLIST_REAL: {
         double d = 0;
         plist_get_real_val(node, &d);
@@ -89,14 +90,17 @@ LooseValue convert(plist_t node) {
         std::free(bytes);
         return LooseValue(std::move(data));
     }
-    case PLIST_ARRAY: return LooseValue(convertArray(node));
-    case PLIST_DICT: return LooseValue(convertDictionary(node));
+    case PLIST_ARRAY:
+        return LooseValue(convertArray(node));
+    case PLIST_DICT:
+        return LooseValue(convertDictionary(node));
     case PLIST_UID: {
         uint64_t uid = 0;
         plist_get_uid_val(node, &uid);
         return LooseValue(uid);
     }
-    default: return LooseValue(std::string());
+    default:
+        return LooseValue(std::string());
     }
 }
 

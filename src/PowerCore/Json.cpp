@@ -14,14 +14,30 @@ void appendString(std::string& out, const std::string& text) {
     out.push_back('"');
     for (const char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '/':
+            out += "\\/";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 out += "\\u00";
@@ -43,16 +59,29 @@ template <typename T> void appendNumber(std::string& out, T value) {
 
 class Writer {
 public:
-    explicit Writer(JsonStyle style) : style_(style) {}
+    explicit Writer(JsonStyle style)
+        : style_(style) {}
 
     void write(const Json& value, int depth) {
         switch (value.type()) {
-        case Json::value_t::object: writeObject(value, depth); break;
-        case Json::value_t::array: writeArray(value, depth); break;
-        case Json::value_t::string: appendString(out_, value.get_ref<const std::string&>()); break;
-        case Json::value_t::boolean: out_ += value.get<bool>() ? "true" : "false"; break;
-        case Json::value_t::number_integer: appendNumber(out_, value.get<std::int64_t>()); break;
-        case Json::value_t::number_unsigned: appendNumber(out_, value.get<std::uint64_t>()); break;
+        case Json::value_t::object:
+            writeObject(value, depth);
+            break;
+        case Json::value_t::array:
+            writeArray(value, depth);
+            break;
+        case Json::value_t::string:
+            appendString(out_, value.get_ref<const std::string&>());
+            break;
+        case Json::value_t::boolean:
+            out_ += value.get<bool>() ? "true" : "false";
+            break;
+        case Json::value_t::number_integer:
+            appendNumber(out_, value.get<std::int64_t>());
+            break;
+        case Json::value_t::number_unsigned:
+            appendNumber(out_, value.get<std::uint64_t>());
+            break;
         case Json::value_t::number_float: {
             const double number = value.get<double>();
             if (!std::isfinite(number))
@@ -61,7 +90,9 @@ public:
             break;
         }
         case Json::value_t::null:
-        case Json::value_t::discarded: out_ += "null"; break;
+        case Json::value_t::discarded:
+            out_ += "null";
+            break;
         case Json::value_t::binary:
             throw JsonEncodingError("binary values have no JSON form");
         }

@@ -25,22 +25,34 @@ struct LooseData {
 // Unsigned integers stay apart from signed ones: registry counters arrive unsigned and
 // some of them are two's-complement negatives that only the reader may reinterpret.
 struct LooseValue {
-    using Storage = std::variant<bool, std::int64_t, std::uint64_t, double, std::string,
-                                 Timestamp, LooseData, LooseArray, LooseDictionary>;
+    using Storage = std::variant<bool, std::int64_t, std::uint64_t, double, std::string, Timestamp,
+                                 LooseData, LooseArray, LooseDictionary>;
     Storage value;
 
-    LooseValue() : value(false) {}
-    LooseValue(bool v) : value(v) {}
-    LooseValue(int v) : value(std::int64_t{v}) {}
-    LooseValue(std::int64_t v) : value(v) {}
-    LooseValue(std::uint64_t v) : value(v) {}
-    LooseValue(double v) : value(v) {}
-    LooseValue(const char* v) : value(std::string(v)) {}
-    LooseValue(std::string v) : value(std::move(v)) {}
-    LooseValue(Timestamp v) : value(v) {}
-    LooseValue(LooseData v) : value(std::move(v)) {}
-    LooseValue(LooseArray v) : value(std::move(v)) {}
-    LooseValue(LooseDictionary v) : value(std::move(v)) {}
+    LooseValue()
+        : value(false) {}
+    LooseValue(bool v)
+        : value(v) {}
+    LooseValue(int v)
+        : value(std::int64_t{v}) {}
+    LooseValue(std::int64_t v)
+        : value(v) {}
+    LooseValue(std::uint64_t v)
+        : value(v) {}
+    LooseValue(double v)
+        : value(v) {}
+    LooseValue(const char* v)
+        : value(std::string(v)) {}
+    LooseValue(std::string v)
+        : value(std::move(v)) {}
+    LooseValue(Timestamp v)
+        : value(v) {}
+    LooseValue(LooseData v)
+        : value(std::move(v)) {}
+    LooseValue(LooseArray v)
+        : value(std::move(v)) {}
+    LooseValue(LooseDictionary v)
+        : value(std::move(v)) {}
 
     template <typename T> const T* as() const { return std::get_if<T>(&value); }
 

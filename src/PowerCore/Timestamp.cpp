@@ -53,8 +53,8 @@ double secondsBetween(Timestamp from, Timestamp to) {
 }
 
 Timestamp fromUnixSeconds(double seconds) {
-    return Timestamp{std::chrono::duration_cast<Timestamp::duration>(
-        std::chrono::duration<double>(seconds))};
+    return Timestamp{
+        std::chrono::duration_cast<Timestamp::duration>(std::chrono::duration<double>(seconds))};
 }
 
 } // namespace PowerCore

@@ -26,7 +26,8 @@ UUID UUID::random() {
     UUID id;
     for (size_t i = 0; i < id.bytes.size(); i += 4) {
         const std::uint32_t word = device();
-        for (size_t k = 0; k < 4; ++k) id.bytes[i + k] = std::uint8_t(word >> (8 * k));
+        for (size_t k = 0; k < 4; ++k)
+            id.bytes[i + k] = std::uint8_t(word >> (8 * k));
     }
     id.bytes[6] = std::uint8_t((id.bytes[6] & 0x0F) | 0x40);
     id.bytes[8] = std::uint8_t((id.bytes[8] & 0x3F) | 0x80);

@@ -5,7 +5,7 @@
 #include <PowerCore/BatteryReader.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
-
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +26,17 @@ constexpr std::array<std::pair<HeadlessCommands::Report, std::string_view>, 4> r
 
 // The registry values the battery decoding reads, reported as raw integers so that a
 // user can compare them with what the kernel printed.
-constexpr std::array<std::string_view, 11> registryKeysUsed{
-    "CycleCount",  "DesignCapacity", "AppleRawMaxCapacity", "NominalChargeCapacity",
-    "AppleRawCurrentCapacity", "MaxCapacity", "Temperature", "Voltage", "InstantAmperage",
-    "Amperage", "PermanentFailureStatus"};
+constexpr std::array<std::string_view, 11> registryKeysUsed{"CycleCount",
+                                                            "DesignCapacity",
+                                                            "AppleRawMaxCapacity",
+                                                            "NominalChargeCapacity",
+                                                            "AppleRawCurrentCapacity",
+                                                            "MaxCapacity",
+                                                            "Temperature",
+                                                            "Voltage",
+                                                            "InstantAmperage",
+                                                            "Amperage",
+                                                            "PermanentFailureStatus"};
 
 template <typename T> Json orNull(const std::optional<T>& value) {
     return value ? Json(*value) : Json(nullptr);
@@ -64,13 +71,19 @@ void writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
-HeadlessCommands::HeadlessCommands(SystemRoots roots) : roots_(std::move(roots)) {}
+HeadlessCommands::HeadlessCommands(SystemRoots roots)
+    : roots_(std::move(roots)) {}
 
 std::optional<HeadlessCommands::Report>
 HeadlessCommands::requestedReport(std::span<const std::string> arguments) {
     for (const auto& [report, flag] : reportFlags)
         if (Arguments::has(arguments, flag)) return report;
     return std::nullopt;
+}
+
+double HeadlessCommands::appsInterval(std::span<const std::string> arguments) {
+    const auto seconds = Arguments::number(arguments, "--apps-json-interval");
+    return seconds ? std::clamp(*seconds, 1.0, 60.0) : 5.0;
 }
 
 Json HeadlessCommands::battery() const {
@@ -86,7 +99,8 @@ Json HeadlessCommands::battery() const {
 
     const auto entry = source->registryEntry().value_or(PowerCore::LooseDictionary{});
     Json keys = Json::array();
-    for (const auto& [key, value] : entry) keys.push_back(key); // the map keeps keys sorted
+    for (const auto& [key, value] : entry)
+        keys.push_back(key); // the map keeps keys sorted
     report["registryKeys"] = std::move(keys);
     Json used = Json::object();
     for (const auto key : registryKeysUsed)
@@ -101,10 +115,13 @@ std::optional<std::string> HeadlessCommands::output(std::span<const std::string>
     if (!report) return std::nullopt;
     Json document;
     switch (*report) {
-    case Report::battery: document = battery(); break;
+    case Report::battery:
+        document = battery();
+        break;
     case Report::apps:
     case Report::sensors:
-    case Report::smcKeys: return std::nullopt;
+    case Report::smcKeys:
+        return std::nullopt;
     }
     std::string text;
     try {

@@ -3,7 +3,6 @@
 #include "SystemRoots.hpp"
 
 #include <PowerCore/Json.hpp>
-
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +19,10 @@ public:
 
     // The first report flag present, in the fixed order battery, apps, sensors, SMC keys.
     static std::optional<Report> requestedReport(std::span<const std::string> arguments);
+
+    // Sampling interval of the application-power report, in seconds: 5 unless
+    // "--apps-json-interval" gives a number, which is clamped to 1...60.
+    static double appsInterval(std::span<const std::string> arguments);
 
     // The bytes a report prints (the document and one line feed); no value when the
     // arguments ask for no report.

@@ -61,10 +61,13 @@ optional<std::string> supplyType(const fs::path& folder, const optional<std::str
     // Old kernels and some HID drivers write no type at all. A device's own supply is its
     // battery; otherwise a supply with a charge level and no `online` is a battery.
     if (scope == "Device") return "Battery";
-    const bool looksLikeBattery = fileExists(folder / "capacity") || fileExists(folder / "energy_now") ||
-                                  fileExists(folder / "charge_now") ||
-                                  fileExists(folder / "capacity_level");
-    if (looksLikeBattery && !fileExists(folder / "online")) return "Battery";
+    const bool looksLikeBattery =
+        fileExists(folder / "capacity") || fileExists(folder / "energy_now") ||
+        fileExists(folder / "charge_now") || fileExists(folder / "capacity_level");
+    const bool hasOnline = fileExists(folder / "online");
+    if (looksLikeBattery && !hasOnline) return "Battery";
+    // An adapter that only tells whether it is plugged in.
+    if (hasOnline && !looksLikeBattery) return "Mains";
     return std::nullopt;
 }
 
@@ -192,7 +195,8 @@ int64_t minutesRemaining(const BatteryAttributes& a, const optional<std::string>
     if (seconds && *seconds >= 0) return *seconds / 60;
     const auto r = rate(a);
     if (!r) return -1;
-    const double hours = toEmpty ? r->now / r->perHour : std::max(0.0, r->full - r->now) / r->perHour;
+    const double hours =
+        toEmpty ? r->now / r->perHour : std::max(0.0, r->full - r->now) / r->perHour;
     return std::llround(hours * 60.0);
 }
 
@@ -225,8 +229,10 @@ optional<int64_t> milliampHours(optional<int64_t> charge, optional<int64_t> ener
 // on the sign of current_now, so only its magnitude is trusted.
 optional<int64_t> signedMilliamps(const BatteryAttributes& a, const optional<std::string>& status) {
     optional<int64_t> magnitude;
-    if (a.currentNow) magnitude = roundedRatio(a.currentNow, 1, 1e-3);
-    else magnitude = roundedRatio(a.powerNow, a.voltageNow, 1000.0);
+    if (a.currentNow)
+        magnitude = roundedRatio(a.currentNow, 1, 1e-3);
+    else
+        magnitude = roundedRatio(a.powerNow, a.voltageNow, 1000.0);
     if (!magnitude) return std::nullopt;
     const int64_t m = *magnitude < 0 ? -*magnitude : *magnitude;
     return status == "Discharging" ? -m : m;
@@ -247,8 +253,7 @@ LooseDictionary registryOf(const Supply& supply, const BatteryAttributes& a) {
             rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
             const size_t equals = line.find('=');
             if (equals == std::string_view::npos || !line.starts_with("POWER_SUPPLY_")) continue;
-            entry[std::string(line.substr(0, equals))] =
-                Sysfs::validUtf8(line.substr(equals + 1));
+            entry[std::string(line.substr(0, equals))] = Sysfs::validUtf8(line.substr(equals + 1));
         }
     }
     // Zero cycles is what many firmwares report when they do not count.

@@ -7,8 +7,8 @@
 namespace PowerCore {
 
 std::string readMachineModel(const std::filesystem::path& sysfsRoot) {
-    for (const auto& path : {sysfsRoot / "class/dmi/id/product_name",
-                             sysfsRoot / "firmware/devicetree/base/model"}) {
+    for (const auto& path :
+         {sysfsRoot / "class/dmi/id/product_name", sysfsRoot / "firmware/devicetree/base/model"}) {
         auto model = Sysfs::readText(path);
         if (!model) continue;
         // Device-tree strings end in a NUL and may hold more than one.

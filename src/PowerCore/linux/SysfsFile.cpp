@@ -33,8 +33,10 @@ std::string_view trim(std::string_view text) {
     const auto isSpace = [](char c) {
         return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\0';
     };
-    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -46,10 +48,14 @@ std::string validUtf8(std::string_view text) {
         const auto byte = static_cast<unsigned char>(text[i]);
         size_t length = 0;
         unsigned minimum = 0;
-        if (byte < 0x80) length = 1;
-        else if ((byte & 0xE0) == 0xC0) length = 2, minimum = 0x80;
-        else if ((byte & 0xF0) == 0xE0) length = 3, minimum = 0x800;
-        else if ((byte & 0xF8) == 0xF0) length = 4, minimum = 0x10000;
+        if (byte < 0x80)
+            length = 1;
+        else if ((byte & 0xE0) == 0xC0)
+            length = 2, minimum = 0x80;
+        else if ((byte & 0xF0) == 0xE0)
+            length = 3, minimum = 0x800;
+        else if ((byte & 0xF8) == 0xF0)
+            length = 4, minimum = 0x10000;
         bool valid = length != 0 && i + length <= text.size();
         unsigned codePoint = length == 1 ? byte : byte & (0x7F >> length);
         for (size_t k = 1; valid && k < length; ++k) {

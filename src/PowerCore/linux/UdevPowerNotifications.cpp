@@ -2,10 +2,9 @@
 
 #include "SysfsFile.hpp"
 
-#include <libudev.h>
-
 #include <algorithm>
 #include <cstring>
+#include <libudev.h>
 #include <unistd.h>
 #include <vector>
 
@@ -24,7 +23,8 @@ namespace {
 
 class HandlerSubscription final : public PowerNotifications::Subscription {
 public:
-    explicit HandlerSubscription(std::function<void()> remove) : remove_(std::move(remove)) {}
+    explicit HandlerSubscription(std::function<void()> remove)
+        : remove_(std::move(remove)) {}
     ~HandlerSubscription() override { remove_(); }
 
 private:
@@ -112,7 +112,8 @@ std::string UdevPowerNotifications::readSupplyStates() const {
 void UdevPowerNotifications::notifyAll() {
     // A handler may unsubscribe (the watcher stops): call a copy.
     const auto entries = handlers_->entries;
-    for (const auto& entry : entries) entry.handler();
+    for (const auto& entry : entries)
+        entry.handler();
 }
 
 } // namespace PowerCore

@@ -24,8 +24,7 @@ class UdevPowerNotifications final : public PowerNotifications {
 public:
     enum class Mode { automatic, polling };
 
-    explicit UdevPowerNotifications(std::filesystem::path sysfsRoot,
-                                    Mode mode = Mode::automatic);
+    explicit UdevPowerNotifications(std::filesystem::path sysfsRoot, Mode mode = Mode::automatic);
     ~UdevPowerNotifications() override;
     UdevPowerNotifications(const UdevPowerNotifications&) = delete;
     UdevPowerNotifications& operator=(const UdevPowerNotifications&) = delete;

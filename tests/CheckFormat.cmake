@@ -1,0 +1,7 @@
+# Fails when a C++ file of ours is not as clang-format would write it.
+file(GLOB_RECURSE sources ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.hpp
+     ${SOURCE_DIR}/tests/*.cpp ${SOURCE_DIR}/tests/*.hpp ${SOURCE_DIR}/bench/*.cpp)
+execute_process(COMMAND ${CLANG_FORMAT} --dry-run -Werror ${sources} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "clang-format would change the files above")
+endif()

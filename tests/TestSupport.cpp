@@ -1,0 +1,104 @@
+#include "TestSupport.hpp"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace VuzurTests {
+
+TemporaryFolder::TemporaryFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vuzur-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void TemporaryFolder::write(const std::string& relative, const std::string& contents) const {
+    const auto file = path_ / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << contents;
+}
+
+namespace {
+
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    int open = 2;
+    char buffer[4096];
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? out : err).append(buffer, size_t(n));
+            }
+        }
+    }
+}
+
+} // namespace
+
+ProcessResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment) {
+    int outPipe[2], errPipe[2];
+    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+
+    std::vector<std::string> argStrings{program};
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        // The variables under test come only from the caller.
+        if (entry.starts_with("VUZUR_")) continue;
+        envStrings.push_back(entry);
+    }
+    envStrings.insert(envStrings.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (auto& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawned =
+        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    ProcessResult result;
+    if (spawned == 0) drain(outPipe[0], errPipe[0], result.out, result.err);
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    if (spawned != 0) throw std::runtime_error("cannot start " + program);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace VuzurTests

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace VuzurTests {
+
+inline std::filesystem::path testData(const std::string& relative) {
+    return std::filesystem::path(VUZUR_TEST_DATA) / relative;
+}
+
+// A folder of its own under the system's temporary folder, removed with the object.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    // Writes `contents` to `relative`, creating the folders on the way.
+    void write(const std::string& relative, const std::string& contents) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+struct ProcessResult {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with extra environment entries ("NAME=value") and waits for it.
+ProcessResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment = {});
+
+} // namespace VuzurTests
