@@ -40,13 +40,10 @@ BatteryReader::BatteryReader(std::shared_ptr<const BatterySource> source,
 BatterySnapshot BatteryReader::read() const {
     BatterySnapshot snapshot;
     snapshot.time = clock_->now();
-    snapshot.source = source_->providingSource();
-    const auto rows = source_->powerSources();
-    const auto row = std::find_if(rows.begin(), rows.end(), [](const LooseDictionary& d) {
-        return !d.empty() && stringValue(d, "Type") == "InternalBattery";
-    });
-    if (row == rows.end()) return snapshot;
-    snapshot.battery = decode(*row, source_->registryEntry().value_or(LooseDictionary{}));
+    const auto reading = source_->readAll();
+    snapshot.source = reading.providing;
+    if (const LooseDictionary* row = internalBatteryRow(reading.rows))
+        snapshot.battery = decode(*row, reading.entry.value_or(LooseDictionary{}));
     return snapshot;
 }
 

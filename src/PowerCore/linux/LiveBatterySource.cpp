@@ -295,14 +295,21 @@ LiveBatterySource::LiveBatterySource(std::filesystem::path sysfsRoot)
     : supplies_(std::move(sysfsRoot) / "class" / "power_supply") {}
 
 std::vector<LooseDictionary> LiveBatterySource::powerSources() const {
+    return readAll().rows;
+}
+
+BatterySourceReading LiveBatterySource::readAll() const {
     const auto supplies = scanSupplies(supplies_);
-    const PowerSource providing = decideProvidingSource(supplies);
-    std::vector<LooseDictionary> rows;
+    BatterySourceReading reading;
+    reading.providing = decideProvidingSource(supplies);
+    const Supply* battery = firstSystemBattery(supplies);
     for (const auto& supply : supplies) {
         if (supply.kind == SupplyKind::externalPower) continue;
-        rows.push_back(describe(supply, readBattery(supply.folder), providing));
+        const auto attributes = readBattery(supply.folder);
+        reading.rows.push_back(describe(supply, attributes, reading.providing));
+        if (&supply == battery) reading.entry = registryOf(supply, attributes);
     }
-    return rows;
+    return reading;
 }
 
 PowerSource LiveBatterySource::providingSource() const {

@@ -16,6 +16,8 @@ public:
     std::vector<LooseDictionary> powerSources() const override;
     PowerSource providingSource() const override;
     std::optional<LooseDictionary> registryEntry() const override;
+    // One pass over the tree: each attribute is read once.
+    BatterySourceReading readAll() const override;
 
 private:
     std::filesystem::path supplies_;

@@ -23,6 +23,9 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
         if (n < 0) failed = true;
         if (n <= 0) break;
         out.append(buffer, size_t(n));
+        // A short read is the end: kernel attributes come whole in one read, and this
+        // spares the extra read() that would return 0.
+        if (size_t(n) < sizeof buffer) break;
     }
     ::close(fd);
     if (failed) return std::nullopt;
