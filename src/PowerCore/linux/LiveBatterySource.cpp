@@ -40,19 +40,27 @@ bool fileExists(const fs::path& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }
 
-// The value of one KEY=value line of a uevent file.
-optional<std::string> ueventValue(const fs::path& folder, std::string_view key) {
+// Calls `use(key, value)` for each POWER_SUPPLY_KEY=value line of a uevent file.
+template <typename Use> void forEachUeventProperty(const fs::path& folder, Use use) {
     const auto contents = Sysfs::readFile(folder / "uevent");
-    if (!contents) return std::nullopt;
+    if (!contents) return;
     std::string_view rest = *contents;
     while (!rest.empty()) {
         const size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-        if (line.size() > key.size() && line.starts_with(key) && line[key.size()] == '=')
-            return std::string(Sysfs::trim(line.substr(key.size() + 1)));
+        const size_t equals = line.find('=');
+        if (equals != std::string_view::npos && line.starts_with("POWER_SUPPLY_"))
+            use(line.substr(0, equals), line.substr(equals + 1));
     }
-    return std::nullopt;
+}
+
+optional<std::string> ueventValue(const fs::path& folder, std::string_view wanted) {
+    optional<std::string> found;
+    forEachUeventProperty(folder, [&](std::string_view key, std::string_view value) {
+        if (!found && key == wanted) found = std::string(Sysfs::trim(value));
+    });
+    return found;
 }
 
 optional<std::string> supplyType(const fs::path& folder, const optional<std::string>& scope) {
@@ -245,17 +253,9 @@ void putIfPresent(LooseDictionary& entry, const char* key, optional<int64_t> val
 LooseDictionary registryOf(const Supply& supply, const BatteryAttributes& a) {
     LooseDictionary entry;
     // The raw uevent properties, exactly as the kernel names and prints them.
-    if (const auto uevent = Sysfs::readFile(supply.folder / "uevent")) {
-        std::string_view rest = *uevent;
-        while (!rest.empty()) {
-            const size_t end = rest.find('\n');
-            const std::string_view line = rest.substr(0, end);
-            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-            const size_t equals = line.find('=');
-            if (equals == std::string_view::npos || !line.starts_with("POWER_SUPPLY_")) continue;
-            entry[std::string(line.substr(0, equals))] = Sysfs::validUtf8(line.substr(equals + 1));
-        }
-    }
+    forEachUeventProperty(supply.folder, [&](std::string_view key, std::string_view value) {
+        entry[std::string(key)] = Sysfs::validUtf8(value);
+    });
     // Zero cycles is what many firmwares report when they do not count.
     if (a.cycleCount && *a.cycleCount > 0) entry["CycleCount"] = *a.cycleCount;
     putIfPresent(entry, "DesignCapacity",
