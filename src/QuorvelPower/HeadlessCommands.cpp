@@ -3,6 +3,10 @@
 #include "LaunchOptions.hpp"
 
 #include <PowerCore/BatteryReader.hpp>
+#include <PowerCore/LiveSMCTransport.hpp>
+#include <PowerCore/SensorReader.hpp>
+#include <PowerCore/linux/ApplesmcConnection.hpp>
+#include <PowerCore/linux/HwmonSensors.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
 #include <algorithm>
@@ -59,6 +63,34 @@ void addBatteryFields(Json& report, const PowerCore::BatterySnapshot::Battery& b
     report["watts"] = orNull(battery.watts());
 }
 
+std::shared_ptr<PowerCore::LiveSMCTransport> liveSMC(const std::filesystem::path& sysfs) {
+    return std::make_shared<PowerCore::LiveSMCTransport>(
+        std::make_unique<PowerCore::ApplesmcConnection>(sysfs));
+}
+
+Json sensorReport(const PowerCore::SensorSet& set, bool hasTable) {
+    Json report = Json::object();
+    report["model"] = set.model;
+    report["hasTable"] = hasTable;
+    report["noSensorsFound"] = set.isEmpty();
+    Json temperatures = Json::array();
+    for (const auto& t : set.temperatures)
+        temperatures.push_back({{"family", PowerCore::rawValue(t.family)},
+                                {"hottestCelsius", t.hottestCelsius},
+                                {"hottestKey", t.hottestKey},
+                                {"sensorCount", t.sensorCount}});
+    report["temperatures"] = std::move(temperatures);
+    Json fans = Json::array();
+    for (const auto& f : set.fans)
+        fans.push_back({{"index", f.index},
+                        {"rpm", f.rpm},
+                        {"minimumRPM", orNull(f.minimumRPM)},
+                        {"maximumRPM", orNull(f.maximumRPM)}});
+    report["fans"] = std::move(fans);
+    report["systemPowerWatts"] = orNull(set.systemPowerWatts);
+    return report;
+}
+
 void writeAll(int fd, const std::string& bytes) {
     size_t written = 0;
     while (written < bytes.size()) {
@@ -110,6 +142,31 @@ Json HeadlessCommands::battery() const {
     return report;
 }
 
+Json HeadlessCommands::sensors() const {
+    const auto model = PowerCore::SMCKeyTables::currentModel(roots_.sysfs);
+    const PowerCore::SensorReader reader(liveSMC(roots_.sysfs), model,
+                                         PowerCore::SMCKeyTables::allowUnverified);
+    if (reader.hasTable()) return sensorReport(reader.read(), true);
+    // No SMC table fits this machine: the kernel's hwmon drivers stand in.
+    const auto hwmon = PowerCore::HwmonSensors(roots_.sysfs).read(model);
+    return sensorReport(hwmon.sensors, hwmon.knownDriverFound);
+}
+
+Json HeadlessCommands::smcKeys() const {
+    Json keys = Json::array();
+    for (const auto& value : liveSMC(roots_.sysfs)->allKeys()) {
+        keys.push_back({{"key", value.key},
+                        {"type", value.type},
+                        {"bytes", value.bytes},
+                        {"number", orNull(value.number())}});
+    }
+    Json report = Json::object();
+    report["model"] = PowerCore::SMCKeyTables::currentModel(roots_.sysfs);
+    report["count"] = keys.size();
+    report["keys"] = std::move(keys);
+    return report;
+}
+
 std::optional<std::string> HeadlessCommands::output(std::span<const std::string> arguments) const {
     const auto report = requestedReport(arguments);
     if (!report) return std::nullopt;
@@ -118,9 +175,13 @@ std::optional<std::string> HeadlessCommands::output(std::span<const std::string>
     case Report::battery:
         document = battery();
         break;
-    case Report::apps:
     case Report::sensors:
+        document = sensors();
+        break;
     case Report::smcKeys:
+        document = smcKeys();
+        break;
+    case Report::apps:
         return std::nullopt;
     }
     std::string text;

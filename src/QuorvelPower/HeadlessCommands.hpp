@@ -32,6 +32,8 @@ public:
     void runIfRequested(std::span<const std::string> arguments) const;
 
     PowerCore::Json battery() const;
+    PowerCore::Json sensors() const;
+    PowerCore::Json smcKeys() const;
 
 private:
     SystemRoots roots_;

@@ -1,0 +1,88 @@
+#include "ThermalEpisodes.hpp"
+
+#include <algorithm>
+
+namespace PowerCore {
+
+namespace {
+
+std::vector<std::string> firstThree(const std::vector<std::string>& names) {
+    return {names.begin(), names.begin() + long(std::min<size_t>(names.size(), 3))};
+}
+
+} // namespace
+
+std::optional<double> ThermalEpisode::duration() const {
+    if (!end) return std::nullopt;
+    return secondsBetween(start, *end);
+}
+
+Json toJson(const ThermalEpisode& episode) {
+    Json json = Json::object();
+    json["start"] = formatISO8601(episode.start);
+    if (episode.end) json["end"] = formatISO8601(*episode.end);
+    json["worstState"] = int(episode.worstState);
+    if (episode.lowestSpeedLimit) json["lowestSpeedLimit"] = *episode.lowestSpeedLimit;
+    json["topApps"] = episode.topApps;
+    return json;
+}
+
+std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json) {
+    if (!json.is_object()) return std::nullopt;
+    const auto start = json.find("start");
+    const auto worst = json.find("worstState");
+    const auto apps = json.find("topApps");
+    if (start == json.end() || !start->is_string() || worst == json.end() ||
+        !worst->is_number_integer() || apps == json.end() || !apps->is_array())
+        return std::nullopt;
+    ThermalEpisode episode;
+    const auto parsedStart = parseISO8601(start->get_ref<const std::string&>());
+    const auto level = worst->get<std::int64_t>();
+    if (!parsedStart || level < 0 || level > 3) return std::nullopt;
+    episode.start = *parsedStart;
+    episode.worstState = ThermalLevel(level);
+    if (const auto end = json.find("end"); end != json.end()) {
+        if (!end->is_string()) return std::nullopt;
+        episode.end = parseISO8601(end->get_ref<const std::string&>());
+        if (!episode.end) return std::nullopt;
+    }
+    if (const auto limit = json.find("lowestSpeedLimit"); limit != json.end()) {
+        if (!limit->is_number_integer()) return std::nullopt;
+        episode.lowestSpeedLimit = limit->get<int>();
+    }
+    for (const auto& app : *apps) {
+        if (!app.is_string()) return std::nullopt;
+        episode.topApps.push_back(app.get<std::string>());
+    }
+    return episode;
+}
+
+std::optional<ThermalEpisode> ThermalEpisodes::ingest(const ThermalSnapshot& snapshot,
+                                                      const std::vector<std::string>& topApps) {
+    if (snapshot.isThrottled()) {
+        if (!open) {
+            open = ThermalEpisode{snapshot.time, std::nullopt, snapshot.level,
+                                  snapshot.cpuSpeedLimit, firstThree(topApps)};
+            return std::nullopt;
+        }
+        open->worstState = std::max(open->worstState, snapshot.level);
+        if (snapshot.cpuSpeedLimit)
+            open->lowestSpeedLimit =
+                open->lowestSpeedLimit ? std::min(*open->lowestSpeedLimit, *snapshot.cpuSpeedLimit)
+                                       : *snapshot.cpuSpeedLimit;
+        if (open->topApps.empty()) open->topApps = firstThree(topApps);
+        return std::nullopt;
+    }
+    if (!open) return std::nullopt;
+    ThermalEpisode finished = std::move(*open);
+    open.reset();
+    finished.end = snapshot.time;
+    closed.push_back(finished);
+    return finished;
+}
+
+bool ThermalEpisodes::openLongerThan(double seconds, Timestamp now) const {
+    return open && secondsBetween(open->start, now) >= seconds;
+}
+
+} // namespace PowerCore

@@ -1,0 +1,129 @@
+#include "TestSupport.hpp"
+
+#include <PowerCore/ThermalEpisodes.hpp>
+#include <PowerCore/linux/LiveThermalSource.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace PowerCore;
+using VuzurTests::TemporaryFolder;
+using VuzurTests::testData;
+
+LiveThermalSource recorded(const std::string& machine) {
+    return LiveThermalSource(testData("sysfs/" + machine));
+}
+
+// One zone at `temp` with the given trips, in millidegrees.
+void zone(const TemporaryFolder& root, int n, int temp,
+          std::vector<std::pair<const char*, int>> trips) {
+    const std::string folder = "class/thermal/thermal_zone" + std::to_string(n) + "/";
+    root.write(folder + "temp", std::to_string(temp) + "\n");
+    for (size_t i = 0; i < trips.size(); ++i) {
+        root.write(folder + "trip_point_" + std::to_string(i) + "_type",
+                   std::string(trips[i].first) + "\n");
+        root.write(folder + "trip_point_" + std::to_string(i) + "_temp",
+                   std::to_string(trips[i].second) + "\n");
+    }
+}
+
+ThermalLevel levelOf(int temp, std::vector<std::pair<const char*, int>> trips) {
+    TemporaryFolder root;
+    zone(root, 0, temp, std::move(trips));
+    return LiveThermalSource(root.path()).level();
+}
+
+TEST(ThermalZones, LevelAgainstTheTrips) {
+    const std::vector<std::pair<const char*, int>> trips{
+        {"critical", 100000}, {"passive", 80000}, {"active", 70000}};
+    EXPECT_EQ(levelOf(69999, trips), ThermalLevel::nominal);
+    EXPECT_EQ(levelOf(70000, trips), ThermalLevel::fair);    // 10 °C under passive
+    EXPECT_EQ(levelOf(80000, trips), ThermalLevel::serious); // at passive
+    EXPECT_EQ(levelOf(94999, trips), ThermalLevel::serious);
+    EXPECT_EQ(levelOf(95000, trips), ThermalLevel::critical); // 5 °C under critical
+    EXPECT_EQ(levelOf(90000, {{"hot", 90000}}), ThermalLevel::critical);
+}
+
+TEST(ThermalZones, UnprogrammedTripsAndSentinelTemperaturesCountForNothing) {
+    // x86_pkg_temp leaves its passive trips at 0; absolute zero marks a disabled trip.
+    EXPECT_EQ(levelOf(50000, {{"passive", 0}, {"passive", 0}}), ThermalLevel::nominal);
+    EXPECT_EQ(levelOf(50000, {{"critical", -273250}}), ThermalLevel::nominal);
+    EXPECT_EQ(levelOf(65261850, {{"critical", 100000}}), ThermalLevel::nominal);
+}
+
+TEST(ThermalZones, WorstZoneWins) {
+    TemporaryFolder root;
+    zone(root, 0, 40000, {{"passive", 90000}});
+    zone(root, 7, 85000, {{"passive", 80000}});
+    EXPECT_EQ(LiveThermalSource(root.path()).level(), ThermalLevel::serious);
+}
+
+TEST(ThermalZones, RecordedMachines) {
+    // The kernel documentation's ACPI zone: 37 °C against passive 80 °C, critical 100 °C.
+    EXPECT_EQ(recorded("acpi_thermal_zone_example").level(), ThermalLevel::nominal);
+    // Trips without temperatures; a zone at -44 °C and one at 49.9 °C without trips.
+    EXPECT_EQ(recorded("zenbook_ux410uar_zones").level(), ThermalLevel::nominal);
+    EXPECT_EQ(recorded("thermal_edge_cases").level(), ThermalLevel::nominal);
+    // No thermal zones at all.
+    EXPECT_EQ(recorded("dell_xps15_9560_discharging").level(), ThermalLevel::nominal);
+}
+
+TEST(CPUPowerStatus, SpeedLimitIsTheLowestPolicy) {
+    TemporaryFolder root;
+    root.write("devices/system/cpu/online", "0-3,6\n");
+    root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "4000000\n");
+    root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "3000000\n");
+    root.write("devices/system/cpu/cpufreq/policy4/cpuinfo_max_freq", "3000000\n");
+    root.write("devices/system/cpu/cpufreq/policy4/scaling_max_freq", "2000000\n");
+    // min(3.0/4.0, 2.0/3.0) = 0.6667 -> 67 %; CPUs 0, 1, 2, 3 and 6.
+    EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus(),
+              (CPUPowerStatus{67, 5, std::nullopt}));
+}
+
+TEST(CPUPowerStatus, RecordedMachines) {
+    // policy0: scaling_max_freq = cpuinfo_max_freq = 2.4 GHz; no top-level online list.
+    EXPECT_EQ(recorded("intel_pstate_cpufreq").cpuPowerStatus(),
+              (CPUPowerStatus{100, std::nullopt, std::nullopt}));
+    // Per-CPU folders without cpuinfo_max_freq give no limit, and there is no online list.
+    EXPECT_FALSE(recorded("dell_server_cpufreq").cpuPowerStatus());
+    EXPECT_FALSE(recorded("dell_xps15_9560_discharging").cpuPowerStatus());
+}
+
+TEST(CPUList, CountsRangesAndRejectsNonsense) {
+    EXPECT_EQ(countCPUList("0\n"), 1);
+    EXPECT_EQ(countCPUList("0-7"), 8);
+    EXPECT_EQ(countCPUList("0-3,5,7-8"), 7);
+    for (const char* bad : {"", "3-1", "a", "0-", ",", "0,,1"})
+        EXPECT_FALSE(countCPUList(bad));
+}
+
+} // namespace
+
+namespace {
+
+struct FixedClock final : PowerCore::Clock {
+    PowerCore::Timestamp now() const override { return PowerCore::fromUnixSeconds(1.8e9); }
+};
+
+TEST(ThermalReaderLive, ThrottledMachineOpensAnEpisode) {
+    TemporaryFolder root;
+    // x86_pkg_temp at 92 °C with its passive trip at 90 °C; the policy capped at 1.6 of
+    // 3.2 GHz: the kernel is throttling, 50 % speed.
+    zone(root, 0, 92000, {{"passive", 90000}, {"critical", 105000}});
+    root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "3200000\n");
+    root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "1600000\n");
+    root.write("devices/system/cpu/online", "0-7\n");
+    const ThermalReader reader(std::make_shared<LiveThermalSource>(root.path()),
+                               std::make_shared<FixedClock>());
+    const auto snapshot = reader.read();
+    EXPECT_EQ(snapshot.level, ThermalLevel::serious);
+    EXPECT_EQ(snapshot.cpuSpeedLimit, 50);
+    EXPECT_EQ(snapshot.availableCPUs, 8);
+    EXPECT_FALSE(snapshot.warningLevel);
+    ThermalEpisodes episodes;
+    episodes.ingest(snapshot, {"make"});
+    ASSERT_TRUE(episodes.open);
+    EXPECT_EQ(episodes.open->lowestSpeedLimit, 50);
+}
+
+} // namespace
