@@ -53,12 +53,8 @@ struct BatterySnapshot {
 };
 
 // JSON form shared by history lines and exports: absent fields are left out, the time
-// is ISO 8601.
+// is ISO 8601. The decoder is the history's (HistoryRecords.hpp).
 Json toJson(const BatterySnapshot& snapshot);
 Json toJson(const BatterySnapshot::Battery& battery);
-// No value when "time", "source", "chargePercent" or "state" is missing or malformed,
-// or a raw string is unknown.
-std::optional<BatterySnapshot> batterySnapshotFromJson(const Json& json);
-std::optional<BatterySnapshot::Battery> batteryFromJson(const Json& json);
 
 } // namespace PowerCore

@@ -77,6 +77,13 @@ Timestamp Calendar::startOfDay(Timestamp time) const {
     return fromLocal(zone_, std::chrono::floor<date::days>(toLocal(zone_, time)));
 }
 
+std::optional<Timestamp> Calendar::startOfDay(int year, int month, int day) const {
+    const date::year_month_day ymd{date::year{year}, date::month(unsigned(month)),
+                                   date::day(unsigned(day))};
+    if (!ymd.ok()) return std::nullopt;
+    return fromLocal(zone_, date::local_days{ymd});
+}
+
 Timestamp Calendar::addingDays(int days, Timestamp time) const {
     const auto subsecond = time - std::chrono::floor<seconds>(time);
     return fromLocal(zone_, toLocal(zone_, time) + date::days{days}) + subsecond;

@@ -31,6 +31,8 @@ public:
     int minute(Timestamp time) const;
     // The first instant of the local day holding `time`.
     Timestamp startOfDay(Timestamp time) const;
+    // Local midnight starting the given date; no value for a date that does not exist.
+    std::optional<Timestamp> startOfDay(int year, int month, int day) const;
     // The same local wall-clock time `days` days later (earlier when negative).
     Timestamp addingDays(int days, Timestamp time) const;
     // "%04d-%02d-%02d" of the local day holding `time`.

@@ -27,36 +27,6 @@ Json toJson(const ThermalEpisode& episode) {
     return json;
 }
 
-std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json) {
-    if (!json.is_object()) return std::nullopt;
-    const auto start = json.find("start");
-    const auto worst = json.find("worstState");
-    const auto apps = json.find("topApps");
-    if (start == json.end() || !start->is_string() || worst == json.end() ||
-        !worst->is_number_integer() || apps == json.end() || !apps->is_array())
-        return std::nullopt;
-    ThermalEpisode episode;
-    const auto parsedStart = parseISO8601(start->get_ref<const std::string&>());
-    const auto level = worst->get<std::int64_t>();
-    if (!parsedStart || level < 0 || level > 3) return std::nullopt;
-    episode.start = *parsedStart;
-    episode.worstState = ThermalLevel(level);
-    if (const auto end = json.find("end"); end != json.end()) {
-        if (!end->is_string()) return std::nullopt;
-        episode.end = parseISO8601(end->get_ref<const std::string&>());
-        if (!episode.end) return std::nullopt;
-    }
-    if (const auto limit = json.find("lowestSpeedLimit"); limit != json.end()) {
-        if (!limit->is_number_integer()) return std::nullopt;
-        episode.lowestSpeedLimit = limit->get<int>();
-    }
-    for (const auto& app : *apps) {
-        if (!app.is_string()) return std::nullopt;
-        episode.topApps.push_back(app.get<std::string>());
-    }
-    return episode;
-}
-
 std::optional<ThermalEpisode> ThermalEpisodes::ingest(const ThermalSnapshot& snapshot,
                                                       const std::vector<std::string>& topApps) {
     if (snapshot.isThrottled()) {

@@ -20,7 +20,6 @@ struct ThermalEpisode {
 };
 
 Json toJson(const ThermalEpisode& episode);
-std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json);
 
 struct ThermalEpisodes {
     std::optional<ThermalEpisode> open;

@@ -1,5 +1,6 @@
 #include <PowerCore/BatterySnapshot.hpp>
 #include <PowerCore/DischargeMath.hpp>
+#include <PowerCore/HistoryRecords.hpp>
 #include <gtest/gtest.h>
 
 namespace {
@@ -8,6 +9,16 @@ using namespace PowerCore;
 
 Timestamp at(const char* iso) {
     return *parseISO8601(iso);
+}
+
+// Snapshots are decoded only as the payload of a history line.
+std::optional<BatterySnapshot> batterySnapshotFromJson(const Json& json) {
+    HistoryDecoder decoder;
+    const Json line = Json::object({{"battery", Json::object({{"_0", json}})}});
+    auto decoded = decoder.line(writeJson(line, JsonStyle::historyLine));
+    const auto* historyLine = std::get_if<HistoryLine>(&decoded);
+    if (historyLine == nullptr) return std::nullopt;
+    return std::get<BatterySnapshot>(historyLine->record);
 }
 
 BatterySnapshot::Battery fullBattery() {
@@ -81,8 +92,6 @@ TEST(SnapshotJson, RoundTripsEveryField) {
     EXPECT_EQ(json["time"], "2026-03-14T09:26:53Z");
     EXPECT_EQ(json["battery"].size(), 12u);
     EXPECT_EQ(batterySnapshotFromJson(json), snapshot);
-    EXPECT_EQ(batterySnapshotFromJson(*parseJson(writeJson(json, JsonStyle::historyLine))),
-              snapshot);
 }
 
 TEST(SnapshotJson, AbsentFieldsAreLeftOutNotNull) {

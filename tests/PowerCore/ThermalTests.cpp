@@ -1,3 +1,4 @@
+#include <PowerCore/HistoryRecords.hpp>
 #include <PowerCore/ThermalEpisodes.hpp>
 #include <gtest/gtest.h>
 
@@ -24,6 +25,16 @@ struct ScriptedThermal final : ThermalSource {
     std::optional<CPUPowerStatus> cpuPowerStatus() const override { return status; }
     std::optional<int> warningLevel() const override { return 2; }
 };
+
+// Episodes are decoded only as the payload of a history line.
+std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json) {
+    HistoryDecoder decoder;
+    const Json line = Json::object({{"episode", Json::object({{"_0", json}})}});
+    auto decoded = decoder.line(writeJson(line, JsonStyle::historyLine));
+    const auto* historyLine = std::get_if<HistoryLine>(&decoded);
+    if (historyLine == nullptr) return std::nullopt;
+    return std::get<ThermalEpisode>(historyLine->record);
+}
 
 struct FixedClock final : Clock {
     Timestamp now() const override { return at(0); }

@@ -1,0 +1,247 @@
+#include "HistoryStore.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PowerCore {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string describe(HistoryStoreError::Code code, int error) {
+    switch (code) {
+    case HistoryStoreError::Code::fileWriteUnknown:
+        return "The file couldn't be saved.";
+    case HistoryStoreError::Code::fileWriteInvalidFileName:
+        return "The file couldn't be saved because the file name is invalid.";
+    case HistoryStoreError::Code::fileWriteOutOfSpace:
+        return "The file couldn't be saved because there isn't enough space.";
+    case HistoryStoreError::Code::folderCreation:
+        return std::string("The history folder couldn't be created: ") + std::strerror(error);
+    }
+    return "The file couldn't be saved.";
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    explicit Descriptor(int value)
+        : fd(value) {}
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+};
+
+std::vector<std::string> entryNames(int folderFd) {
+    std::vector<std::string> names;
+    const int copy = ::dup(folderFd); // closedir closes the descriptor it was given
+    if (copy < 0) return names;
+    DIR* dir = ::fdopendir(copy);
+    if (dir == nullptr) {
+        ::close(copy);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool twoDigits(std::string_view text, size_t at, int& out) {
+    if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return false;
+    out = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    return true;
+}
+
+} // namespace
+
+HistoryStoreError::HistoryStoreError(Code what, int error)
+    : std::runtime_error(describe(what, error))
+    , code(what)
+    , errnoValue(error) {}
+
+HistoryStore::HistoryStore(std::filesystem::path directory, Calendar calendar)
+    : directory_(std::move(directory))
+    , calendar_(std::move(calendar)) {}
+
+fs::path HistoryStore::liveDirectory(const char* xdgDataHome, const char* home) {
+    fs::path data;
+    if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute())
+        data = xdgDataHome;
+    else
+        data = fs::path(home != nullptr ? home : "/") / ".local" / "share";
+    return data / "Quorvel Vuzur" / "History";
+}
+
+std::string HistoryStore::dayName(Timestamp time) const {
+    return calendar_.dayName(time);
+}
+
+std::optional<Timestamp> HistoryStore::day(std::string_view name) const {
+    // YYYY-MM-DD.jsonl, nothing before or after.
+    if (name.size() != 16 || name.substr(10) != ".jsonl" || name[4] != '-' || name[7] != '-')
+        return std::nullopt;
+    int century = 0, year = 0, month = 0, dayOfMonth = 0;
+    if (!twoDigits(name, 0, century) || !twoDigits(name, 2, year) || !twoDigits(name, 5, month) ||
+        !twoDigits(name, 8, dayOfMonth))
+        return std::nullopt;
+    return calendar_.startOfDay(century * 100 + year, month, dayOfMonth);
+}
+
+bool HistoryStore::folderIsSafe() const {
+    struct stat info {};
+    if (::lstat(directory_.c_str(), &info) != 0) return true; // not made yet
+    return S_ISDIR(info.st_mode);
+}
+
+int HistoryStore::openFolder() const {
+    if (!folderIsSafe()) return -1;
+    // O_NOFOLLOW as well: a link swapped in after the check is still refused.
+    return ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+void HistoryStore::ensureFolder() const {
+    if (!folderIsSafe())
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+    fs::path built;
+    for (const auto& part : directory_) {
+        built /= part;
+        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST)
+            throw HistoryStoreError(HistoryStoreError::Code::folderCreation, errno);
+    }
+    if (!folderIsSafe())
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+}
+
+void HistoryStore::appendBytes(const std::string& fileName, const std::string& bytes) const {
+    ensureFolder();
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0)
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+    const Descriptor file(::openat(folder.fd, fileName.c_str(),
+                                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (file.fd < 0) throw HistoryStoreError(HistoryStoreError::Code::fileWriteUnknown, errno);
+    // One write: an appending write of a whole line is what makes it visible.
+    const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
+    if (written != ssize_t(bytes.size()))
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteOutOfSpace,
+                                written < 0 ? errno : ENOSPC);
+}
+
+void HistoryStore::append(const HistoryLine& line) const {
+    const std::string bytes = encodeLine(line); // an encoding error leaves the disk alone
+    appendBytes(dayName(line.time()) + ".jsonl", bytes);
+}
+
+bool HistoryStore::appendDailyHealth(const DailyHealthPoint& point) const {
+    const std::string bytes = encodeLine(point);
+    const auto existing = dailyHealth();
+    if (std::any_of(existing.begin(), existing.end(),
+                    [&](const DailyHealthPoint& p) { return p.day == point.day; }))
+        return false;
+    appendBytes(std::string(dailyHealthFile), bytes);
+    return true;
+}
+
+std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0) return {};
+    const auto text = PaddedText::readFile(folder.fd, std::string(dailyHealthFile));
+    if (!text) return {};
+    HistoryDecoder decoder;
+    auto points = decoder.healthPoints(*text);
+    std::stable_sort(points.begin(), points.end(),
+                     [](const auto& a, const auto& b) { return a.day < b.day; });
+    return points;
+}
+
+std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) const {
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0) return {};
+    const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
+    HistoryDecoder decoder;
+    std::vector<HistoryLine> lines;
+    for (const auto& name : entryNames(folder.fd)) {
+        const auto fileDay = day(name);
+        if (!fileDay || (first && *fileDay < *first)) continue;
+        if (const auto text = PaddedText::readFile(folder.fd, name))
+            decoder.appendLines(*text, lines);
+    }
+    std::stable_sort(lines.begin(), lines.end(), [](const HistoryLine& a, const HistoryLine& b) {
+        return a.time() < b.time();
+    });
+    return lines;
+}
+
+std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0) return {};
+    std::vector<DayFile> files;
+    for (auto& name : entryNames(folder.fd))
+        if (const auto fileDay = day(name)) files.push_back({std::move(name), *fileDay});
+    std::stable_sort(files.begin(), files.end(),
+                     [](const DayFile& a, const DayFile& b) { return a.day < b.day; });
+    return files;
+}
+
+std::uint64_t HistoryStore::sizeOnDisk() const {
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0) return 0;
+    std::uint64_t total = 0;
+    for (const auto& name : entryNames(folder.fd)) {
+        struct stat info {};
+        if (::fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+            total += std::uint64_t(info.st_size);
+    }
+    return total;
+}
+
+std::vector<std::string> HistoryStore::pruneDayFiles(int days, Timestamp now) const {
+    const Descriptor folder(openFolder());
+    if (folder.fd < 0) return {};
+    // The window keeps `days` local days: today and the days - 1 before it.
+    const auto before = calendar_.addingDays(-(std::max(days, 1) - 1), calendar_.startOfDay(now));
+    std::vector<std::string> deleted;
+    for (const auto& name : entryNames(folder.fd)) {
+        const auto fileDay = day(name);
+        if (!fileDay || *fileDay >= before) continue;
+        // Only regular files directly in this folder (the descriptor pins it) go.
+        struct stat info {};
+        if (::fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        if (::unlinkat(folder.fd, name.c_str(), 0) == 0) deleted.push_back(name);
+    }
+    std::sort(deleted.begin(), deleted.end());
+    return deleted;
+}
+
+namespace Retention {
+
+std::vector<std::string> filesOlderThanWindow(const HistoryStore& store, Timestamp now,
+                                              const Calendar& calendar) {
+    const auto cutoff = calendar.addingDays(-(windowDays - 1), calendar.startOfDay(now));
+    std::vector<std::string> names;
+    for (const auto& file : store.dayFiles())
+        if (file.day < cutoff) names.push_back(file.name);
+    return names;
+}
+
+std::vector<std::string> deleteOlderThanWindow(const HistoryStore& store, Timestamp now) {
+    return store.pruneDayFiles(windowDays, now);
+}
+
+} // namespace Retention
+
+} // namespace PowerCore
