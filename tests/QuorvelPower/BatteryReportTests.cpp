@@ -44,6 +44,10 @@ struct Expected {
     std::optional<std::string> condition;
 };
 
+void PrintTo(const Expected& e, std::ostream* os) {
+    *os << e.machine;
+}
+
 template <typename T> void expectValue(const json& report, const char* key, std::optional<T> want) {
     SCOPED_TRACE(key);
     ASSERT_TRUE(report.contains(key));

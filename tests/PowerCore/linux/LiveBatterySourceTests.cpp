@@ -78,6 +78,10 @@ struct ProvidingCase {
     PowerSource expected;
 };
 
+void PrintTo(const ProvidingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ProvidingSource : public testing::TestWithParam<ProvidingCase> {};
 
 TEST_P(ProvidingSource, FirstRuleThatAppliesDecides) {
