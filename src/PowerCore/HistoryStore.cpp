@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace PowerCore {
@@ -170,18 +171,48 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     const Descriptor folder(openFolder());
     if (folder.fd < 0) return {};
     const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
-    HistoryDecoder decoder;
-    std::vector<HistoryLine> lines;
-    for (const auto& name : entryNames(folder.fd)) {
+    std::vector<std::string> selected;
+    for (auto& name : entryNames(folder.fd)) {
         const auto fileDay = day(name);
-        if (!fileDay || (first && *fileDay < *first)) continue;
-        if (const auto text = PaddedText::readFile(folder.fd, name))
-            decoder.appendLines(*text, lines);
+        if (fileDay && (!first || *fileDay >= *first)) selected.push_back(std::move(name));
     }
-    std::stable_sort(lines.begin(), lines.end(), [](const HistoryLine& a, const HistoryLine& b) {
+    // The whole history is loaded at start-up: the files are decoded on every core, each
+    // worker taking a run of consecutive files, and the runs are joined in name order.
+    const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
+                                            std::max<size_t>(selected.size() / 8, 1));
+    std::vector<std::vector<HistoryLine>> runs(workers);
+    const auto work = [&](size_t worker) {
+        HistoryDecoder decoder;
+        auto& lines = runs[worker];
+        const size_t begin = selected.size() * worker / workers;
+        const size_t end = selected.size() * (worker + 1) / workers;
+        for (size_t i = begin; i < end; ++i) {
+            const auto text = PaddedText::readFile(folder.fd, selected[i]);
+            if (!text) continue;
+            const size_t needed =
+                lines.size() + size_t(std::count(text->bytes.begin(), text->bytes.end(), '\n')) + 1;
+            if (needed > lines.capacity()) lines.reserve(std::max(needed, 2 * lines.capacity()));
+            decoder.appendLines(*text, lines);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t w = 1; w < workers; ++w)
+        threads.emplace_back(work, w);
+    work(0);
+    for (auto& t : threads)
+        t.join();
+    std::vector<HistoryLine> all = std::move(runs[0]);
+    for (size_t w = 1; w < workers; ++w)
+        all.insert(all.end(), std::make_move_iterator(runs[w].begin()),
+                   std::make_move_iterator(runs[w].end()));
+    const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
-    });
-    return lines;
+    };
+    // Day files come in day order and lines are appended as they happen, so the sort is
+    // nearly always already done.
+    if (!std::is_sorted(all.begin(), all.end(), byTime))
+        std::stable_sort(all.begin(), all.end(), byTime);
+    return all;
 }
 
 std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {

@@ -45,6 +45,11 @@ std::optional<Timestamp> parseISO8601(std::string_view text) {
     if (!ymd.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
     const auto time = date::sys_days{ymd} + std::chrono::hours{hour} +
                       std::chrono::minutes{minute} + std::chrono::seconds{second};
+    // The timestamp counts nanoseconds in 64 bits, about 292 years either side of 1970;
+    // a date beyond that has no timestamp (converting it would overflow).
+    constexpr auto limit =
+        std::chrono::duration_cast<std::chrono::seconds>(Timestamp::duration::max());
+    if (time.time_since_epoch() >= limit || time.time_since_epoch() <= -limit) return std::nullopt;
     return std::chrono::time_point_cast<Timestamp::duration>(time);
 }
 
