@@ -2,9 +2,7 @@
 // 288 battery lines and 288 apps lines of 20 readings (one of each every 5 minutes), plus
 // 365 health points, written with the store into a temporary folder, then read back whole.
 #include <PowerCore/HistoryStore.hpp>
-
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -45,9 +43,8 @@ const fs::path& yearFolder() {
                                              12.25 + app, 300.0 + app, 40.0 / (app + 1)});
                 store.append({std::move(apps)});
             }
-            store.appendDailyHealth(
-                DailyHealthPoint::of(store.dayName(start + std::chrono::hours(24 * day)),
-                                     BatterySnapshot::Battery{}));
+            store.appendDailyHealth(DailyHealthPoint::of(
+                store.dayName(start + std::chrono::hours(24 * day)), BatterySnapshot::Battery{}));
         }
         return path;
     }();
@@ -74,7 +71,8 @@ BENCHMARK(loadYear)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 // The I/O floor: the same files read whole into memory, nothing decoded.
 void readYearRaw(benchmark::State& state) {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(yearFolder())) files.push_back(entry.path());
+    for (const auto& entry : fs::directory_iterator(yearFolder()))
+        files.push_back(entry.path());
     std::string buffer;
     for (auto _ : state) {
         for (const auto& file : files) {

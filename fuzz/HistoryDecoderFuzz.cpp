@@ -2,7 +2,6 @@
 // sanitizer reports it checks one property: whatever decodes encodes again and decodes to
 // the same record.
 #include <PowerCore/HistoryRecords.hpp>
-
 #include <cstdint>
 #include <cstdlib>
 

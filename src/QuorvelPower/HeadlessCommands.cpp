@@ -2,10 +2,12 @@
 
 #include "LaunchOptions.hpp"
 
+#include <PowerCore/AppPowerMonitor.hpp>
 #include <PowerCore/BatteryReader.hpp>
 #include <PowerCore/LiveSMCTransport.hpp>
 #include <PowerCore/SensorReader.hpp>
 #include <PowerCore/linux/ApplesmcConnection.hpp>
+#include <PowerCore/linux/DesktopEntries.hpp>
 #include <PowerCore/linux/HwmonSensors.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
@@ -13,6 +15,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <unistd.h>
 
 namespace QuorvelPower {
@@ -167,6 +170,31 @@ Json HeadlessCommands::smcKeys() const {
     return report;
 }
 
+Json HeadlessCommands::apps(double interval) const {
+    const auto entries = std::make_shared<PowerCore::DesktopEntries>(roots_.dataFolders);
+    PowerCore::AppPowerMonitor monitor(QuorvelProcess::ProcessSampler(roots_.procfs),
+                                       PowerCore::DesktopEntries::lookup(entries));
+    const PowerCore::SystemClock clock;
+    monitor.sample(clock.now());
+    std::this_thread::sleep_for(std::chrono::duration<double>(interval));
+    monitor.sample(clock.now());
+    const auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock.now());
+    Json apps = Json::array();
+    for (const auto& app : ranking.apps)
+        apps.push_back({{"name", app.name},
+                        {"pids", app.pids},
+                        {"cpuPercent", orNull(app.cpuPercent())},
+                        {"share", orNull(app.share)},
+                        {"cpuSeconds", app.cpuSeconds},
+                        {"idleWakeupsPerSecond", orNull(app.idleWakeupsPerSecond())},
+                        {"measured", true}});
+    Json report = Json::object();
+    report["apps"] = std::move(apps);
+    report["notMeasured"] = ranking.notMeasured;
+    report["usesEnergy"] = PowerCore::PowerImpact::usesEnergy(ranking.apps);
+    return report;
+}
+
 std::optional<std::string> HeadlessCommands::output(std::span<const std::string> arguments) const {
     const auto report = requestedReport(arguments);
     if (!report) return std::nullopt;
@@ -182,7 +210,8 @@ std::optional<std::string> HeadlessCommands::output(std::span<const std::string>
         document = smcKeys();
         break;
     case Report::apps:
-        return std::nullopt;
+        document = apps(appsInterval(arguments));
+        break;
     }
     std::string text;
     try {
@@ -195,15 +224,8 @@ std::optional<std::string> HeadlessCommands::output(std::span<const std::string>
 }
 
 void HeadlessCommands::runIfRequested(std::span<const std::string> arguments) const {
-    const auto report = requestedReport(arguments);
-    if (!report) return;
     const auto text = output(arguments);
-    if (!text) {
-        const auto flag = reportFlags[size_t(*report)].second;
-        std::fprintf(stderr, "vuzur: %.*s is not part of this build yet\n", int(flag.size()),
-                     flag.data());
-        std::exit(2);
-    }
+    if (!text) return;
     writeAll(STDOUT_FILENO, *text);
     std::exit(0);
 }

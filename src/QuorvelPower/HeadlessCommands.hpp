@@ -33,6 +33,9 @@ public:
 
     PowerCore::Json battery() const;
     PowerCore::Json sensors() const;
+    // Samples the processes, waits `interval` seconds, samples again and ranks the
+    // applications of that stretch.
+    PowerCore::Json apps(double interval) const;
     PowerCore::Json smcKeys() const;
 
 private:

@@ -1,5 +1,6 @@
 #include "SystemRoots.hpp"
 
+#include <PowerCore/linux/DesktopEntries.hpp>
 #include <cstdlib>
 
 namespace QuorvelPower {
@@ -10,6 +11,8 @@ SystemRoots SystemRoots::fromEnvironment() {
         roots.sysfs = sysfs;
     if (const char* procfs = std::getenv("VUZUR_PROCFS_ROOT"); procfs != nullptr && *procfs != '\0')
         roots.procfs = procfs;
+    roots.dataFolders = PowerCore::DesktopEntries::folders(
+        std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"));
     return roots;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 namespace QuorvelPower {
 
@@ -9,6 +10,8 @@ namespace QuorvelPower {
 struct SystemRoots {
     std::filesystem::path sysfs = "/sys";
     std::filesystem::path procfs = "/proc";
+    // Where desktop entries are looked for (XDG_DATA_HOME, XDG_DATA_DIRS).
+    std::vector<std::filesystem::path> dataFolders;
 
     static SystemRoots fromEnvironment();
 };

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     HeadlessCommands(SystemRoots::fromEnvironment()).runIfRequested(arguments);
 
     std::fputs("Quorvel Vuzur: the tray application is not part of this build yet.\n"
-               "Headless report: vuzur --battery-json\n",
+               "Headless reports: vuzur --battery-json | --apps-json [--apps-json-interval S] |\n"
+               "                  --sensors-json | --smc-keys-json\n",
                stderr);
     return 1;
 }

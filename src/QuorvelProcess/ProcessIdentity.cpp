@@ -5,7 +5,7 @@
 namespace QuorvelProcess {
 
 std::string ProcessIdentity::text() const {
-    return std::to_string(pid) + "@" + std::to_string(startMicroseconds);
+    return std::to_string(pid) + "@" + std::to_string(startTime);
 }
 
 std::optional<ProcessIdentity> ProcessIdentity::parse(std::string_view text) {
@@ -16,8 +16,8 @@ std::optional<ProcessIdentity> ProcessIdentity::parse(std::string_view text) {
     const auto startPart = text.substr(at + 1);
     const auto [pidEnd, pidError] =
         std::from_chars(pidPart.data(), pidPart.data() + pidPart.size(), id.pid);
-    const auto [startEnd, startError] = std::from_chars(
-        startPart.data(), startPart.data() + startPart.size(), id.startMicroseconds);
+    const auto [startEnd, startError] =
+        std::from_chars(startPart.data(), startPart.data() + startPart.size(), id.startTime);
     if (pidPart.empty() || startPart.empty() || pidError != std::errc{} ||
         startError != std::errc{} || pidEnd != pidPart.data() + pidPart.size() ||
         startEnd != startPart.data() + startPart.size())

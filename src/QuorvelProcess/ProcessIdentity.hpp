@@ -12,7 +12,7 @@ namespace QuorvelProcess {
 // microseconds since 1970. A reused pid starts later, so it names another process.
 struct ProcessIdentity {
     std::int32_t pid = 0;
-    std::int64_t startMicroseconds = 0;
+    std::uint64_t startTime = 0; // microseconds since 1970
 
     // "pid@start", e.g. "4711@1767225600123456".
     std::string text() const;
@@ -25,6 +25,6 @@ struct ProcessIdentity {
 
 template <> struct std::hash<QuorvelProcess::ProcessIdentity> {
     size_t operator()(const QuorvelProcess::ProcessIdentity& id) const noexcept {
-        return std::hash<std::int64_t>{}(id.startMicroseconds * 4194319 + id.pid);
+        return std::hash<std::uint64_t>{}(id.startTime * 4194319 + std::uint64_t(id.pid));
     }
 };

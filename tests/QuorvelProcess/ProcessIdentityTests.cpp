@@ -14,7 +14,7 @@ TEST(ProcessIdentity, TextFormRoundTrips) {
 
 TEST(ProcessIdentity, RejectsMalformedText) {
     for (const char* text :
-         {"", "4711", "@1", "4711@", "47a1@1", "4711@1x", "4711@@1", "99999999999@1"})
+         {"", "4711", "@1", "4711@", "47a1@1", "4711@1x", "4711@@1", "99999999999@1", "1@-5"})
         EXPECT_FALSE(ProcessIdentity::parse(text)) << text;
 }
 

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "MachClock.hpp"
+#include "ProcessReader.hpp"
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+namespace QuorvelProcess {
+
+// Where the sampler reads processes.
+class ProcessSource {
+public:
+    virtual ~ProcessSource() = default;
+    virtual std::vector<std::int32_t> allPIDs() = 0;
+    virtual std::optional<ProcessReader::BSDInfo> bsdInfo(std::int32_t pid) = 0;
+    virtual std::optional<ProcessReader::Usage> usage(std::int32_t pid) = 0;
+    virtual std::optional<std::string> executablePath(std::int32_t pid) = 0;
+    // The systemd unit of the process (an application's scope), where the system has one.
+    virtual std::optional<std::string> cgroupUnit(std::int32_t /*pid*/) { return std::nullopt; }
+};
+
+// The live machine through a ProcessReader. The sampler asks for a process's BSD record,
+// its usage and its BSD record again in a row: the stat and status files read for the first
+// answer serve the usage, so a process costs stat twice, status, schedstat, io and the
+// executable link.
+class LiveProcessSource final : public ProcessSource {
+public:
+    explicit LiveProcessSource(std::filesystem::path procfsRoot);
+
+    std::vector<std::int32_t> allPIDs() override;
+    std::optional<ProcessReader::BSDInfo> bsdInfo(std::int32_t pid) override;
+    std::optional<ProcessReader::Usage> usage(std::int32_t pid) override;
+    std::optional<std::string> executablePath(std::int32_t pid) override;
+    std::optional<std::string> cgroupUnit(std::int32_t pid) override;
+
+    const ProcessReader& reader() const { return reader_; }
+
+private:
+    ProcessReader reader_;
+    std::int32_t cachedPid_ = 0;
+    std::string cachedStat_, cachedStatus_;
+};
+
+struct UsageDeltas {
+    std::uint64_t interval = 0; // nanoseconds between the two samples
+    std::uint64_t cpuNanoseconds = 0;
+    std::uint64_t idleWakeups = 0;
+    std::uint64_t interruptWakeups = 0;
+    std::optional<std::uint64_t> energy;
+    std::uint64_t diskRead = 0;
+    std::uint64_t diskWritten = 0;
+    bool operator==(const UsageDeltas&) const = default;
+};
+
+struct ProcessUsage {
+    ProcessIdentity identity;
+    std::int32_t ppid = 0;
+    std::uint32_t uid = 0;
+    std::string name;
+    std::optional<std::string> path;
+    std::uint64_t footprint = 0;
+    // All present or all absent.
+    std::optional<double> cpuPercent; // of one core
+    std::optional<double> diskReadPerSecond;
+    std::optional<double> diskWritePerSecond;
+    std::optional<UsageDeltas> deltas;
+    std::optional<double> idleWakeupsPerSecond;
+    std::optional<double> interruptWakeupsPerSecond;
+    bool isZombie = false;
+};
+
+// Turns cumulative per-process counters into differences between two calls, following each
+// process by pid and start time so that a reused pid starts afresh.
+class ProcessSampler {
+public:
+    ProcessSampler(std::shared_ptr<ProcessSource> source, MachClock clock,
+                   std::function<std::uint64_t()> now);
+    // Over the live /proc of `procfsRoot`, the identity clock and the monotonic clock.
+    explicit ProcessSampler(std::filesystem::path procfsRoot);
+
+    struct Sample {
+        std::vector<ProcessUsage> processes; // in the order of allPIDs
+        int hidden = 0;                      // listed but not read consistently
+    };
+    Sample sample();
+
+    ProcessSource& source() { return *source_; }
+
+    static std::uint64_t monotonicNanoseconds();
+
+private:
+    struct Counters {
+        std::uint64_t cpuTicks, diskRead, diskWritten, idleWakeups, interruptWakeups;
+        std::optional<std::uint64_t> energy;
+    };
+    std::shared_ptr<ProcessSource> source_;
+    MachClock clock_;
+    std::function<std::uint64_t()> now_;
+    std::unordered_map<ProcessIdentity, Counters> previous_;
+    std::optional<std::uint64_t> previousTime_;
+};
+
+} // namespace QuorvelProcess

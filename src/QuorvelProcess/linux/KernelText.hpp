@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Reading the small text files of the kernel's /proc and /sys trees.
+namespace QuorvelProcess::KernelText {
+
+// The contents of a kernel file (up to `maxBytes`), read with one open/read/close; no value
+// when it cannot be opened or read (missing, permission, EIO, ENODEV, ESRCH).
+std::optional<std::string> readFile(const std::filesystem::path& path, size_t maxBytes = 64 * 1024);
+
+// A sysfs attribute: at most a page by the kernel's contract, so one read() gets it all.
+std::optional<std::string> readAttribute(const std::filesystem::path& path);
+
+std::string_view trim(std::string_view text);
+// Replaces every byte sequence that is not valid UTF-8 with U+FFFD.
+std::string validUtf8(std::string_view text);
+// A whole decimal number, surrounding white space allowed; no value for anything else.
+std::optional<std::int64_t> parseInteger(std::string_view text);
+
+} // namespace QuorvelProcess::KernelText
