@@ -1,8 +1,11 @@
 #include "TestSupport.hpp"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -99,6 +102,57 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
     ::waitpid(pid, &status, 0);
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+namespace {
+
+// The write ends of the children's standard input, closed when a child is reaped.
+std::map<int, int>& childInputs() {
+    static std::map<int, int> inputs;
+    return inputs;
+}
+
+} // namespace
+
+int spawnAndWaitForExec(const std::vector<std::string>& argv) {
+    int sync[2], input[2];
+    if (::pipe2(sync, O_CLOEXEC) != 0) return -1;
+    if (::pipe2(input, O_CLOEXEC) != 0) return -1;
+    std::vector<std::string> copy = argv;
+    std::vector<char*> args;
+    for (auto& a : copy)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Standard input stays open until the test reaps the child (a shell can wait on it
+        // without a child process of its own); output goes nowhere, so the child never
+        // holds the test runner's pipes.
+        ::dup2(input[0], STDIN_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(sync[1]);
+    ::close(input[0]);
+    childInputs()[child] = input[1];
+    char byte = 0;
+    // The write end closes at the exec: read() returns 0 then.
+    while (::read(sync[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::close(sync[0]);
+    return child;
+}
+
+void killAndReap(int pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    if (const auto it = childInputs().find(pid); it != childInputs().end()) {
+        ::close(it->second);
+        childInputs().erase(it);
+    }
 }
 
 } // namespace VuzurTests

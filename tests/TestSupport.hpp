@@ -35,4 +35,9 @@ struct ProcessResult {
 ProcessResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment = {});
 
+// Starts a program (argv[0] is its path) and returns once it has replaced the forked copy
+// of this process, so /proc shows the program itself; -1 on failure.
+int spawnAndWaitForExec(const std::vector<std::string>& argv);
+void killAndReap(int pid);
+
 } // namespace VuzurTests

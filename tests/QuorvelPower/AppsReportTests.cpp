@@ -1,0 +1,54 @@
+// The application-power report of the binary, while a child of this test burns a core.
+#include "TestSupport.hpp"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace {
+
+using nlohmann::json;
+
+TEST(AppsReport, BusyChildIsMeasuredAtAboutOneCore) {
+    // A copy of sh under its own name, so its application is easy to find.
+    VuzurTests::TemporaryFolder folder;
+    const auto burner = folder.path() / "vuzur-burner";
+    std::filesystem::copy_file("/bin/sh", burner);
+    std::filesystem::permissions(burner, std::filesystem::perms::owner_all);
+    const pid_t child =
+        VuzurTests::spawnAndWaitForExec({burner.string(), "-c", "while :; do :; done"});
+    ASSERT_GT(child, 0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto result =
+        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "0.2"});
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    VuzurTests::killAndReap(child);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    // 0.2 s is below the floor: the report samples for a whole second.
+    EXPECT_GE(took, 1.0);
+    const auto report = json::parse(result.out);
+    std::set<std::string> keys;
+    for (const auto& item : report.items())
+        keys.insert(item.key());
+    EXPECT_EQ(keys, (std::set<std::string>{"apps", "notMeasured", "usesEnergy"}));
+    EXPECT_EQ(report["usesEnergy"], false);
+    const json* found = nullptr;
+    for (const auto& app : report["apps"]) {
+        std::set<std::string> appKeys;
+        for (const auto& item : app.items())
+            appKeys.insert(item.key());
+        EXPECT_EQ(appKeys,
+                  (std::set<std::string>{"cpuPercent", "cpuSeconds", "idleWakeupsPerSecond",
+                                         "measured", "name", "pids", "share"}));
+        if (app["name"] == "vuzur-burner") found = &app;
+    }
+    ASSERT_TRUE(found) << result.out;
+    EXPECT_EQ((*found)["measured"], true);
+    EXPECT_GE((*found)["cpuPercent"].get<double>(), 70.0);
+    EXPECT_LE((*found)["cpuPercent"].get<double>(), 130.0);
+    EXPECT_EQ((*found)["pids"], json::array({child}));
+}
+
+} // namespace
