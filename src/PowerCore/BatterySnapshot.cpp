@@ -1,6 +1,7 @@
 #include "BatterySnapshot.hpp"
 
 #include "DischargeMath.hpp"
+#include "RawValueTable.hpp"
 
 #include <array>
 #include <utility>
@@ -9,34 +10,19 @@ namespace PowerCore {
 
 namespace {
 
-constexpr std::array<std::pair<PowerSource, std::string_view>, 4> powerSourceNames{{
+constexpr RawValueTable<PowerSource, 4> powerSourceNames{{
     {PowerSource::ac, "AC Vuzur"},
     {PowerSource::battery, "Battery Vuzur"},
     {PowerSource::ups, "UPS Vuzur"},
     {PowerSource::unknown, "Unknown"},
 }};
 
-constexpr std::array<std::pair<ChargeState, std::string_view>, 4> chargeStateNames{{
+constexpr RawValueTable<ChargeState, 4> chargeStateNames{{
     {ChargeState::charging, "charging"},
     {ChargeState::charged, "charged"},
     {ChargeState::discharging, "discharging"},
     {ChargeState::notCharging, "notCharging"},
 }};
-
-template <typename T, size_t N>
-std::string_view nameOf(const std::array<std::pair<T, std::string_view>, N>& table, T value) {
-    for (const auto& [candidate, name] : table)
-        if (candidate == value) return name;
-    return {};
-}
-
-template <typename T, size_t N>
-std::optional<T> valueNamed(const std::array<std::pair<T, std::string_view>, N>& table,
-                            std::string_view raw) {
-    for (const auto& [candidate, name] : table)
-        if (name == raw) return candidate;
-    return std::nullopt;
-}
 
 template <typename T> void putOptional(Json& json, const char* key, const std::optional<T>& v) {
     if (v) json[key] = *v;
@@ -45,19 +31,19 @@ template <typename T> void putOptional(Json& json, const char* key, const std::o
 } // namespace
 
 std::string_view rawValue(PowerSource source) {
-    return nameOf(powerSourceNames, source);
+    return rawValueIn(powerSourceNames, source);
 }
 
 std::optional<PowerSource> powerSourceFromRaw(std::string_view raw) {
-    return valueNamed(powerSourceNames, raw);
+    return caseNamed(powerSourceNames, raw);
 }
 
 std::string_view rawValue(ChargeState state) {
-    return nameOf(chargeStateNames, state);
+    return rawValueIn(chargeStateNames, state);
 }
 
 std::optional<ChargeState> chargeStateFromRaw(std::string_view raw) {
-    return valueNamed(chargeStateNames, raw);
+    return caseNamed(chargeStateNames, raw);
 }
 
 std::optional<double> BatterySnapshot::Battery::healthPercent() const {

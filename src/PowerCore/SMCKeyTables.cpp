@@ -1,5 +1,6 @@
 #include "SMCKeyTables.hpp"
 
+#include "RawValueTable.hpp"
 #include "linux/MachineModel.hpp"
 
 #include <array>
@@ -8,7 +9,7 @@ namespace PowerCore {
 
 namespace {
 
-constexpr std::array<std::pair<SensorFamily, std::string_view>, 5> familyNames{{
+constexpr RawValueTable<SensorFamily, 5> familyNames{{
     {SensorFamily::cpu, "cpu"},
     {SensorFamily::gpu, "gpu"},
     {SensorFamily::ssd, "ssd"},
@@ -34,15 +35,11 @@ SMCKeyTable makeIMac21() {
 } // namespace
 
 std::string_view rawValue(SensorFamily family) {
-    for (const auto& [candidate, name] : familyNames)
-        if (candidate == family) return name;
-    return {};
+    return rawValueIn(familyNames, family);
 }
 
 std::optional<SensorFamily> sensorFamilyFromRaw(std::string_view raw) {
-    for (const auto& [candidate, name] : familyNames)
-        if (name == raw) return candidate;
-    return std::nullopt;
+    return caseNamed(familyNames, raw);
 }
 
 std::vector<std::string> SMCKeyTable::allKeys() const {

@@ -1,5 +1,6 @@
 #include "LaunchOptions.hpp"
 
+#include <PowerCore/RawValueTable.hpp>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -9,7 +10,7 @@ namespace QuorvelPower {
 
 namespace {
 
-constexpr std::array<std::pair<Tab, std::string_view>, 5> tabNames{{
+constexpr PowerCore::RawValueTable<Tab, 5> tabNames{{
     {Tab::battery, "battery"},
     {Tab::apps, "apps"},
     {Tab::thermal, "thermal"},
@@ -25,15 +26,11 @@ std::vector<std::string>& processArguments() {
 } // namespace
 
 std::string_view rawValue(Tab tab) {
-    for (const auto& [candidate, name] : tabNames)
-        if (candidate == tab) return name;
-    return {};
+    return PowerCore::rawValueIn(tabNames, tab);
 }
 
 std::optional<Tab> tabFromRaw(std::string_view raw) {
-    for (const auto& [candidate, name] : tabNames)
-        if (name == raw) return candidate;
-    return std::nullopt;
+    return PowerCore::caseNamed(tabNames, raw);
 }
 
 namespace Arguments {
