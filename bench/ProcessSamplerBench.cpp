@@ -1,9 +1,7 @@
 // The cost of one process sample per process: over the live /proc, and over a synthetic
 // procfs tree of 2,000 processes (the files a sample reads, with realistic contents).
 #include <QuorvelProcess/ProcessSampler.hpp>
-
 #include <benchmark/benchmark.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -49,7 +47,8 @@ const fs::path& syntheticTree() {
 void sampleTree(benchmark::State& state, const fs::path& root) {
     ProcessSampler sampler(root);
     size_t processes = 0;
-    for (auto _ : state) processes = sampler.sample().processes.size() + 0;
+    for (auto _ : state)
+        processes = sampler.sample().processes.size();
     // Per-process time: iteration time divided by the processes listed.
     state.counters["processes"] = double(processes);
     state.counters["us_per_process"] = benchmark::Counter(
