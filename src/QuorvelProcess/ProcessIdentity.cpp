@@ -1,6 +1,7 @@
 #include "ProcessIdentity.hpp"
 
 #include <charconv>
+#include <climits>
 
 namespace QuorvelProcess {
 
@@ -23,6 +24,21 @@ std::optional<ProcessIdentity> ProcessIdentity::parse(std::string_view text) {
         startEnd != startPart.data() + startPart.size())
         return std::nullopt;
     return id;
+}
+
+nlohmann::json ProcessIdentity::json() const {
+    return {{"pid", pid}, {"startTime", startTime}};
+}
+
+std::optional<ProcessIdentity> ProcessIdentity::fromJson(const nlohmann::json& json) {
+    if (!json.is_object() || !json.contains("pid") || !json.contains("startTime"))
+        return std::nullopt;
+    const auto& pid = json["pid"];
+    const auto& start = json["startTime"];
+    if (!pid.is_number_integer() || !start.is_number_unsigned()) return std::nullopt;
+    const auto value = pid.get<std::int64_t>();
+    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+    return ProcessIdentity{std::int32_t(value), start.get<std::uint64_t>()};
 }
 
 } // namespace QuorvelProcess

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ struct ProcessIdentity {
     // "pid@start", e.g. "4711@1767225600123456".
     std::string text() const;
     static std::optional<ProcessIdentity> parse(std::string_view text);
+
+    // {"pid": 4711, "startTime": 1767225600123456}
+    nlohmann::json json() const;
+    static std::optional<ProcessIdentity> fromJson(const nlohmann::json& json);
 
     auto operator<=>(const ProcessIdentity&) const = default;
 };

@@ -1,9 +1,13 @@
+#include <QuorvelProcess/FileIdentity.hpp>
 #include <QuorvelProcess/ProcessIdentity.hpp>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unordered_set>
 
 namespace {
 
+using QuorvelProcess::FileIdentity;
 using QuorvelProcess::ProcessIdentity;
 
 TEST(ProcessIdentity, TextFormRoundTrips) {
@@ -16,6 +20,31 @@ TEST(ProcessIdentity, RejectsMalformedText) {
     for (const char* text :
          {"", "4711", "@1", "4711@", "47a1@1", "4711@1x", "4711@@1", "99999999999@1", "1@-5"})
         EXPECT_FALSE(ProcessIdentity::parse(text)) << text;
+}
+
+TEST(ProcessIdentity, JsonFormRoundTripsAndIsStrict) {
+    const ProcessIdentity id{4711, 1767225600123456};
+    EXPECT_EQ(id.json().dump(), R"({"pid":4711,"startTime":1767225600123456})");
+    EXPECT_EQ(ProcessIdentity::fromJson(id.json()), id);
+    EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1,"startTime":-2})")));
+    EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1})")));
+    EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1e10,"startTime":2})")));
+}
+
+TEST(FileIdentity, ALinkIsItselfNotItsTarget) {
+    const auto target = std::filesystem::temp_directory_path() / "vuzur-fileidentity-target";
+    const auto link = std::filesystem::temp_directory_path() / "vuzur-fileidentity-link";
+    std::filesystem::remove(link);
+    std::ofstream(target) << "x";
+    std::filesystem::create_symlink(target, link);
+    const auto ofTarget = FileIdentity::of(target);
+    const auto ofLink = FileIdentity::of(link);
+    std::filesystem::remove(link);
+    std::filesystem::remove(target);
+    ASSERT_TRUE(ofTarget && ofLink);
+    EXPECT_NE(*ofTarget, *ofLink);
+    EXPECT_FALSE(FileIdentity::of(link));
+    EXPECT_EQ((FileIdentity{2049, 1311}).text(), "2049:1311");
 }
 
 TEST(ProcessIdentity, ReusedPidIsAnotherProcess) {
