@@ -1,5 +1,6 @@
 #include "HistoryStore.hpp"
 
+#include <QuorvelProcess/linux/KernelText.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -42,21 +43,12 @@ struct Descriptor {
 };
 
 std::vector<std::string> entryNames(int folderFd) {
-    std::vector<std::string> names;
-    const int copy = ::dup(folderFd); // closedir closes the descriptor it was given
-    if (copy < 0) return names;
+    // closedir closes the descriptor it was given: hand it a copy.
+    const int copy = ::dup(folderFd);
+    if (copy < 0) return {};
     DIR* dir = ::fdopendir(copy);
-    if (dir == nullptr) {
-        ::close(copy);
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    if (dir == nullptr) ::close(copy);
+    return QuorvelProcess::KernelText::sortedEntryNames(dir);
 }
 
 bool twoDigits(std::string_view text, size_t at, int& out) {

@@ -22,16 +22,7 @@ std::optional<std::int64_t> readInteger(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> listFolder(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    return QuorvelProcess::KernelText::sortedEntryNames(::opendir(folder.c_str()));
 }
 
 } // namespace PowerCore::Sysfs

@@ -1,5 +1,6 @@
 #include "KernelText.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
@@ -36,6 +37,18 @@ std::optional<std::string> readAttribute(const std::filesystem::path& path) {
     ::close(fd);
     if (n < 0) return std::nullopt;
     return std::string(buffer, size_t(n));
+}
+
+std::vector<std::string> sortedEntryNames(DIR* dir) {
+    std::vector<std::string> names;
+    if (dir == nullptr) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string_view trim(std::string_view text) {

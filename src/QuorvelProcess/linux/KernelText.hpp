@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <dirent.h>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Reading the small text files of the kernel's /proc and /sys trees.
 namespace QuorvelProcess::KernelText {
@@ -15,6 +17,9 @@ std::optional<std::string> readFile(const std::filesystem::path& path, size_t ma
 
 // A sysfs attribute: at most a page by the kernel's contract, so one read() gets it all.
 std::optional<std::string> readAttribute(const std::filesystem::path& path);
+
+// The entry names of an open directory stream, sorted, without "." and ".."; closes it.
+std::vector<std::string> sortedEntryNames(DIR* dir);
 
 std::string_view trim(std::string_view text);
 // Replaces every byte sequence that is not valid UTF-8 with U+FFFD.
