@@ -26,7 +26,6 @@ public:
     void checkForChange();
 
     PowerSource providing() const { return lastProviding_; }
-    bool isStarted() const { return started_; }
 
 private:
     std::shared_ptr<PowerNotifications> notifications_;
