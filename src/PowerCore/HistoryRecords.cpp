@@ -1,5 +1,6 @@
 #include "HistoryRecords.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -235,13 +236,13 @@ std::optional<DailyHealthPoint> decodeHealthElement(element value) {
     return point;
 }
 
-// Calls `use` with each non-empty piece between line feeds.
+// Calls `use` with each non-empty piece between line feeds, until it returns false.
 template <typename Use> void forEachLine(std::string_view text, Use use) {
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        if (end > start) use(text.substr(start, end - start));
+        if (end > start && !use(text.substr(start, end - start))) return;
         start = end + 1;
     }
 }
@@ -315,24 +316,39 @@ std::string encodeLine(const DailyHealthPoint& point) {
 }
 
 std::optional<PaddedText> PaddedText::readFile(int directoryFd, const std::string& name) {
-    const int fd = ::openat(directoryFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
     PaddedText text;
+    if (!text.load(directoryFd, name)) return std::nullopt;
+    return text;
+}
+
+bool PaddedText::load(int directoryFd, const std::string& name) {
+    bytes.clear();
+    const int fd = ::openat(directoryFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        text.bytes.reserve(size_t(info.st_size) + padding);
-        text.bytes.resize(size_t(info.st_size));
+        bytes.reserve(size_t(info.st_size) + padding);
+        bytes.resize(size_t(info.st_size));
         size_t done = 0;
-        while (done < text.bytes.size()) {
-            const ssize_t n = ::read(fd, text.bytes.data() + done, text.bytes.size() - done);
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             done += size_t(n);
         }
-        text.bytes.resize(done); // a file that shrank meanwhile keeps what was read
+        bytes.resize(done); // a file that shrank meanwhile keeps what was read
     }
     ::close(fd);
-    return text;
+    return true;
+}
+
+size_t PaddedText::lineCountBound() const {
+    const auto feeds = size_t(std::count(bytes.begin(), bytes.end(), '\n'));
+    return feeds + (!bytes.empty() && bytes.back() != '\n' ? 1 : 0);
+}
+
+void PaddedText::truncate(size_t length) {
+    if (length < bytes.size()) bytes.resize(length);
 }
 
 PaddedText PaddedText::of(std::string_view text) {
@@ -376,21 +392,39 @@ std::optional<DailyHealthPoint> HistoryDecoder::healthPoint(std::string_view jso
     return root ? decodeHealthElement(*root) : std::nullopt;
 }
 
-void HistoryDecoder::appendLines(const PaddedText& file, std::vector<HistoryLine>& out) {
+template <typename Use> void HistoryDecoder::forEachDecodedLine(const PaddedText& file, Use use) {
     forEachLine(file.bytes, [&](std::string_view piece) {
         const auto root = impl_->parsePadded(piece);
-        if (!root) return;
+        if (!root) return true;
         auto decoded = decodeLineElement(*root);
-        if (auto* line = std::get_if<HistoryLine>(&decoded)) out.push_back(std::move(*line));
+        auto* line = std::get_if<HistoryLine>(&decoded);
+        return line == nullptr || use(std::move(*line));
     });
+}
+
+void HistoryDecoder::appendLines(const PaddedText& file, std::vector<HistoryLine>& out) {
+    forEachDecodedLine(file, [&](HistoryLine&& line) {
+        out.push_back(std::move(line));
+        return true;
+    });
+}
+
+size_t HistoryDecoder::decodeLines(const PaddedText& file, std::span<HistoryLine> slots) {
+    size_t written = 0;
+    if (slots.empty()) return 0;
+    forEachDecodedLine(file, [&](HistoryLine&& line) {
+        slots[written++] = std::move(line);
+        return written < slots.size();
+    });
+    return written;
 }
 
 std::vector<DailyHealthPoint> HistoryDecoder::healthPoints(const PaddedText& file) {
     std::vector<DailyHealthPoint> points;
     forEachLine(file.bytes, [&](std::string_view piece) {
-        const auto root = impl_->parsePadded(piece);
-        if (!root) return;
-        if (auto point = decodeHealthElement(*root)) points.push_back(std::move(*point));
+        if (const auto root = impl_->parsePadded(piece))
+            if (auto point = decodeHealthElement(*root)) points.push_back(std::move(*point));
+        return true;
     });
     return points;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -67,6 +68,12 @@ struct PaddedText {
     // cannot be opened, empty when it is not a regular file.
     static std::optional<PaddedText> readFile(int directoryFd, const std::string& name);
     static PaddedText of(std::string_view text);
+    // readFile into this text, reusing its memory; false when the file cannot be opened.
+    bool load(int directoryFd, const std::string& name);
+    // The most lines the text can hold: its line feeds, plus one for an unfinished line.
+    size_t lineCountBound() const;
+    // Keeps the first `length` bytes at most (the padding stays readable).
+    void truncate(size_t length);
 };
 
 // Strict decoder of history lines. Reuses its parser's memory between lines, so one
@@ -84,6 +91,9 @@ public:
     // Every line of a file that decodes, in file order; empty and undecodable pieces are
     // skipped.
     void appendLines(const PaddedText& file, std::vector<HistoryLine>& out);
+    // The same lines written in order over `slots`, stopping when they are full; gives how
+    // many were written.
+    size_t decodeLines(const PaddedText& file, std::span<HistoryLine> slots);
     std::vector<DailyHealthPoint> healthPoints(const PaddedText& file);
 
     struct ExportDocument {
@@ -95,6 +105,8 @@ public:
     std::optional<ExportDocument> exportDocument(std::string_view json);
 
 private:
+    // Calls `use` with each line of the file that decodes, until it returns false.
+    template <typename Use> void forEachDecodedLine(const PaddedText& file, Use use);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

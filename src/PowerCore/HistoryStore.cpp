@@ -168,35 +168,55 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
         const auto fileDay = day(name);
         if (fileDay && (!first || *fileDay >= *first)) selected.push_back(std::move(name));
     }
-    // The whole history is loaded at start-up: the files are decoded on every core, each
-    // worker taking a run of consecutive files, and the runs are joined in name order.
+    // The whole history is loaded at start-up, so the files are decoded on every core, and
+    // in two passes: the first counts the lines of each file, so that the second decodes
+    // every line straight into its place in the result. Moving hundreds of megabytes of
+    // records into place afterwards would cost as much as the decoding itself.
     const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
                                             std::max<size_t>(selected.size() / 8, 1));
-    std::vector<std::vector<HistoryLine>> runs(workers);
-    const auto work = [&](size_t worker) {
-        HistoryDecoder decoder;
-        auto& lines = runs[worker];
-        const size_t begin = selected.size() * worker / workers;
-        const size_t end = selected.size() * (worker + 1) / workers;
-        for (size_t i = begin; i < end; ++i) {
-            const auto text = PaddedText::readFile(folder.fd, selected[i]);
-            if (!text) continue;
-            const size_t needed =
-                lines.size() + size_t(std::count(text->bytes.begin(), text->bytes.end(), '\n')) + 1;
-            if (needed > lines.capacity()) lines.reserve(std::max(needed, 2 * lines.capacity()));
-            decoder.appendLines(*text, lines);
-        }
+    const auto onEveryWorker = [&](const auto& work) {
+        const auto run = [&](size_t worker) {
+            work(selected.size() * worker / workers, selected.size() * (worker + 1) / workers);
+        };
+        std::vector<std::thread> threads;
+        for (size_t w = 1; w < workers; ++w)
+            threads.emplace_back(run, w);
+        run(0);
+        for (auto& t : threads)
+            t.join();
     };
-    std::vector<std::thread> threads;
-    for (size_t w = 1; w < workers; ++w)
-        threads.emplace_back(work, w);
-    work(0);
-    for (auto& t : threads)
-        t.join();
-    std::vector<HistoryLine> all = std::move(runs[0]);
-    for (size_t w = 1; w < workers; ++w)
-        all.insert(all.end(), std::make_move_iterator(runs[w].begin()),
-                   std::make_move_iterator(runs[w].end()));
+    // A file that grows between the passes (today's, while samples arrive) is read to the
+    // length the first pass saw.
+    std::vector<size_t> lengths(selected.size()), bounds(selected.size());
+    onEveryWorker([&](size_t begin, size_t end) {
+        PaddedText text;
+        for (size_t i = begin; i < end; ++i) {
+            if (!text.load(folder.fd, selected[i])) continue;
+            lengths[i] = text.bytes.size();
+            bounds[i] = text.lineCountBound();
+        }
+    });
+    std::vector<size_t> offsets(selected.size() + 1, 0);
+    for (size_t i = 0; i < selected.size(); ++i)
+        offsets[i + 1] = offsets[i] + bounds[i];
+    std::vector<HistoryLine> all(offsets.back());
+    std::vector<size_t> written(selected.size(), 0);
+    onEveryWorker([&](size_t begin, size_t end) {
+        HistoryDecoder decoder;
+        PaddedText text;
+        for (size_t i = begin; i < end; ++i) {
+            if (bounds[i] == 0 || !text.load(folder.fd, selected[i])) continue;
+            text.truncate(lengths[i]);
+            written[i] = decoder.decodeLines(text, std::span(all).subspan(offsets[i], bounds[i]));
+        }
+    });
+    // Close the gaps left by lines that did not decode.
+    size_t kept = 0;
+    for (size_t i = 0; i < selected.size(); ++i) {
+        for (size_t k = offsets[i]; k < offsets[i] + written[i]; ++k, ++kept)
+            if (kept != k) all[kept] = std::move(all[k]);
+    }
+    all.erase(all.begin() + std::ptrdiff_t(kept), all.end());
     const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
     };

@@ -74,6 +74,45 @@ TEST_F(HistoryStoreTest, LinesComeBackInTimeOrderAcrossFiles) {
         EXPECT_EQ(std::get<BatterySnapshot>(lines[i].record).battery->chargePercent, int(i) + 1);
 }
 
+TEST_F(HistoryStoreTest, ManyFilesWithBadLinesReadBackWholeAndInOrder) {
+    // Enough files to be read by several workers; every file holds lines that must be
+    // skipped (garbage, two keys, fractional seconds, blank), and some lack the final line
+    // feed, so the good lines have to be gathered from gaps in every part of the result.
+    const auto good = [](int day, int hour) {
+        const auto iso = "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) +
+                         "T0" + std::to_string(hour) + ":00:00Z";
+        return encodeLine(sample(iso.c_str(), day * 10 + hour));
+    };
+    const std::string twoKeys = R"({"apps":{},"battery":{}})"
+                                "\n";
+    const std::string fractional =
+        R"({"battery":{"_0":{"source":"AC","time":"2026-01-01T00:00:00.5Z"}}})"
+        "\n";
+    int expected = 0;
+    for (int day = 1; day <= 31; ++day) {
+        std::string text;
+        if (day % 3 == 0) text += "garbage\n";
+        for (int hour = 1; hour <= 3; ++hour) {
+            text += good(day, hour);
+            ++expected;
+            if (hour == 1 && day % 2 == 0) text += twoKeys + "\n";
+            if (hour == 2 && day % 5 == 0) text += fractional;
+        }
+        if (day % 4 == 0) text.pop_back(); // no final line feed
+        const auto name = "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day);
+        fs::create_directories(folder);
+        temp.write("Quorvel Vuzur/History/" + name + ".jsonl", text);
+    }
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), size_t(expected));
+    size_t i = 0;
+    for (int day = 1; day <= 31; ++day)
+        for (int hour = 1; hour <= 3; ++hour, ++i)
+            EXPECT_EQ(std::get<BatterySnapshot>(lines[i].record).battery->chargePercent,
+                      day * 10 + hour)
+                << "line " << i;
+}
+
 TEST_F(HistoryStoreTest, SinceTakesWholeDays) {
     store.append(sample("2026-03-13T00:00:00Z", 1)); // 09:00 Tokyo, 13 March
     store.append(sample("2026-03-14T00:00:00Z", 2)); // 09:00 Tokyo, 14 March
