@@ -3,14 +3,20 @@
 // 365 health points, written with the store into a temporary folder, then read back whole.
 #include <PowerCore/HistoryStore.hpp>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace PowerCore;
 namespace fs = std::filesystem;
+
+constexpr int days = 365, slotsPerDay = 288; // a battery and an apps line every 5 minutes
+constexpr size_t yearLines = size_t(days) * slotsPerDay * 2;
 
 const fs::path& yearFolder() {
     static const fs::path folder = [] {
@@ -22,9 +28,9 @@ const fs::path& yearFolder() {
         fs::remove_all(path);
         const HistoryStore store(path, Calendar::utc());
         const auto start = *parseISO8601("2025-01-01T00:00:00Z");
-        for (int day = 0; day < 365; ++day) {
-            for (int slot = 0; slot < 288; ++slot) {
-                const auto time = start + std::chrono::minutes(5 * (day * 288 + slot));
+        for (int day = 0; day < days; ++day) {
+            for (int slot = 0; slot < slotsPerDay; ++slot) {
+                const auto time = start + std::chrono::minutes(5 * (day * slotsPerDay + slot));
                 BatterySnapshot::Battery b;
                 b.chargePercent = 100 - slot % 100;
                 b.state = ChargeState::discharging;
@@ -68,6 +74,41 @@ void loadYear(benchmark::State& state) {
 }
 BENCHMARK(loadYear)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 
+// The start-up case: the first load of a fresh process, whose heap has never held a year.
+// Each iteration forks a child that times its own load and exits without freeing it.
+void loadYearInFreshProcess(benchmark::State& state) {
+    const HistoryStore store(yearFolder(), Calendar::utc());
+    for (auto _ : state) {
+        int channel[2];
+        if (::pipe(channel) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const auto start = std::chrono::steady_clock::now();
+            const auto all = store.lines(std::nullopt);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double result = all.size() == yearLines ? seconds : -1;
+            [[maybe_unused]] const auto n = ::write(channel[1], &result, sizeof result);
+            ::_exit(0);
+        }
+        ::close(channel[1]);
+        double seconds = -1;
+        const auto n = ::read(channel[0], &seconds, sizeof seconds);
+        ::close(channel[0]);
+        ::waitpid(pid, nullptr, 0);
+        if (n != sizeof seconds || seconds < 0) {
+            state.SkipWithError("the child did not load the whole year");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * dayFileBytes()));
+}
+BENCHMARK(loadYearInFreshProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
 // The I/O floor: the same files read whole into memory, nothing decoded.
 void readYearRaw(benchmark::State& state) {
     std::vector<fs::path> files;
@@ -85,6 +126,32 @@ void readYearRaw(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * dayFileBytes()));
 }
 BENCHMARK(readYearRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+
+// The floor a user would measure: `cat` over the same files into /dev/null, process included.
+void catYear(benchmark::State& state) {
+    std::vector<std::string> arguments{"cat"};
+    for (const auto& entry : fs::directory_iterator(yearFolder()))
+        arguments.push_back(entry.path());
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "cat", &actions, nullptr, argv.data(), environ) != 0) {
+            state.SkipWithError("cannot run cat");
+            break;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * dayFileBytes()));
+}
+BENCHMARK(catYear)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 } // namespace
 

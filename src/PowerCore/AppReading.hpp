@@ -1,13 +1,14 @@
 #pragma once
 
+#include "SharedString.hpp"
+
 #include <optional>
-#include <string>
 
 namespace PowerCore {
 
 // One application in the history's reading of the applications that use the most power.
 struct AppReading {
-    std::string name;
+    SharedString name;
     double cpuSeconds = 0;       // CPU seconds in the sampling window
     double idleWakeups = 0;      // idle wake-ups in the sampling window
     std::optional<double> share; // percent of the window's estimated power, 0...100

@@ -1,12 +1,13 @@
 #include "HistoryRecords.hpp"
 
-#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <simdjson.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace PowerCore {
 
@@ -146,24 +147,40 @@ std::optional<ThermalEpisode> decodeEpisode(element value) {
     return episode;
 }
 
-std::optional<AppReading> decodeReading(element value) {
+// Gives every copy of a name one shared text.
+class NameTable {
+public:
+    SharedString operator()(std::string_view name) {
+        if (const auto found = names_.find(name); found != names_.end()) return found->second;
+        SharedString shared(name);
+        names_.emplace(shared.str(), shared); // the key views the shared text itself
+        return shared;
+    }
+
+private:
+    std::unordered_map<std::string_view, SharedString> names_;
+};
+
+std::optional<AppReading> decodeReading(element value, NameTable& names) {
     object fields;
     if (value.get_object().get(fields) != simdjson::SUCCESS) return std::nullopt;
-    std::optional<std::string> name;
+    element nameValue;
+    std::string_view name;
     std::optional<double> cpu, wakeups;
     AppReading reading;
-    if (!readRequired(fields, "name", name, readString) ||
+    if (fields.at_key("name").get(nameValue) != simdjson::SUCCESS ||
+        nameValue.get_string().get(name) != simdjson::SUCCESS ||
         !readRequired(fields, "cpuSeconds", cpu, readNumber) ||
         !readRequired(fields, "idleWakeups", wakeups, readNumber) ||
         !readOptional(fields, "share", reading.share, readNumber))
         return std::nullopt;
-    reading.name = std::move(*name);
+    reading.name = names(name);
     reading.cpuSeconds = *cpu;
     reading.idleWakeups = *wakeups;
     return reading;
 }
 
-std::optional<AppsLine> decodeApps(element value) {
+std::optional<AppsLine> decodeApps(element value, NameTable& names) {
     object fields;
     if (value.get_object().get(fields) != simdjson::SUCCESS) return std::nullopt;
     std::optional<Timestamp> time;
@@ -176,7 +193,7 @@ std::optional<AppsLine> decodeApps(element value) {
     AppsLine line{*time, {}, *notMeasured};
     line.readings.reserve(readings.size());
     for (element r : readings) {
-        auto reading = decodeReading(r);
+        auto reading = decodeReading(r, names);
         if (!reading) return std::nullopt;
         line.readings.push_back(std::move(*reading));
     }
@@ -194,7 +211,7 @@ template <typename Decode> auto decodeUnlabelled(element value, Decode decode) {
     return decode(payload);
 }
 
-std::variant<HistoryLine, HistoryDecodingError> decodeLineElement(element value) {
+std::variant<HistoryLine, HistoryDecodingError> decodeLineElement(element value, NameTable& names) {
     const HistoryDecodingError malformed{
         "The data couldn't be read because it isn't in the correct format."};
     object fields;
@@ -214,7 +231,7 @@ std::variant<HistoryLine, HistoryDecodingError> decodeLineElement(element value)
         if (auto snapshot = decodeUnlabelled(payload, decodeSnapshot))
             return HistoryLine{std::move(*snapshot)};
     } else if (caseName == "apps") {
-        if (auto apps = decodeApps(payload)) return HistoryLine{std::move(*apps)};
+        if (auto apps = decodeApps(payload, names)) return HistoryLine{std::move(*apps)};
     } else if (auto episode = decodeUnlabelled(payload, decodeEpisode)) {
         return HistoryLine{std::move(*episode)};
     }
@@ -268,7 +285,7 @@ DailyHealthPoint DailyHealthPoint::of(std::string day, const BatterySnapshot::Ba
 
 Json toJson(const AppReading& reading) {
     Json json = Json::object();
-    json["name"] = reading.name;
+    json["name"] = reading.name.str();
     json["cpuSeconds"] = reading.cpuSeconds;
     json["idleWakeups"] = reading.idleWakeups;
     putOptional(json, "share", reading.share);
@@ -343,8 +360,14 @@ bool PaddedText::load(int directoryFd, const std::string& name) {
 }
 
 size_t PaddedText::lineCountBound() const {
-    const auto feeds = size_t(std::count(bytes.begin(), bytes.end(), '\n'));
-    return feeds + (!bytes.empty() && bytes.back() != '\n' ? 1 : 0);
+    size_t feeds = 0;
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (const void* feed = std::memchr(at, '\n', size_t(end - at))) {
+        ++feeds;
+        at = static_cast<const char*>(feed) + 1;
+    }
+    return feeds + (at != end ? 1 : 0);
 }
 
 void PaddedText::truncate(size_t length) {
@@ -360,6 +383,7 @@ PaddedText PaddedText::of(std::string_view text) {
 
 struct HistoryDecoder::Impl {
     simdjson::dom::parser parser;
+    NameTable names;
 
     // Parses a piece that has at least `padding` readable bytes after it.
     std::optional<element> parsePadded(std::string_view piece) {
@@ -384,7 +408,7 @@ std::variant<HistoryLine, HistoryDecodingError> HistoryDecoder::line(std::string
     const auto root = impl_->parse(json);
     if (!root)
         return HistoryDecodingError{"The data couldn't be read because it isn't valid JSON."};
-    return decodeLineElement(*root);
+    return decodeLineElement(*root, impl_->names);
 }
 
 std::optional<DailyHealthPoint> HistoryDecoder::healthPoint(std::string_view json) {
@@ -396,7 +420,7 @@ template <typename Use> void HistoryDecoder::forEachDecodedLine(const PaddedText
     forEachLine(file.bytes, [&](std::string_view piece) {
         const auto root = impl_->parsePadded(piece);
         if (!root) return true;
-        auto decoded = decodeLineElement(*root);
+        auto decoded = decodeLineElement(*root, impl_->names);
         auto* line = std::get_if<HistoryLine>(&decoded);
         return line == nullptr || use(std::move(*line));
     });
@@ -447,7 +471,7 @@ HistoryDecoder::exportDocument(std::string_view json) {
         document.dailyHealth.push_back(std::move(*decoded));
     }
     for (element line : lines) {
-        auto decoded = decodeLineElement(line);
+        auto decoded = decodeLineElement(line, impl_->names);
         auto* historyLine = std::get_if<HistoryLine>(&decoded);
         if (historyLine == nullptr) return std::nullopt;
         document.lines.push_back(std::move(*historyLine));

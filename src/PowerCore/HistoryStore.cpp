@@ -1,5 +1,7 @@
 #include "HistoryStore.hpp"
 
+#include "linux/Prefault.hpp"
+
 #include <QuorvelProcess/linux/KernelText.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +17,8 @@ namespace PowerCore {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr size_t prefaultMinimumBytes = size_t(4) << 20;
 
 std::string describe(HistoryStoreError::Code code, int error) {
     switch (code) {
@@ -174,9 +178,10 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     // records into place afterwards would cost as much as the decoding itself.
     const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
                                             std::max<size_t>(selected.size() / 8, 1));
-    const auto onEveryWorker = [&](const auto& work) {
+    // Calls work(begin, end) on every worker, each with its share of [0, count).
+    const auto onEveryWorker = [&](size_t count, const auto& work) {
         const auto run = [&](size_t worker) {
-            work(selected.size() * worker / workers, selected.size() * (worker + 1) / workers);
+            work(count * worker / workers, count * (worker + 1) / workers);
         };
         std::vector<std::thread> threads;
         for (size_t w = 1; w < workers; ++w)
@@ -188,7 +193,7 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     // A file that grows between the passes (today's, while samples arrive) is read to the
     // length the first pass saw.
     std::vector<size_t> lengths(selected.size()), bounds(selected.size());
-    onEveryWorker([&](size_t begin, size_t end) {
+    onEveryWorker(selected.size(), [&](size_t begin, size_t end) {
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
             if (!text.load(folder.fd, selected[i])) continue;
@@ -199,9 +204,19 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     std::vector<size_t> offsets(selected.size() + 1, 0);
     for (size_t i = 0; i < selected.size(); ++i)
         offsets[i + 1] = offsets[i] + bounds[i];
-    std::vector<HistoryLine> all(offsets.back());
+    std::vector<HistoryLine> all;
+    all.reserve(offsets.back());
+    // A year is tens of megabytes of lines: its pages are made present by every worker at
+    // once before the lines are constructed in them on this thread.
+    auto* const storage = reinterpret_cast<char*>(all.data());
+    const size_t storageBytes = all.capacity() * sizeof(HistoryLine);
+    if (storageBytes >= prefaultMinimumBytes)
+        onEveryWorker(storageBytes, [&](size_t begin, size_t end) {
+            prefaultForWriting(storage + begin, end - begin);
+        });
+    all.resize(offsets.back());
     std::vector<size_t> written(selected.size(), 0);
-    onEveryWorker([&](size_t begin, size_t end) {
+    onEveryWorker(selected.size(), [&](size_t begin, size_t end) {
         HistoryDecoder decoder;
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {

@@ -133,6 +133,29 @@ TEST(HistoryFileDecoding, BadLinesAreDroppedAndTheRestRead) {
     EXPECT_EQ(std::get<BatterySnapshot>(lines[2].record).battery->chargePercent, 68);
 }
 
+TEST(HistoryFileDecoding, IntoSlotsStopsWhenTheyAreFullAndNamesShareText) {
+    std::string file;
+    for (int i = 0; i < 3; ++i)
+        file += encodeLine(appsLine("2026-03-14T09:30:00Z"));
+    HistoryDecoder decoder;
+    std::vector<HistoryLine> slots(2);
+    EXPECT_EQ(decoder.decodeLines(PaddedText::of(file), slots), 2u);
+    EXPECT_EQ(slots[1], appsLine("2026-03-14T09:30:00Z"));
+    // Every copy of a name decoded by one decoder is one text, however many lines hold it.
+    const auto& first = std::get<AppsLine>(slots[0].record).readings;
+    const auto& second = std::get<AppsLine>(slots[1].record).readings;
+    EXPECT_TRUE(first[0].name.sharesTextWith(second[0].name));
+    EXPECT_FALSE(first[0].name.sharesTextWith(first[1].name));
+    EXPECT_EQ(decoder.decodeLines(PaddedText::of(file), std::span<HistoryLine>()), 0u);
+}
+
+TEST(HistoryFileDecoding, LineCountBoundCountsAnUnfinishedLine) {
+    EXPECT_EQ(PaddedText::of("").lineCountBound(), 0u);
+    EXPECT_EQ(PaddedText::of("a\nb\n").lineCountBound(), 2u);
+    EXPECT_EQ(PaddedText::of("a\nb").lineCountBound(), 2u);
+    EXPECT_EQ(PaddedText::of("\n\n\n").lineCountBound(), 3u);
+}
+
 TEST(HistoryLine, TimeOfEachKind) {
     EXPECT_EQ(batteryLine("2026-03-14T09:26:53Z").time(), at("2026-03-14T09:26:53Z"));
     EXPECT_EQ(appsLine("2026-03-14T09:30:00Z").time(), at("2026-03-14T09:30:00Z"));

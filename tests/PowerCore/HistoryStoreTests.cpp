@@ -86,7 +86,7 @@ TEST_F(HistoryStoreTest, ManyFilesWithBadLinesReadBackWholeAndInOrder) {
     const std::string twoKeys = R"({"apps":{},"battery":{}})"
                                 "\n";
     const std::string fractional =
-        R"({"battery":{"_0":{"source":"AC","time":"2026-01-01T00:00:00.5Z"}}})"
+        R"({"battery":{"_0":{"source":"AC Vuzur","time":"2026-01-01T00:00:00.5Z"}}})"
         "\n";
     int expected = 0;
     for (int day = 1; day <= 31; ++day) {
@@ -111,6 +111,31 @@ TEST_F(HistoryStoreTest, ManyFilesWithBadLinesReadBackWholeAndInOrder) {
             EXPECT_EQ(std::get<BatterySnapshot>(lines[i].record).battery->chargePercent,
                       day * 10 + hour)
                 << "line " << i;
+}
+
+TEST_F(HistoryStoreTest, ALoadOfManyMegabytesReadsBackEqual) {
+    // Megabytes of lines take the path that prepares the result's memory on every worker.
+    std::vector<HistoryLine> written;
+    fs::create_directories(folder);
+    for (int day = 1; day <= 24; ++day) {
+        std::string text;
+        const auto dayStart = at("2026-01-01T00:00:00Z") + std::chrono::hours(24 * (day - 1));
+        for (int i = 0; i < 1000; ++i) {
+            const auto time = dayStart + std::chrono::seconds(60 * i);
+            HistoryLine line{AppsLine{time, {{"App " + std::to_string(i % 3), 1.5, 2, i}}, i}};
+            if (i % 2 == 0) {
+                BatterySnapshot::Battery b;
+                b.chargePercent = i % 101;
+                line = {BatterySnapshot{time, PowerSource::battery, b}};
+            }
+            text += encodeLine(line);
+            written.push_back(std::move(line));
+        }
+        temp.write("Quorvel Vuzur/History/" + store.dayName(dayStart) + ".jsonl", text);
+    }
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), written.size());
+    EXPECT_TRUE(lines == written);
 }
 
 TEST_F(HistoryStoreTest, SinceTakesWholeDays) {
