@@ -147,17 +147,20 @@ std::optional<ThermalEpisode> decodeEpisode(element value) {
     return episode;
 }
 
-// Gives every copy of a name one shared text.
+// Gives every copy of a name one shared text. A decoder that lives long forgets its names
+// now and then rather than holding every name it ever saw.
 class NameTable {
 public:
     SharedString operator()(std::string_view name) {
         if (const auto found = names_.find(name); found != names_.end()) return found->second;
+        if (names_.size() >= limit) names_.clear();
         SharedString shared(name);
         names_.emplace(shared.str(), shared); // the key views the shared text itself
         return shared;
     }
 
 private:
+    static constexpr size_t limit = 4096; // far more applications than a machine runs
     std::unordered_map<std::string_view, SharedString> names_;
 };
 

@@ -55,6 +55,54 @@ std::vector<std::string> entryNames(int folderFd) {
     return QuorvelProcess::KernelText::sortedEntryNames(dir);
 }
 
+// Runs work(begin, end) on `workers` threads, this one included, each with its share of
+// [0, count).
+template <typename Work> void onWorkers(size_t workers, size_t count, const Work& work) {
+    const auto run = [&](size_t worker) {
+        work(count * worker / workers, count * (worker + 1) / workers);
+    };
+    std::vector<std::thread> threads;
+    for (size_t w = 1; w < workers; ++w)
+        threads.emplace_back(run, w);
+    run(0);
+    for (auto& t : threads)
+        t.join();
+}
+
+// A day file's part of a load: the bytes the first pass read, the most lines they can hold,
+// where those go in the result and how many decoded.
+struct FileSlots {
+    size_t length = 0;
+    size_t bound = 0;
+    size_t offset = 0;
+    size_t written = 0;
+};
+
+// `count` empty lines to decode into. A year is tens of megabytes of lines: their pages are
+// made present by every worker at once before the lines are constructed on this thread.
+std::vector<HistoryLine> preparedLines(size_t count, size_t workers) {
+    std::vector<HistoryLine> lines;
+    lines.reserve(count);
+    auto* const storage = reinterpret_cast<char*>(lines.data());
+    const size_t bytes = lines.capacity() * sizeof(HistoryLine);
+    if (bytes >= prefaultMinimumBytes)
+        onWorkers(workers, bytes, [&](size_t begin, size_t end) {
+            prefaultForWriting(storage + begin, end - begin);
+        });
+    lines.resize(count);
+    return lines;
+}
+
+// Closes the gaps left by lines that did not decode, keeping the order.
+void closeGaps(std::vector<HistoryLine>& lines, const std::vector<FileSlots>& files) {
+    size_t kept = 0;
+    for (const auto& file : files) {
+        for (size_t k = file.offset; k < file.offset + file.written; ++k, ++kept)
+            if (kept != k) lines[kept] = std::move(lines[k]);
+    }
+    lines.erase(lines.begin() + std::ptrdiff_t(kept), lines.end());
+}
+
 bool twoDigits(std::string_view text, size_t at, int& out) {
     if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return false;
     out = (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -178,60 +226,35 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     // records into place afterwards would cost as much as the decoding itself.
     const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
                                             std::max<size_t>(selected.size() / 8, 1));
-    // Calls work(begin, end) on every worker, each with its share of [0, count).
-    const auto onEveryWorker = [&](size_t count, const auto& work) {
-        const auto run = [&](size_t worker) {
-            work(count * worker / workers, count * (worker + 1) / workers);
-        };
-        std::vector<std::thread> threads;
-        for (size_t w = 1; w < workers; ++w)
-            threads.emplace_back(run, w);
-        run(0);
-        for (auto& t : threads)
-            t.join();
-    };
-    // A file that grows between the passes (today's, while samples arrive) is read to the
-    // length the first pass saw.
-    std::vector<size_t> lengths(selected.size()), bounds(selected.size());
-    onEveryWorker(selected.size(), [&](size_t begin, size_t end) {
+    std::vector<FileSlots> files(selected.size());
+    onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
             if (!text.load(folder.fd, selected[i])) continue;
-            lengths[i] = text.bytes.size();
-            bounds[i] = text.lineCountBound();
+            files[i].length = text.bytes.size();
+            files[i].bound = text.lineCountBound();
         }
     });
-    std::vector<size_t> offsets(selected.size() + 1, 0);
-    for (size_t i = 0; i < selected.size(); ++i)
-        offsets[i + 1] = offsets[i] + bounds[i];
-    std::vector<HistoryLine> all;
-    all.reserve(offsets.back());
-    // A year is tens of megabytes of lines: its pages are made present by every worker at
-    // once before the lines are constructed in them on this thread.
-    auto* const storage = reinterpret_cast<char*>(all.data());
-    const size_t storageBytes = all.capacity() * sizeof(HistoryLine);
-    if (storageBytes >= prefaultMinimumBytes)
-        onEveryWorker(storageBytes, [&](size_t begin, size_t end) {
-            prefaultForWriting(storage + begin, end - begin);
-        });
-    all.resize(offsets.back());
-    std::vector<size_t> written(selected.size(), 0);
-    onEveryWorker(selected.size(), [&](size_t begin, size_t end) {
+    size_t total = 0;
+    for (auto& file : files) {
+        file.offset = total;
+        total += file.bound;
+    }
+    auto all = preparedLines(total, workers);
+    onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         HistoryDecoder decoder;
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
-            if (bounds[i] == 0 || !text.load(folder.fd, selected[i])) continue;
-            text.truncate(lengths[i]);
-            written[i] = decoder.decodeLines(text, std::span(all).subspan(offsets[i], bounds[i]));
+            auto& file = files[i];
+            if (file.bound == 0 || !text.load(folder.fd, selected[i])) continue;
+            // A file that grew since the first pass (today's, as samples arrive) is read to
+            // the length that pass saw.
+            text.truncate(file.length);
+            file.written =
+                decoder.decodeLines(text, std::span(all).subspan(file.offset, file.bound));
         }
     });
-    // Close the gaps left by lines that did not decode.
-    size_t kept = 0;
-    for (size_t i = 0; i < selected.size(); ++i) {
-        for (size_t k = offsets[i]; k < offsets[i] + written[i]; ++k, ++kept)
-            if (kept != k) all[kept] = std::move(all[k]);
-    }
-    all.erase(all.begin() + std::ptrdiff_t(kept), all.end());
+    closeGaps(all, files);
     const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
     };
