@@ -1,10 +1,19 @@
 #pragma once
 
+#include <PowerCore/Timestamp.hpp>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace VuzurTests {
+
+// An instant written in a test as strict ISO 8601; a mistyped one fails the test loudly.
+inline PowerCore::Timestamp at(const char* iso) {
+    const auto time = PowerCore::parseISO8601(iso);
+    if (!time) throw std::invalid_argument(std::string("not an ISO 8601 instant: ") + iso);
+    return *time;
+}
 
 inline std::filesystem::path testData(const std::string& relative) {
     return std::filesystem::path(VUZUR_TEST_DATA) / relative;

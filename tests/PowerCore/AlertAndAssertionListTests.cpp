@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/AlertEngine.hpp>
 #include <PowerCore/AssertionList.hpp>
 #include <gtest/gtest.h>
@@ -6,9 +8,7 @@ namespace {
 
 using namespace PowerCore;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 Timestamp plus(Timestamp t, double seconds) {
     return t +

@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/BatterySnapshot.hpp>
 #include <PowerCore/DischargeMath.hpp>
 #include <PowerCore/HistoryRecords.hpp>
@@ -7,9 +9,7 @@ namespace {
 
 using namespace PowerCore;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 // Snapshots are decoded only as the payload of a history line.
 std::optional<BatterySnapshot> batterySnapshotFromJson(const Json& json) {

@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/Calendar.hpp>
 #include <gtest/gtest.h>
 
@@ -5,9 +7,7 @@ namespace {
 
 using namespace PowerCore;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 Calendar zone(const char* name) {
     return *Calendar::named(name);

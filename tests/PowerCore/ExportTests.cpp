@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/Export.hpp>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -6,9 +8,7 @@ namespace {
 
 using namespace PowerCore;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 HistoryLine battery(const char* iso, PowerSource source, int charge,
                     std::optional<std::int64_t> mA = std::nullopt,

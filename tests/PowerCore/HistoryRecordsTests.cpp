@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/HistoryRecords.hpp>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -6,9 +8,7 @@ namespace {
 
 using namespace PowerCore;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 HistoryLine batteryLine(const char* iso, int charge = 64) {
     BatterySnapshot::Battery b;

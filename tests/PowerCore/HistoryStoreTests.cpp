@@ -11,9 +11,7 @@ namespace {
 using namespace PowerCore;
 namespace fs = std::filesystem;
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 HistoryLine sample(const char* iso, int charge = 50) {
     BatterySnapshot::Battery b;

@@ -1,3 +1,5 @@
+#include "TestSupport.hpp"
+
 #include <PowerCore/KeepAwakeEngine.hpp>
 #include <gtest/gtest.h>
 #include <random>
@@ -9,9 +11,7 @@ using Kind = KeepAwakeEvent::Kind;
 
 const Calendar utc = Calendar::utc();
 
-Timestamp at(const char* iso) {
-    return *parseISO8601(iso);
-}
+using VuzurTests::at;
 
 Timestamp plus(Timestamp t, double seconds) {
     return t +
