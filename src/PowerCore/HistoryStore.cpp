@@ -222,8 +222,8 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     }
     // The whole history is loaded at start-up, so the files are decoded on every core, and
     // in two passes: the first counts the lines of each file, so that the second decodes
-    // every line straight into its place in the result. Moving hundreds of megabytes of
-    // records into place afterwards would cost as much as the decoding itself.
+    // every line straight into its place in the result. Moving a year's tens of megabytes
+    // of lines into place afterwards would cost as much as decoding them.
     const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
                                             std::max<size_t>(selected.size() / 8, 1));
     std::vector<FileSlots> files(selected.size());
