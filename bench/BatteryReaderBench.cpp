@@ -1,6 +1,6 @@
 // What one battery refresh costs: the whole read of a recorded laptop's sysfs tree (every
 // supply scanned, the battery's attributes and uevent read), and the decoding alone.
-#include <PowerCore/BatteryReader.hpp>
+#include <PowerCore/battery/BatteryReader.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <benchmark/benchmark.h>
 

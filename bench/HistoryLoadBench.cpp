@@ -1,7 +1,8 @@
 // Loading a year of history, as the application does at start-up: 365 day files, each with
 // 288 battery lines and 288 apps lines of 20 readings (one of each every 5 minutes), plus
 // 365 health points, written with the store into a temporary folder, then read back whole.
-#include <PowerCore/HistoryStore.hpp>
+#include <PowerCore/history/HistoryStore.hpp>
+#include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <fcntl.h>
@@ -15,6 +16,10 @@ namespace {
 using namespace PowerCore;
 namespace fs = std::filesystem;
 
+std::shared_ptr<const HistoryFileSystem> posixFolder() {
+    return std::make_shared<PosixHistoryFileSystem>();
+}
+
 constexpr int days = 365, slotsPerDay = 288; // a battery and an apps line every 5 minutes
 constexpr size_t yearLines = size_t(days) * slotsPerDay * 2;
 
@@ -26,7 +31,7 @@ const fs::path& yearFolder() {
             std::distance(fs::directory_iterator(path), fs::directory_iterator()) == 366)
             return path;
         fs::remove_all(path);
-        const HistoryStore store(path, Calendar::utc());
+        const HistoryStore store(path, Calendar::utc(), posixFolder());
         const auto start = *parseISO8601("2025-01-01T00:00:00Z");
         for (int day = 0; day < days; ++day) {
             for (int slot = 0; slot < slotsPerDay; ++slot) {
@@ -58,11 +63,11 @@ const fs::path& yearFolder() {
 }
 
 std::uint64_t dayFileBytes() {
-    return HistoryStore(yearFolder(), Calendar::utc()).sizeOnDisk();
+    return HistoryStore(yearFolder(), Calendar::utc(), posixFolder()).sizeOnDisk();
 }
 
 void loadYear(benchmark::State& state) {
-    const HistoryStore store(yearFolder(), Calendar::utc());
+    const HistoryStore store(yearFolder(), Calendar::utc(), posixFolder());
     size_t lines = 0;
     for (auto _ : state) {
         const auto all = store.lines(std::nullopt);
@@ -77,7 +82,7 @@ BENCHMARK(loadYear)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 // The start-up case: the first load of a fresh process, whose heap has never held a year.
 // Each iteration forks a child that times its own load and exits without freeing it.
 void loadYearInFreshProcess(benchmark::State& state) {
-    const HistoryStore store(yearFolder(), Calendar::utc());
+    const HistoryStore store(yearFolder(), Calendar::utc(), posixFolder());
     for (auto _ : state) {
         int channel[2];
         if (::pipe(channel) != 0) {

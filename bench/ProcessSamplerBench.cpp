@@ -1,6 +1,6 @@
 // The cost of one process sample per process: over the live /proc, and over a synthetic
 // procfs tree of 2,000 processes (the files a sample reads, with realistic contents).
-#include <QuorvelProcess/ProcessSampler.hpp>
+#include <QuorvelProcess/linux/LiveProcessSource.hpp>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -47,7 +47,7 @@ const fs::path& syntheticTree() {
 }
 
 void sampleTree(benchmark::State& state, const fs::path& root) {
-    ProcessSampler sampler(root);
+    auto sampler = liveProcessSampler(root);
     size_t processes = 0;
     for (auto _ : state)
         processes = sampler.sample().processes.size();

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a day file, a daily-health file and single lines. Besides crashes and
 // sanitizer reports it checks one property: whatever decodes encodes again and decodes to
 // the same record.
-#include <PowerCore/HistoryRecords.hpp>
+#include <PowerCore/history/HistoryRecords.hpp>
 #include <cstdint>
 #include <cstdlib>
 

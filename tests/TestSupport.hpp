@@ -1,6 +1,6 @@
 #pragma once
 
-#include <PowerCore/Timestamp.hpp>
+#include <PowerCore/foundation/Timestamp.hpp>
 #include <filesystem>
 #include <stdexcept>
 #include <string>

@@ -1,6 +1,5 @@
-#include "LaunchOptions.hpp"
-
-#include <PowerCore/RawValueTable.hpp>
+#include <PowerCore/foundation/RawValueTable.hpp>
+#include <QuorvelPower/LaunchOptions.hpp>
 #include <algorithm>
 #include <array>
 #include <charconv>

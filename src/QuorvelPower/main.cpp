@@ -1,8 +1,7 @@
 // Composition root: the only place that reads the environment and names system folders.
-#include "HeadlessCommands.hpp"
-#include "LaunchOptions.hpp"
-#include "SystemRoots.hpp"
-
+#include <QuorvelPower/LaunchOptions.hpp>
+#include <QuorvelPower/linux/LiveServices.hpp>
+#include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,9 +10,10 @@ int main(int argc, char** argv) {
     using namespace QuorvelPower;
     const std::vector<std::string> arguments(argv, argv + argc);
     LaunchOptions::installProcessArguments(argc, argv);
+    const LiveServices services(SystemRoots::fromEnvironment());
 
     // Reports run before anything else exists.
-    HeadlessCommands(SystemRoots::fromEnvironment()).runIfRequested(arguments);
+    HeadlessCommands(services).runIfRequested(arguments);
 
     std::fputs("Quorvel Vuzur: the tray application is not part of this build yet.\n"
                "Headless reports: vuzur --battery-json | --apps-json [--apps-json-interval S] |\n"

@@ -1,14 +1,7 @@
-#include "FileIdentity.hpp"
-
-#include <sys/stat.h>
+#include <QuorvelProcess/FileIdentity.hpp>
+#include <string>
 
 namespace QuorvelProcess {
-
-std::optional<FileIdentity> FileIdentity::of(const std::filesystem::path& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
-    return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
-}
 
 std::string FileIdentity::text() const {
     return std::to_string(device) + ":" + std::to_string(inode);

@@ -1,4 +1,4 @@
-#include "MachClock.hpp"
+#include <QuorvelProcess/MachClock.hpp>
 
 namespace QuorvelProcess {
 

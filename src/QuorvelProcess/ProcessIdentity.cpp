@@ -1,5 +1,4 @@
-#include "ProcessIdentity.hpp"
-
+#include <QuorvelProcess/ProcessIdentity.hpp>
 #include <charconv>
 #include <climits>
 

@@ -1,46 +1,7 @@
-#include "ProcessSampler.hpp"
-
-#include "linux/KernelText.hpp"
-
-#include <ctime>
+#include <QuorvelProcess/ProcessSampler.hpp>
+#include <chrono>
 
 namespace QuorvelProcess {
-
-LiveProcessSource::LiveProcessSource(std::filesystem::path procfsRoot)
-    : reader_(std::move(procfsRoot)) {}
-
-std::vector<std::int32_t> LiveProcessSource::allPIDs() {
-    cachedPid_ = 0; // a new sample: nothing read before counts
-    return reader_.allPIDs();
-}
-
-std::optional<ProcessReader::BSDInfo> LiveProcessSource::bsdInfo(std::int32_t pid) {
-    const auto folder = reader_.pidFolder(pid);
-    auto stat = KernelText::readFile(folder / "stat");
-    if (!stat) return std::nullopt;
-    // The second ask of a row only checks the start time: status is still the one just read.
-    if (pid != cachedPid_) {
-        auto status = KernelText::readFile(folder / "status");
-        if (!status) return std::nullopt;
-        cachedStatus_ = std::move(*status);
-        cachedPid_ = pid;
-    }
-    cachedStat_ = std::move(*stat);
-    return reader_.bsdInfoFrom(pid, cachedStat_, cachedStatus_);
-}
-
-std::optional<ProcessReader::Usage> LiveProcessSource::usage(std::int32_t pid) {
-    if (pid != cachedPid_) return reader_.usage(pid);
-    return reader_.usageFrom(pid, cachedStat_, cachedStatus_);
-}
-
-std::optional<std::string> LiveProcessSource::executablePath(std::int32_t pid) {
-    return reader_.executablePath(pid);
-}
-
-std::optional<std::string> LiveProcessSource::cgroupUnit(std::int32_t pid) {
-    return reader_.cgroupUnit(pid);
-}
 
 ProcessSampler::ProcessSampler(std::shared_ptr<ProcessSource> source, MachClock clock,
                                std::function<std::uint64_t()> now)
@@ -48,14 +9,10 @@ ProcessSampler::ProcessSampler(std::shared_ptr<ProcessSource> source, MachClock 
     , clock_(clock)
     , now_(std::move(now)) {}
 
-ProcessSampler::ProcessSampler(std::filesystem::path procfsRoot)
-    : ProcessSampler(std::make_shared<LiveProcessSource>(std::move(procfsRoot)),
-                     MachClock::current(), monotonicNanoseconds) {}
-
 std::uint64_t ProcessSampler::monotonicNanoseconds() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::uint64_t(ts.tv_sec) * 1'000'000'000 + std::uint64_t(ts.tv_nsec);
+    return std::uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count());
 }
 
 ProcessSampler::Sample ProcessSampler::sample() {

@@ -1,47 +1,13 @@
 #pragma once
 
-#include "MachClock.hpp"
-#include "ProcessReader.hpp"
-
+#include <QuorvelProcess/MachClock.hpp>
+#include <QuorvelProcess/ProcessIdentity.hpp>
+#include <QuorvelProcess/ProcessSource.hpp>
 #include <functional>
 #include <memory>
 #include <unordered_map>
 
 namespace QuorvelProcess {
-
-// Where the sampler reads processes.
-class ProcessSource {
-public:
-    virtual ~ProcessSource() = default;
-    virtual std::vector<std::int32_t> allPIDs() = 0;
-    virtual std::optional<ProcessReader::BSDInfo> bsdInfo(std::int32_t pid) = 0;
-    virtual std::optional<ProcessReader::Usage> usage(std::int32_t pid) = 0;
-    virtual std::optional<std::string> executablePath(std::int32_t pid) = 0;
-    // The systemd unit of the process (an application's scope), where the system has one.
-    virtual std::optional<std::string> cgroupUnit(std::int32_t /*pid*/) { return std::nullopt; }
-};
-
-// The live machine through a ProcessReader. The sampler asks for a process's BSD record,
-// its usage and its BSD record again in a row: the stat and status files read for the first
-// answer serve the usage, so a process costs stat twice, status, schedstat, io and the
-// executable link.
-class LiveProcessSource final : public ProcessSource {
-public:
-    explicit LiveProcessSource(std::filesystem::path procfsRoot);
-
-    std::vector<std::int32_t> allPIDs() override;
-    std::optional<ProcessReader::BSDInfo> bsdInfo(std::int32_t pid) override;
-    std::optional<ProcessReader::Usage> usage(std::int32_t pid) override;
-    std::optional<std::string> executablePath(std::int32_t pid) override;
-    std::optional<std::string> cgroupUnit(std::int32_t pid) override;
-
-    const ProcessReader& reader() const { return reader_; }
-
-private:
-    ProcessReader reader_;
-    std::int32_t cachedPid_ = 0;
-    std::string cachedStat_, cachedStatus_;
-};
 
 struct UsageDeltas {
     std::uint64_t interval = 0; // nanoseconds between the two samples
@@ -77,8 +43,6 @@ class ProcessSampler {
 public:
     ProcessSampler(std::shared_ptr<ProcessSource> source, MachClock clock,
                    std::function<std::uint64_t()> now);
-    // Over the live /proc of `procfsRoot`, the identity clock and the monotonic clock.
-    explicit ProcessSampler(std::filesystem::path procfsRoot);
 
     struct Sample {
         std::vector<ProcessUsage> processes; // in the order of allPIDs

@@ -1,5 +1,5 @@
-#include <QuorvelPower/HeadlessCommands.hpp>
 #include <QuorvelPower/LaunchOptions.hpp>
+#include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,7 +1,5 @@
-#include "ApplesmcConnection.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/ApplesmcConnection.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <cmath>
 #include <fcntl.h>

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../LiveSMCTransport.hpp"
-
+#include <PowerCore/smc/LiveSMCTransport.hpp>
 #include <filesystem>
 #include <mutex>
 

@@ -1,6 +1,5 @@
-#include "DesktopEntries.hpp"
-
-#include "SysfsFile.hpp"
+#include <PowerCore/linux/DesktopEntries.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 
 namespace PowerCore {
 

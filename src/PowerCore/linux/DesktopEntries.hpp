@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../AppPower.hpp"
-
+#include <PowerCore/apps/AppGrouper.hpp>
 #include <filesystem>
 #include <map>
 #include <memory>

@@ -1,7 +1,5 @@
-#include "HwmonSensors.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/HwmonSensors.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <array>
 #include <fmt/format.h>

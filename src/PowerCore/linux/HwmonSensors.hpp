@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../SensorSet.hpp"
-
+#include <PowerCore/thermal/SensorSet.hpp>
 #include <filesystem>
 
 namespace PowerCore {

@@ -1,7 +1,6 @@
-#include "LiveBatterySource.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/battery/BatteryKeys.hpp>
+#include <PowerCore/linux/LiveBatterySource.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -210,18 +209,20 @@ int64_t minutesRemaining(const BatteryAttributes& a, const optional<std::string>
 
 LooseDictionary describe(const Supply& supply, const BatteryAttributes& a, PowerSource providing) {
     LooseDictionary row;
-    row["Type"] = supply.kind == SupplyKind::systemBattery ? "InternalBattery"
-                  : supply.kind == SupplyKind::ups         ? "UPS"
-                                                           : "Accessory";
-    if (const auto level = chargeLevel(a)) row["Current Capacity"] = *level;
-    row["Max Capacity"] = 100;
-    row["Is Charging"] = supply.status == "Charging";
-    row["Is Charged"] = supply.status == "Full";
-    row["Vuzur Source State"] = std::string(
+    row[PowerSourceKeys::type] = supply.kind == SupplyKind::systemBattery
+                                     ? PowerSourceKeys::internalBattery
+                                 : supply.kind == SupplyKind::ups ? PowerSourceKeys::ups
+                                                                  : PowerSourceKeys::accessory;
+    if (const auto level = chargeLevel(a)) row[PowerSourceKeys::currentCapacity] = *level;
+    row[PowerSourceKeys::maxCapacity] = 100;
+    row[PowerSourceKeys::isCharging] = supply.status == "Charging";
+    row[PowerSourceKeys::isCharged] = supply.status == "Full";
+    row[PowerSourceKeys::sourceState] = std::string(
         rawValue(providing == PowerSource::battery ? PowerSource::battery : PowerSource::ac));
-    row["Time to Empty"] = minutesRemaining(a, supply.status, true);
-    row["Time to Full Charge"] = minutesRemaining(a, supply.status, false);
-    if (a.health && !a.health->empty() && *a.health != "Unknown") row["BatteryHealth"] = *a.health;
+    row[PowerSourceKeys::timeToEmpty] = minutesRemaining(a, supply.status, true);
+    row[PowerSourceKeys::timeToFullCharge] = minutesRemaining(a, supply.status, false);
+    if (a.health && !a.health->empty() && *a.health != "Unknown")
+        row[PowerSourceKeys::batteryHealth] = *a.health;
     return row;
 }
 
@@ -257,28 +258,28 @@ LooseDictionary registryOf(const Supply& supply, const BatteryAttributes& a) {
         entry[std::string(key)] = Sysfs::validUtf8(value);
     });
     // Zero cycles is what many firmwares report when they do not count.
-    if (a.cycleCount && *a.cycleCount > 0) entry["CycleCount"] = *a.cycleCount;
-    putIfPresent(entry, "DesignCapacity",
+    if (a.cycleCount && *a.cycleCount > 0) entry[RegistryKeys::cycleCount] = *a.cycleCount;
+    putIfPresent(entry, RegistryKeys::designCapacity,
                  milliampHours(a.chargeFullDesign, a.energyFullDesign, a.voltageMinDesign));
-    putIfPresent(entry, "AppleRawMaxCapacity",
+    putIfPresent(entry, RegistryKeys::rawMaxCapacity,
                  milliampHours(a.chargeFull, a.energyFull, a.voltageMinDesign));
-    putIfPresent(entry, "AppleRawCurrentCapacity",
+    putIfPresent(entry, RegistryKeys::rawCurrentCapacity,
                  milliampHours(a.chargeNow, a.energyNow, a.voltageMinDesign));
-    putIfPresent(entry, "Voltage", roundedRatio(a.voltageNow, 1, 1e-3));
-    putIfPresent(entry, "InstantAmperage", signedMilliamps(a, supply.status));
+    putIfPresent(entry, RegistryKeys::voltage, roundedRatio(a.voltageNow, 1, 1e-3));
+    putIfPresent(entry, RegistryKeys::instantAmperage, signedMilliamps(a, supply.status));
     // Tenths of a degree to the controller's hundredths.
-    putIfPresent(entry, "Temperature", roundedRatio(a.temperature, 1, 10.0));
+    putIfPresent(entry, RegistryKeys::temperature, roundedRatio(a.temperature, 1, 10.0));
     if (const auto level = chargeLevel(a)) {
-        entry["CurrentCapacity"] = std::clamp<int64_t>(*level, 0, 100);
-        entry["MaxCapacity"] = 100;
+        entry[RegistryKeys::currentCapacity] = std::clamp<int64_t>(*level, 0, 100);
+        entry[RegistryKeys::maxCapacity] = 100;
     }
     if (supply.status) {
-        entry["IsCharging"] = *supply.status == "Charging";
-        entry["FullyCharged"] = *supply.status == "Full";
+        entry[RegistryKeys::isCharging] = *supply.status == "Charging";
+        entry[RegistryKeys::fullyCharged] = *supply.status == "Full";
     }
     const bool discharging = supply.status == "Discharging";
     const int64_t minutes = minutesRemaining(a, supply.status, discharging);
-    if (minutes >= 0) entry["TimeRemaining"] = minutes;
+    if (minutes >= 0) entry[RegistryKeys::timeRemaining] = minutes;
     return entry;
 }
 

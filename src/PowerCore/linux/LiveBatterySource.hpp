@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../BatterySource.hpp"
-
+#include <PowerCore/battery/BatterySource.hpp>
 #include <filesystem>
 
 namespace PowerCore {

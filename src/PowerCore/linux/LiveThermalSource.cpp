@@ -1,7 +1,5 @@
-#include "LiveThermalSource.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/LiveThermalSource.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <cmath>
 #include <fmt/format.h>

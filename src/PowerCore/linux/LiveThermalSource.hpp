@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../ThermalReader.hpp"
-
+#include <PowerCore/thermal/ThermalReader.hpp>
 #include <filesystem>
 
 namespace PowerCore {

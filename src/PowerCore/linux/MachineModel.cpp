@@ -1,7 +1,5 @@
-#include "MachineModel.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/MachineModel.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 
 namespace PowerCore {

@@ -1,5 +1,4 @@
-#include "Prefault.hpp"
-
+#include <PowerCore/linux/Prefault.hpp>
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>

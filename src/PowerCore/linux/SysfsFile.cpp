@@ -1,5 +1,4 @@
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -22,7 +21,7 @@ std::optional<std::int64_t> readInteger(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> listFolder(const std::filesystem::path& folder) {
-    return QuorvelProcess::KernelText::sortedEntryNames(::opendir(folder.c_str()));
+    return QuorvelProcess::KernelFiles::sortedEntryNames(::opendir(folder.c_str()));
 }
 
 } // namespace PowerCore::Sysfs

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QuorvelProcess/linux/KernelText.hpp>
+#include <QuorvelProcess/KernelText.hpp>
+#include <QuorvelProcess/linux/KernelFiles.hpp>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -10,9 +11,9 @@
 
 namespace PowerCore::Sysfs {
 
+using QuorvelProcess::KernelFiles::readAttribute;
+using QuorvelProcess::KernelFiles::readFile;
 using QuorvelProcess::KernelText::parseInteger;
-using QuorvelProcess::KernelText::readAttribute;
-using QuorvelProcess::KernelText::readFile;
 using QuorvelProcess::KernelText::trim;
 using QuorvelProcess::KernelText::validUtf8;
 

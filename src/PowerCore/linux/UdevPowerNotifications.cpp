@@ -1,7 +1,5 @@
-#include "UdevPowerNotifications.hpp"
-
-#include "SysfsFile.hpp"
-
+#include <PowerCore/linux/SysfsFile.hpp>
+#include <PowerCore/linux/UdevPowerNotifications.hpp>
 #include <algorithm>
 #include <cstring>
 #include <libudev.h>

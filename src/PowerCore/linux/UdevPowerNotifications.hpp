@@ -1,7 +1,6 @@
 #pragma once
 
-#include "../PowerNotifications.hpp"
-
+#include <PowerCore/battery/PowerNotifications.hpp>
 #include <chrono>
 #include <filesystem>
 #include <memory>

@@ -1,8 +1,8 @@
 // The SMC of Macs running Linux, served from recorded applesmc device folders.
 #include "TestSupport.hpp"
 
-#include <PowerCore/LiveSMCTransport.hpp>
 #include <PowerCore/linux/ApplesmcConnection.hpp>
+#include <PowerCore/smc/LiveSMCTransport.hpp>
 #include <gtest/gtest.h>
 
 namespace {

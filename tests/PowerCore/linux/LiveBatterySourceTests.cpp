@@ -3,7 +3,7 @@
 
 #include "TestSupport.hpp"
 
-#include <PowerCore/BatteryReader.hpp>
+#include <PowerCore/battery/BatteryReader.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 #include "TestSupport.hpp"
 
-#include <PowerCore/ThermalEpisodes.hpp>
 #include <PowerCore/linux/LiveThermalSource.hpp>
+#include <PowerCore/testing/ManualClock.hpp>
+#include <PowerCore/thermal/ThermalEpisodes.hpp>
 #include <gtest/gtest.h>
 
 namespace {
@@ -101,10 +102,6 @@ TEST(CPUList, CountsRangesAndRejectsNonsense) {
 
 namespace {
 
-struct FixedClock final : PowerCore::Clock {
-    PowerCore::Timestamp now() const override { return PowerCore::fromUnixSeconds(1.8e9); }
-};
-
 TEST(ThermalReaderLive, ThrottledMachineOpensAnEpisode) {
     TemporaryFolder root;
     // x86_pkg_temp at 92 °C with its passive trip at 90 °C; the policy capped at 1.6 of
@@ -113,8 +110,9 @@ TEST(ThermalReaderLive, ThrottledMachineOpensAnEpisode) {
     root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "3200000\n");
     root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "1600000\n");
     root.write("devices/system/cpu/online", "0-7\n");
-    const ThermalReader reader(std::make_shared<LiveThermalSource>(root.path()),
-                               std::make_shared<FixedClock>());
+    const ThermalReader reader(
+        std::make_shared<LiveThermalSource>(root.path()),
+        std::make_shared<PowerCore::ManualClock>(PowerCore::fromUnixSeconds(1.8e9)));
     const auto snapshot = reader.read();
     EXPECT_EQ(snapshot.level, ThermalLevel::serious);
     EXPECT_EQ(snapshot.cpuSpeedLimit, 50);

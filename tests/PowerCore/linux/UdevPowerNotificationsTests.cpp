@@ -1,6 +1,6 @@
 #include "TestSupport.hpp"
 
-#include <PowerCore/PowerSourceWatcher.hpp>
+#include <PowerCore/battery/PowerSourceWatcher.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/UdevPowerNotifications.hpp>
 #include <fstream>

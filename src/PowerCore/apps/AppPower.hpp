@@ -1,0 +1,51 @@
+#pragma once
+
+#include <PowerCore/apps/AppReading.hpp>
+#include <QuorvelProcess/ProcessIdentity.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace PowerCore {
+
+enum class PowerWindow { fiveMinutes, oneHour, sinceUnplugged };
+
+std::string_view rawValue(PowerWindow window);
+std::string_view title(PowerWindow window);
+std::optional<double> seconds(PowerWindow window);
+
+// One process's use during one reading.
+struct ProcessDelta {
+    QuorvelProcess::ProcessIdentity identity;
+    std::string name;
+    std::optional<std::string> path;
+    std::optional<std::string> argv0;
+    // The systemd unit of the process (app-gnome-firefox-1234.scope), where it has one.
+    std::optional<std::string> scope;
+    double cpuSeconds = 0;
+    double idleWakeups = 0;
+    double interruptWakeups = 0;
+    std::optional<double> energy; // nanojoules
+    double interval = 0;          // seconds
+    bool operator==(const ProcessDelta&) const = default;
+};
+
+// One application in a window.
+struct AppPower {
+    std::string id; // grouping key
+    std::string name;
+    std::optional<std::string> bundlePath;
+    std::vector<std::int32_t> pids;
+    double cpuSeconds = 0;
+    double idleWakeups = 0;
+    std::optional<double> energy;
+    double interval = 0;
+    std::optional<double> share; // percent of the window's estimated power
+
+    std::optional<double> cpuPercent() const;
+    std::optional<double> idleWakeupsPerSecond() const;
+    bool operator==(const AppPower&) const = default;
+};
+
+} // namespace PowerCore

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <PowerCore/apps/AppGrouper.hpp>
+#include <PowerCore/foundation/Timestamp.hpp>
+#include <QuorvelProcess/ProcessSampler.hpp>
+#include <unordered_map>
+
+namespace PowerCore {
+
+// Keeps an hour of per-process readings and ranks the applications of a window by their
+// estimated share of the power.
+class AppPowerMonitor {
+public:
+    struct Reading {
+        Timestamp time;
+        double interval = 0; // seconds
+        std::vector<ProcessDelta> deltas;
+        int notMeasured = 0;
+        bool operator==(const Reading&) const = default;
+    };
+
+    explicit AppPowerMonitor(QuorvelProcess::ProcessSampler sampler,
+                             DesktopEntryLookup desktopEntries = {});
+
+    // From the second call on, appends and returns a reading.
+    std::optional<Reading> sample(Timestamp now);
+    void markUnplugged(std::optional<Timestamp> at) { unplugTime_ = at; }
+
+    struct Ranking {
+        std::vector<AppPower> apps;
+        int notMeasured = 0;
+    };
+    Ranking apps(PowerWindow window, Timestamp now) const;
+    std::vector<std::string> topNames(Timestamp now, size_t count) const;
+    std::vector<AppReading> historyReadings(Timestamp now) const;
+
+    const std::vector<Reading>& readings() const { return readings_; }
+    static constexpr double keep = 3600;
+
+private:
+    QuorvelProcess::ProcessSampler sampler_;
+    DesktopEntryLookup desktopEntries_;
+    std::optional<Timestamp> lastSampleTime_;
+    std::vector<Reading> readings_;
+    std::optional<Timestamp> unplugTime_;
+    // A process keeps its scope for life: read once per process.
+    std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes_;
+};
+
+} // namespace PowerCore

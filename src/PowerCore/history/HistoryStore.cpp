@@ -1,0 +1,267 @@
+#include <PowerCore/history/HistoryStore.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace PowerCore {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t prefaultMinimumBytes = size_t(4) << 20;
+
+std::string describe(HistoryStoreError::Code code, int error) {
+    switch (code) {
+    case HistoryStoreError::Code::fileWriteUnknown:
+        return "The file couldn't be saved.";
+    case HistoryStoreError::Code::fileWriteInvalidFileName:
+        return "The file couldn't be saved because the file name is invalid.";
+    case HistoryStoreError::Code::fileWriteOutOfSpace:
+        return "The file couldn't be saved because there isn't enough space.";
+    case HistoryStoreError::Code::folderCreation:
+        return std::string("The history folder couldn't be created: ") + std::strerror(error);
+    }
+    return "The file couldn't be saved.";
+}
+
+// Runs work(begin, end) on `workers` threads, this one included, each with its share of
+// [0, count).
+template <typename Work> void onWorkers(size_t workers, size_t count, const Work& work) {
+    const auto run = [&](size_t worker) {
+        work(count * worker / workers, count * (worker + 1) / workers);
+    };
+    std::vector<std::thread> threads;
+    for (size_t w = 1; w < workers; ++w)
+        threads.emplace_back(run, w);
+    run(0);
+    for (auto& t : threads)
+        t.join();
+}
+
+// A day file's part of a load: the bytes the first pass read, the most lines they can hold,
+// where those go in the result and how many decoded.
+struct FileSlots {
+    size_t length = 0;
+    size_t bound = 0;
+    size_t offset = 0;
+    size_t written = 0;
+};
+
+// `count` empty lines to decode into. A year is tens of megabytes of lines: their pages are
+// made present by every worker at once before the lines are constructed on this thread.
+std::vector<HistoryLine> preparedLines(const HistoryFileSystem& files, size_t count,
+                                       size_t workers) {
+    std::vector<HistoryLine> lines;
+    lines.reserve(count);
+    auto* const storage = reinterpret_cast<char*>(lines.data());
+    const size_t bytes = lines.capacity() * sizeof(HistoryLine);
+    if (bytes >= prefaultMinimumBytes)
+        onWorkers(workers, bytes, [&](size_t begin, size_t end) {
+            files.prefaultForWriting(storage + begin, end - begin);
+        });
+    lines.resize(count);
+    return lines;
+}
+
+// Closes the gaps left by lines that did not decode, keeping the order.
+void closeGaps(std::vector<HistoryLine>& lines, const std::vector<FileSlots>& files) {
+    size_t kept = 0;
+    for (const auto& file : files) {
+        for (size_t k = file.offset; k < file.offset + file.written; ++k, ++kept)
+            if (kept != k) lines[kept] = std::move(lines[k]);
+    }
+    lines.erase(lines.begin() + std::ptrdiff_t(kept), lines.end());
+}
+
+bool twoDigits(std::string_view text, size_t at, int& out) {
+    if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return false;
+    out = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    return true;
+}
+
+} // namespace
+
+HistoryStoreError::HistoryStoreError(Code what, int error)
+    : std::runtime_error(describe(what, error))
+    , code(what)
+    , errnoValue(error) {}
+
+HistoryStore::HistoryStore(std::filesystem::path directory, Calendar calendar,
+                           std::shared_ptr<const HistoryFileSystem> files)
+    : directory_(std::move(directory))
+    , calendar_(std::move(calendar))
+    , files_(std::move(files)) {}
+
+fs::path HistoryStore::liveDirectory(const char* xdgDataHome, const char* home) {
+    fs::path data;
+    if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute())
+        data = xdgDataHome;
+    else
+        data = fs::path(home != nullptr ? home : "/") / ".local" / "share";
+    return data / "Quorvel Vuzur" / "History";
+}
+
+std::string HistoryStore::dayName(Timestamp time) const {
+    return calendar_.dayName(time);
+}
+
+std::optional<Timestamp> HistoryStore::day(std::string_view name) const {
+    // YYYY-MM-DD.jsonl, nothing before or after.
+    if (name.size() != 16 || name.substr(10) != ".jsonl" || name[4] != '-' || name[7] != '-')
+        return std::nullopt;
+    int century = 0, year = 0, month = 0, dayOfMonth = 0;
+    if (!twoDigits(name, 0, century) || !twoDigits(name, 2, year) || !twoDigits(name, 5, month) ||
+        !twoDigits(name, 8, dayOfMonth))
+        return std::nullopt;
+    return calendar_.startOfDay(century * 100 + year, month, dayOfMonth);
+}
+
+bool HistoryStore::folderIsSafe() const {
+    return files_->folderIsSafe(directory_);
+}
+
+std::unique_ptr<OpenHistoryFolder> HistoryStore::openFolder() const {
+    return files_->open(directory_);
+}
+
+void HistoryStore::ensureFolder() const {
+    if (!folderIsSafe())
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+    if (const int error = files_->makeFolders(directory_); error != 0)
+        throw HistoryStoreError(HistoryStoreError::Code::folderCreation, error);
+    if (!folderIsSafe())
+        throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+}
+
+void HistoryStore::appendBytes(const std::string& fileName, const std::string& bytes) const {
+    ensureFolder();
+    const auto folder = openFolder();
+    if (!folder) throw HistoryStoreError(HistoryStoreError::Code::fileWriteInvalidFileName, 0);
+    const auto failure = folder->append(fileName, bytes);
+    if (!failure) return;
+    throw HistoryStoreError(failure->stage == OpenHistoryFolder::AppendFailure::Stage::open
+                                ? HistoryStoreError::Code::fileWriteUnknown
+                                : HistoryStoreError::Code::fileWriteOutOfSpace,
+                            failure->error);
+}
+
+void HistoryStore::append(const HistoryLine& line) const {
+    const std::string bytes = encodeLine(line); // an encoding error leaves the disk alone
+    appendBytes(dayName(line.time()) + ".jsonl", bytes);
+}
+
+bool HistoryStore::appendDailyHealth(const DailyHealthPoint& point) const {
+    const std::string bytes = encodeLine(point);
+    const auto existing = dailyHealth();
+    if (std::any_of(existing.begin(), existing.end(),
+                    [&](const DailyHealthPoint& p) { return p.day == point.day; }))
+        return false;
+    appendBytes(std::string(dailyHealthFile), bytes);
+    return true;
+}
+
+std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
+    const auto folder = openFolder();
+    if (!folder) return {};
+    const auto text = PaddedText::readFile(*folder, std::string(dailyHealthFile));
+    if (!text) return {};
+    HistoryDecoder decoder;
+    auto points = decoder.healthPoints(*text);
+    std::stable_sort(points.begin(), points.end(),
+                     [](const auto& a, const auto& b) { return a.day < b.day; });
+    return points;
+}
+
+std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) const {
+    const auto folder = openFolder();
+    if (!folder) return {};
+    const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
+    std::vector<std::string> selected;
+    for (auto& name : folder->entryNames()) {
+        const auto fileDay = day(name);
+        if (fileDay && (!first || *fileDay >= *first)) selected.push_back(std::move(name));
+    }
+    // The whole history is loaded at start-up, so the files are decoded on every core, and
+    // in two passes: the first counts the lines of each file, so that the second decodes
+    // every line straight into its place in the result. Moving a year's tens of megabytes
+    // of lines into place afterwards would cost as much as decoding them.
+    const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
+                                            std::max<size_t>(selected.size() / 8, 1));
+    std::vector<FileSlots> files(selected.size());
+    onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
+        PaddedText text;
+        for (size_t i = begin; i < end; ++i) {
+            if (!text.load(*folder, selected[i])) continue;
+            files[i].length = text.bytes.size();
+            files[i].bound = text.lineCountBound();
+        }
+    });
+    size_t total = 0;
+    for (auto& file : files) {
+        file.offset = total;
+        total += file.bound;
+    }
+    auto all = preparedLines(*files_, total, workers);
+    onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
+        HistoryDecoder decoder;
+        PaddedText text;
+        for (size_t i = begin; i < end; ++i) {
+            auto& file = files[i];
+            if (file.bound == 0 || !text.load(*folder, selected[i])) continue;
+            // A file that grew since the first pass (today's, as samples arrive) is read to
+            // the length that pass saw.
+            text.truncate(file.length);
+            file.written =
+                decoder.decodeLines(text, std::span(all).subspan(file.offset, file.bound));
+        }
+    });
+    closeGaps(all, files);
+    const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
+        return a.time() < b.time();
+    };
+    // Day files come in day order and lines are appended as they happen, so the sort is
+    // nearly always already done.
+    if (!std::is_sorted(all.begin(), all.end(), byTime))
+        std::stable_sort(all.begin(), all.end(), byTime);
+    return all;
+}
+
+std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {
+    const auto folder = openFolder();
+    if (!folder) return {};
+    std::vector<DayFile> files;
+    for (auto& name : folder->entryNames())
+        if (const auto fileDay = day(name)) files.push_back({std::move(name), *fileDay});
+    std::stable_sort(files.begin(), files.end(),
+                     [](const DayFile& a, const DayFile& b) { return a.day < b.day; });
+    return files;
+}
+
+std::uint64_t HistoryStore::sizeOnDisk() const {
+    const auto folder = openFolder();
+    if (!folder) return 0;
+    std::uint64_t total = 0;
+    for (const auto& name : folder->entryNames())
+        total += folder->size(name).value_or(0);
+    return total;
+}
+
+std::vector<std::string> HistoryStore::pruneDayFiles(int days, Timestamp now) const {
+    const auto folder = openFolder();
+    if (!folder) return {};
+    // The window keeps `days` local days: today and the days - 1 before it.
+    const auto before = calendar_.addingDays(-(std::max(days, 1) - 1), calendar_.startOfDay(now));
+    std::vector<std::string> deleted;
+    for (const auto& name : folder->entryNames()) {
+        const auto fileDay = day(name);
+        if (!fileDay || *fileDay >= before) continue;
+        // Only regular files directly in this folder (the open folder pins it) go.
+        if (folder->removeRegularFile(name)) deleted.push_back(name);
+    }
+    std::sort(deleted.begin(), deleted.end());
+    return deleted;
+}
+
+} // namespace PowerCore

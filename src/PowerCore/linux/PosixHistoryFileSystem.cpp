@@ -1,0 +1,121 @@
+#include <PowerCore/linux/PosixHistoryFileSystem.hpp>
+#include <PowerCore/linux/Prefault.hpp>
+#include <QuorvelProcess/linux/KernelFiles.hpp>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PowerCore {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    explicit Descriptor(int value)
+        : fd(value) {}
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+};
+
+class PosixHistoryFolder final : public OpenHistoryFolder {
+public:
+    explicit PosixHistoryFolder(int fd)
+        : folder_(fd) {}
+
+    std::vector<std::string> entryNames() const override {
+        // closedir closes the descriptor it was given: hand it a copy.
+        const int copy = ::dup(folder_.fd);
+        if (copy < 0) return {};
+        DIR* dir = ::fdopendir(copy);
+        if (dir == nullptr) ::close(copy);
+        return QuorvelProcess::KernelFiles::sortedEntryNames(dir);
+    }
+
+    bool read(const std::string& name, std::string& bytes, size_t extraCapacity) const override {
+        bytes.clear();
+        const Descriptor file(
+            ::openat(folder_.fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (file.fd < 0) return false;
+        struct stat info {};
+        if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+        bytes.reserve(size_t(info.st_size) + extraCapacity);
+        bytes.resize(size_t(info.st_size));
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(file.fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += size_t(n);
+        }
+        bytes.resize(done); // a file that shrank meanwhile keeps what was read
+        return true;
+    }
+
+    std::optional<AppendFailure> append(const std::string& name,
+                                        std::string_view bytes) const override {
+        const Descriptor file(::openat(folder_.fd, name.c_str(),
+                                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                                       0600));
+        if (file.fd < 0) return AppendFailure{AppendFailure::Stage::open, errno};
+        // One write: an appending write of a whole line is what makes it visible.
+        const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
+        if (written == ssize_t(bytes.size())) return std::nullopt;
+        return AppendFailure{AppendFailure::Stage::write, written < 0 ? errno : ENOSPC};
+    }
+
+    std::optional<std::uint64_t> size(const std::string& name) const override {
+        struct stat info {};
+        if (::fstatat(folder_.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+        return std::uint64_t(info.st_size);
+    }
+
+    bool removeRegularFile(const std::string& name) const override {
+        struct stat info {};
+        if (::fstatat(folder_.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            return false;
+        return ::unlinkat(folder_.fd, name.c_str(), 0) == 0;
+    }
+
+private:
+    Descriptor folder_;
+};
+
+} // namespace
+
+bool PosixHistoryFileSystem::folderIsSafe(const std::filesystem::path& folder) const {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) return true; // not made yet
+    return S_ISDIR(info.st_mode);
+}
+
+int PosixHistoryFileSystem::makeFolders(const std::filesystem::path& folder) const {
+    std::filesystem::path built;
+    for (const auto& part : folder) {
+        built /= part;
+        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    }
+    return 0;
+}
+
+std::unique_ptr<OpenHistoryFolder>
+PosixHistoryFileSystem::open(const std::filesystem::path& folder) const {
+    if (!folderIsSafe(folder)) return nullptr;
+    // O_NOFOLLOW as well: a link swapped in after the check is still refused.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixHistoryFolder>(fd);
+}
+
+void PosixHistoryFileSystem::prefaultForWriting(void* begin, size_t bytes) const {
+    PowerCore::prefaultForWriting(begin, bytes);
+}
+
+} // namespace PowerCore

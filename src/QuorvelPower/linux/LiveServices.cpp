@@ -1,0 +1,43 @@
+#include <PowerCore/linux/ApplesmcConnection.hpp>
+#include <PowerCore/linux/DesktopEntries.hpp>
+#include <PowerCore/linux/HwmonSensors.hpp>
+#include <PowerCore/linux/LiveBatterySource.hpp>
+#include <PowerCore/linux/MachineModel.hpp>
+#include <PowerCore/smc/LiveSMCTransport.hpp>
+#include <QuorvelPower/linux/LiveServices.hpp>
+#include <QuorvelProcess/linux/LiveProcessSource.hpp>
+
+namespace QuorvelPower {
+
+LiveServices::LiveServices(SystemRoots roots)
+    : roots_(std::move(roots)) {}
+
+std::shared_ptr<const PowerCore::Clock> LiveServices::clock() const {
+    return std::make_shared<PowerCore::SystemClock>();
+}
+
+std::shared_ptr<PowerCore::BatterySource> LiveServices::batterySource() const {
+    return std::make_shared<PowerCore::LiveBatterySource>(roots_.sysfs);
+}
+
+std::string LiveServices::machineModel() const {
+    return PowerCore::readMachineModel(roots_.sysfs);
+}
+
+std::shared_ptr<PowerCore::SMCTransport> LiveServices::smcTransport() const {
+    return std::make_shared<PowerCore::LiveSMCTransport>(
+        std::make_unique<PowerCore::ApplesmcConnection>(roots_.sysfs));
+}
+
+Services::DriverSensors LiveServices::driverSensors(const std::string& model) const {
+    auto reading = PowerCore::HwmonSensors(roots_.sysfs).read(model);
+    return {std::move(reading.sensors), reading.knownDriverFound};
+}
+
+PowerCore::AppPowerMonitor LiveServices::appPowerMonitor() const {
+    const auto entries = std::make_shared<PowerCore::DesktopEntries>(roots_.dataFolders);
+    return PowerCore::AppPowerMonitor(QuorvelProcess::liveProcessSampler(roots_.procfs),
+                                      PowerCore::DesktopEntries::lookup(entries));
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,13 @@
+// The platform's half of FileIdentity: how a path becomes a device and an inode.
+#include <QuorvelProcess/FileIdentity.hpp>
+#include <sys/stat.h>
+
+namespace QuorvelProcess {
+
+std::optional<FileIdentity> FileIdentity::of(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+}
+
+} // namespace QuorvelProcess

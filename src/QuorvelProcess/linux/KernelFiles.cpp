@@ -1,0 +1,52 @@
+#include <QuorvelProcess/linux/KernelFiles.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace QuorvelProcess::KernelFiles {
+
+std::optional<std::string> readFile(const std::filesystem::path& path, size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    char buffer[4096];
+    std::string out;
+    bool failed = false;
+    while (out.size() < maxBytes) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failed = true;
+        if (n <= 0) break;
+        out.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    if (failed) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> readAttribute(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    char buffer[4096];
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, buffer, sizeof buffer);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n < 0) return std::nullopt;
+    return std::string(buffer, size_t(n));
+}
+
+std::vector<std::string> sortedEntryNames(DIR* dir) {
+    std::vector<std::string> names;
+    if (dir == nullptr) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace QuorvelProcess::KernelFiles

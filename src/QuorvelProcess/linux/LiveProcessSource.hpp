@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QuorvelProcess/ProcessSampler.hpp>
+#include <QuorvelProcess/linux/ProcessReader.hpp>
+#include <filesystem>
+
+namespace QuorvelProcess {
+
+// The live machine through a ProcessReader. The sampler asks for a process's BSD record,
+// its usage and its BSD record again in a row: the stat and status files read for the first
+// answer serve the usage, so a process costs stat twice, status, schedstat, io and the
+// executable link.
+class LiveProcessSource final : public ProcessSource {
+public:
+    explicit LiveProcessSource(std::filesystem::path procfsRoot);
+
+    std::vector<std::int32_t> allPIDs() override;
+    std::optional<ProcessReader::BSDInfo> bsdInfo(std::int32_t pid) override;
+    std::optional<ProcessReader::Usage> usage(std::int32_t pid) override;
+    std::optional<std::string> executablePath(std::int32_t pid) override;
+    std::optional<std::string> cgroupUnit(std::int32_t pid) override;
+
+    const ProcessReader& reader() const { return reader_; }
+
+private:
+    ProcessReader reader_;
+    std::int32_t cachedPid_ = 0;
+    std::string cachedStat_, cachedStatus_;
+};
+
+// A sampler over the live /proc of `procfsRoot`, the identity clock and the monotonic clock.
+ProcessSampler liveProcessSampler(std::filesystem::path procfsRoot);
+
+} // namespace QuorvelProcess

@@ -1,0 +1,250 @@
+// The history store on real folders in a temporary directory.
+#include "TestSupport.hpp"
+
+#include <PowerCore/history/HistoryStore.hpp>
+#include <PowerCore/history/Retention.hpp>
+#include <PowerCore/linux/PosixHistoryFileSystem.hpp>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace PowerCore;
+namespace fs = std::filesystem;
+
+using VuzurTests::at;
+
+std::shared_ptr<const HistoryFileSystem> posixFolder() {
+    return std::make_shared<PosixHistoryFileSystem>();
+}
+
+HistoryLine sample(const char* iso, int charge = 50) {
+    BatterySnapshot::Battery b;
+    b.chargePercent = charge;
+    b.state = ChargeState::charging;
+    return {BatterySnapshot{at(iso), PowerSource::ac, b}};
+}
+
+// Noon UTC of a March 2026 day: 21:00 the same day in Tokyo.
+std::string marchNoon(int day) {
+    return "2026-03-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T12:00:00Z";
+}
+
+unsigned modeOf(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+struct HistoryStoreTest : testing::Test {
+    VuzurTests::TemporaryFolder temp;
+    fs::path folder = temp.path() / "Quorvel Vuzur" / "History";
+    Calendar tokyo = *Calendar::named("Asia/Tokyo");
+    HistoryStore store{folder, tokyo, posixFolder()};
+};
+
+TEST(HistoryStoreLive, FolderFollowsXdgDataHome) {
+    EXPECT_EQ(HistoryStore::liveDirectory("/data", "/home/ada"), "/data/Quorvel Vuzur/History");
+    EXPECT_EQ(HistoryStore::liveDirectory(nullptr, "/home/ada"),
+              "/home/ada/.local/share/Quorvel Vuzur/History");
+    // A relative XDG_DATA_HOME is invalid by the XDG rules and ignored.
+    EXPECT_EQ(HistoryStore::liveDirectory("data", "/home/ada"),
+              "/home/ada/.local/share/Quorvel Vuzur/History");
+}
+
+TEST_F(HistoryStoreTest, FirstWriteMakesThePrivateFolderAndFile) {
+    EXPECT_FALSE(fs::exists(folder));
+    store.append(sample("2026-03-14T01:00:00Z"));
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(folder.parent_path()), 0700u);
+    EXPECT_EQ(modeOf(folder / "2026-03-14.jsonl"), 0600u);
+}
+
+TEST_F(HistoryStoreTest, LocalDayOfASampleEastOfUtc) {
+    // 00:30 in Tokyo on 14 March 2025 is 15:30 UTC on the 13th.
+    store.append(sample("2025-03-13T15:30:00Z"));
+    EXPECT_TRUE(fs::exists(folder / "2025-03-14.jsonl"));
+    EXPECT_EQ(store.dayFiles().at(0).day, at("2025-03-13T15:00:00Z"));
+}
+
+TEST_F(HistoryStoreTest, LinesComeBackInTimeOrderAcrossFiles) {
+    store.append(sample("2026-03-14T05:00:00Z", 3));
+    store.append(sample("2026-03-14T04:00:00Z", 2)); // appended out of order
+    store.append(sample("2026-03-12T04:00:00Z", 1));
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::get<BatterySnapshot>(lines[i].record).battery->chargePercent, int(i) + 1);
+}
+
+TEST_F(HistoryStoreTest, ManyFilesWithBadLinesReadBackWholeAndInOrder) {
+    // Enough files to be read by several workers; every file holds lines that must be
+    // skipped (garbage, two keys, fractional seconds, blank), and some lack the final line
+    // feed, so the good lines have to be gathered from gaps in every part of the result.
+    const auto good = [](int day, int hour) {
+        const auto iso = "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) +
+                         "T0" + std::to_string(hour) + ":00:00Z";
+        return encodeLine(sample(iso.c_str(), day * 10 + hour));
+    };
+    const std::string twoKeys = R"({"apps":{},"battery":{}})"
+                                "\n";
+    const std::string fractional =
+        R"({"battery":{"_0":{"source":"AC Vuzur","time":"2026-01-01T00:00:00.5Z"}}})"
+        "\n";
+    int expected = 0;
+    for (int day = 1; day <= 31; ++day) {
+        std::string text;
+        if (day % 3 == 0) text += "garbage\n";
+        for (int hour = 1; hour <= 3; ++hour) {
+            text += good(day, hour);
+            ++expected;
+            if (hour == 1 && day % 2 == 0) text += twoKeys + "\n";
+            if (hour == 2 && day % 5 == 0) text += fractional;
+        }
+        if (day % 4 == 0) text.pop_back(); // no final line feed
+        const auto name = "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day);
+        fs::create_directories(folder);
+        temp.write("Quorvel Vuzur/History/" + name + ".jsonl", text);
+    }
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), size_t(expected));
+    size_t i = 0;
+    for (int day = 1; day <= 31; ++day)
+        for (int hour = 1; hour <= 3; ++hour, ++i)
+            EXPECT_EQ(std::get<BatterySnapshot>(lines[i].record).battery->chargePercent,
+                      day * 10 + hour)
+                << "line " << i;
+}
+
+TEST_F(HistoryStoreTest, ALoadOfManyMegabytesReadsBackEqual) {
+    // Megabytes of lines take the path that prepares the result's memory on every worker.
+    std::vector<HistoryLine> written;
+    fs::create_directories(folder);
+    for (int day = 1; day <= 24; ++day) {
+        std::string text;
+        const auto dayStart = at("2026-01-01T00:00:00Z") + std::chrono::hours(24 * (day - 1));
+        for (int i = 0; i < 1000; ++i) {
+            const auto time = dayStart + std::chrono::seconds(60 * i);
+            HistoryLine line{AppsLine{time, {{"App " + std::to_string(i % 3), 1.5, 2, i}}, i}};
+            if (i % 2 == 0) {
+                BatterySnapshot::Battery b;
+                b.chargePercent = i % 101;
+                line = {BatterySnapshot{time, PowerSource::battery, b}};
+            }
+            text += encodeLine(line);
+            written.push_back(std::move(line));
+        }
+        temp.write("Quorvel Vuzur/History/" + store.dayName(dayStart) + ".jsonl", text);
+    }
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), written.size());
+    EXPECT_TRUE(lines == written);
+}
+
+TEST_F(HistoryStoreTest, SinceTakesWholeDays) {
+    store.append(sample("2026-03-13T00:00:00Z", 1)); // 09:00 Tokyo, 13 March
+    store.append(sample("2026-03-14T00:00:00Z", 2)); // 09:00 Tokyo, 14 March
+    // 15:00 Tokyo on the 14th: that day's 09:00 line still comes back.
+    const auto lines = store.lines(at("2026-03-14T06:00:00Z"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(std::get<BatterySnapshot>(lines[0].record).battery->chargePercent, 2);
+}
+
+TEST_F(HistoryStoreTest, OneHealthPointPerDayFirstWins) {
+    EXPECT_TRUE(store.appendDailyHealth({"2026-03-14", 4800, 5000, 10, std::nullopt}));
+    EXPECT_FALSE(store.appendDailyHealth({"2026-03-14", 4700, 5000, 11, std::nullopt}));
+    EXPECT_TRUE(store.appendDailyHealth({"2026-03-13", 4810, 5000, 9, std::nullopt}));
+    const auto points = store.dailyHealth();
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[0].day, "2026-03-13");
+    EXPECT_EQ(points[1].fullChargeCapacitymAh, 4800);
+    // The health file is no day file.
+    EXPECT_TRUE(store.dayFiles().empty());
+    EXPECT_GT(store.sizeOnDisk(), 0u);
+}
+
+TEST_F(HistoryStoreTest, FolderThatIsALinkIsNeverUsed) {
+    const auto real = temp.path() / "elsewhere";
+    fs::create_directories(real);
+    fs::create_directories(folder.parent_path());
+    fs::create_symlink(real, folder);
+    HistoryStore(real, tokyo, posixFolder()).append(sample("2026-03-14T01:00:00Z"));
+    EXPECT_FALSE(store.folderIsSafe());
+    try {
+        store.append(sample("2026-03-14T02:00:00Z"));
+        ADD_FAILURE() << "wrote through a link";
+    } catch (const HistoryStoreError& error) {
+        EXPECT_EQ(error.code, HistoryStoreError::Code::fileWriteInvalidFileName);
+    }
+    EXPECT_TRUE(store.lines(std::nullopt).empty());
+    EXPECT_TRUE(store.dayFiles().empty());
+    EXPECT_EQ(store.sizeOnDisk(), 0u);
+    EXPECT_TRUE(store.pruneDayFiles(1, at("2030-01-01T00:00:00Z")).empty());
+    EXPECT_TRUE(fs::exists(real / "2026-03-14.jsonl"));
+    EXPECT_EQ(HistoryStore(real, tokyo, posixFolder()).lines(std::nullopt).size(), 1u);
+}
+
+TEST_F(HistoryStoreTest, FileInPlaceOfTheFolderIsUnsafe) {
+    fs::create_directories(folder.parent_path());
+    temp.write("Quorvel Vuzur/History", "not a folder");
+    EXPECT_FALSE(store.folderIsSafe());
+    EXPECT_THROW(store.append(sample("2026-03-14T02:00:00Z")), HistoryStoreError);
+}
+
+TEST_F(HistoryStoreTest, DayFileThatIsALinkIsNeitherWrittenNorDeleted) {
+    store.append(sample("2026-03-01T01:00:00Z"));
+    const auto target = temp.path() / "target.jsonl";
+    temp.write("target.jsonl", "");
+    fs::create_symlink(target, folder / "2026-03-02.jsonl");
+    try {
+        store.append(sample("2026-03-02T01:00:00Z"));
+        ADD_FAILURE() << "appended through a link";
+    } catch (const HistoryStoreError& error) {
+        EXPECT_EQ(error.code, HistoryStoreError::Code::fileWriteUnknown);
+    }
+    EXPECT_EQ(fs::file_size(target), 0u);
+    EXPECT_EQ(store.pruneDayFiles(7, at("2026-03-14T03:00:00Z")),
+              std::vector<std::string>{"2026-03-01.jsonl"});
+    EXPECT_TRUE(fs::is_symlink(folder / "2026-03-02.jsonl"));
+}
+
+TEST_F(HistoryStoreTest, PruningKeepsSevenLocalDaysAndAgreesWithRetention) {
+    // One file for each day from 1 to 14 March, plus the health file and a stranger.
+    for (int day = 1; day <= 14; ++day) {
+        const auto iso = marchNoon(day);
+        store.append(sample(iso.c_str()));
+    }
+    store.appendDailyHealth({"2026-03-01", 1, 2, 3, 4});
+    temp.write("Quorvel Vuzur/History/notes.txt", "mine");
+    temp.write("Quorvel Vuzur/History/2026-03-01.jsonl.bak", "old");
+    const auto now = at("2026-03-14T03:00:00Z"); // noon in Tokyo
+    const auto listed = Retention::filesOlderThanWindow(store, now, tokyo);
+    const auto deleted = Retention::deleteOlderThanWindow(store, now);
+    EXPECT_EQ(listed, deleted);
+    ASSERT_EQ(deleted.size(), 7u);
+    EXPECT_EQ(deleted.front(), "2026-03-01.jsonl");
+    EXPECT_EQ(deleted.back(), "2026-03-07.jsonl");
+    const auto left = store.dayFiles();
+    ASSERT_EQ(left.size(), 7u);
+    EXPECT_EQ(left.front().name, "2026-03-08.jsonl");
+    EXPECT_TRUE(fs::exists(folder / "daily-health.jsonl"));
+    EXPECT_TRUE(fs::exists(folder / "notes.txt"));
+    EXPECT_TRUE(fs::exists(folder / "2026-03-01.jsonl.bak"));
+}
+
+TEST_F(HistoryStoreTest, OnlyExactDayNamesAreDayFiles) {
+    EXPECT_TRUE(store.day("2026-03-14.jsonl"));
+    for (const char* name :
+         {"2026-03-14.jsonl.tmp", "x2026-03-14.jsonl", "2026-3-14.jsonl", "daily-health.jsonl",
+          "2026-02-30.jsonl", "2026-13-01.jsonl", "2026-03-14.json", "+026-03-14.jsonl"})
+        EXPECT_FALSE(store.day(name)) << name;
+}
+
+TEST_F(HistoryStoreTest, UnencodableLineLeavesTheDiskUntouched) {
+    HistoryLine bad{AppsLine{at("2026-03-14T01:00:00Z"), {{"x", std::nan(""), 0, {}}}, 0}};
+    EXPECT_THROW(store.append(bad), JsonEncodingError);
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+} // namespace
