@@ -1,5 +1,4 @@
 #include <PowerCore/history/HistoryRecords.hpp>
-#include <PowerCore/testing/ManualClock.hpp>
 #include <PowerCore/thermal/ThermalEpisodes.hpp>
 #include <gtest/gtest.h>
 
@@ -19,14 +18,6 @@ ThermalSnapshot reading(double seconds, ThermalLevel level, std::optional<int> l
     return s;
 }
 
-struct ScriptedThermal final : ThermalSource {
-    ThermalLevel current = ThermalLevel::nominal;
-    std::optional<CPUPowerStatus> status;
-    ThermalLevel level() const override { return current; }
-    std::optional<CPUPowerStatus> cpuPowerStatus() const override { return status; }
-    std::optional<int> warningLevel() const override { return 2; }
-};
-
 // Episodes are decoded only as the payload of a history line.
 std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json) {
     HistoryDecoder decoder;
@@ -35,29 +26,6 @@ std::optional<ThermalEpisode> thermalEpisodeFromJson(const Json& json) {
     const auto* historyLine = std::get_if<HistoryLine>(&decoded);
     if (historyLine == nullptr) return std::nullopt;
     return std::get<ThermalEpisode>(historyLine->record);
-}
-
-TEST(ThermalLevel, RawValuesTitlesAndOrder) {
-    EXPECT_EQ(thermalLevelFromRaw(7), ThermalLevel::critical);
-    EXPECT_EQ(thermalLevelFromRaw(2), ThermalLevel::serious);
-    EXPECT_EQ(thermalLevelFromRaw(-1), ThermalLevel::nominal);
-    EXPECT_EQ(title(ThermalLevel::fair), "Warm");
-    EXPECT_LT(ThermalLevel::fair, ThermalLevel::serious);
-}
-
-TEST(ThermalReader, StatusFieldsComeTogether) {
-    auto source = std::make_shared<ScriptedThermal>();
-    source->current = ThermalLevel::fair;
-    const ThermalReader reader(source, std::make_shared<ManualClock>(at(0)));
-    auto snapshot = reader.read();
-    EXPECT_EQ(snapshot.level, ThermalLevel::fair);
-    EXPECT_EQ(snapshot.warningLevel, 2);
-    EXPECT_FALSE(snapshot.cpuSpeedLimit);
-    source->status = CPUPowerStatus{70, 8, std::nullopt};
-    snapshot = reader.read();
-    EXPECT_EQ(snapshot.cpuSpeedLimit, 70);
-    EXPECT_EQ(snapshot.availableCPUs, 8);
-    EXPECT_EQ(toJson(snapshot).size(), 5u); // no schedulerLimit key
 }
 
 TEST(ThermalEpisodes, SpeedLimitAloneOpensAnEpisode) {

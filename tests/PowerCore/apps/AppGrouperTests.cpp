@@ -1,0 +1,54 @@
+#include <PowerCore/apps/AppGrouper.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace PowerCore;
+
+ProcessDelta delta(std::int32_t pid, std::string name, std::optional<std::string> path, double cpu,
+                   double wakeups = 0, std::optional<double> energy = std::nullopt) {
+    ProcessDelta d;
+    d.identity = {pid, 1};
+    d.name = std::move(name);
+    d.path = std::move(path);
+    d.cpuSeconds = cpu;
+    d.idleWakeups = wakeups;
+    d.energy = energy;
+    d.interval = 5;
+    return d;
+}
+
+TEST(AppGrouper, NestedBundlesGroupUnderTheOutermost) {
+    const auto apps = AppGrouper::group(
+        {delta(1, "A", "/Applications/A.app/Contents/MacOS/A", 1),
+         delta(2, "H", "/Applications/A.app/Contents/Frameworks/H.app/Contents/MacOS/H", 2)});
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].id, "/Applications/A.app");
+    EXPECT_EQ(apps[0].name, "A");
+    EXPECT_EQ(apps[0].pids, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(apps[0].cpuSeconds, 3.0);
+    EXPECT_FALSE(AppGrouper::outermostBundle("/opt/.app/bin/x"));
+    EXPECT_FALSE(AppGrouper::outermostBundle("relative/A.app/x"));
+}
+
+TEST(AppGrouper, CommandNamesFromArgv0OrTheProcess) {
+    EXPECT_EQ(AppGrouper::identity("/usr/bin/mds", std::nullopt, "mds").key, "cmd:mds");
+    const auto shell = AppGrouper::identity("/usr/bin/zsh", "-zsh", "zsh5");
+    EXPECT_EQ(shell.key, "cmd:zsh");
+    EXPECT_EQ(shell.name, "zsh");
+    EXPECT_EQ(AppGrouper::identity(std::nullopt, "-", "bash").key, "cmd:bash");
+    EXPECT_EQ(AppGrouper::identity(std::nullopt, "/usr/local/bin/node", "node").key, "cmd:node");
+}
+
+TEST(AppGrouper, ApplicationIdsOfSystemdUnits) {
+    EXPECT_EQ(AppGrouper::applicationID("app-gnome-firefox-4242.scope"), "firefox");
+    EXPECT_EQ(AppGrouper::applicationID("app-flatpak-org.gnome.Calculator-9999.scope"),
+              "org.gnome.Calculator");
+    EXPECT_EQ(AppGrouper::applicationID("app-org.kde.konsole@1a2b.service"), "org.kde.konsole");
+    EXPECT_EQ(AppGrouper::applicationID("app-gnome-my\\x2dapp-12.scope"), "my-app");
+    EXPECT_EQ(AppGrouper::applicationID("snap.firefox.firefox-0f3e.scope"), "firefox_firefox");
+    for (const char* other : {"session-2.scope", "init.scope", "user@1000.service", "app-.scope"})
+        EXPECT_FALSE(AppGrouper::applicationID(other)) << other;
+}
+
+} // namespace

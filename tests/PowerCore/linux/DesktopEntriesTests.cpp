@@ -1,0 +1,68 @@
+#include "TestSupport.hpp"
+
+#include <PowerCore/linux/DesktopEntries.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace PowerCore;
+
+ProcessDelta delta(std::int32_t pid, std::string name, std::optional<std::string> path, double cpu,
+                   double wakeups = 0, std::optional<double> energy = std::nullopt) {
+    ProcessDelta d;
+    d.identity = {pid, 1};
+    d.name = std::move(name);
+    d.path = std::move(path);
+    d.cpuSeconds = cpu;
+    d.idleWakeups = wakeups;
+    d.energy = energy;
+    d.interval = 5;
+    return d;
+}
+
+const AppPower* named(const std::vector<AppPower>& apps, const std::string& name) {
+    for (const auto& a : apps)
+        if (a.name == name) return &a;
+    return nullptr;
+}
+
+TEST(DesktopEntryFiles, NameOfTheMainGroupOnly) {
+    EXPECT_EQ(DesktopEntries::nameIn("[Desktop Action x]\nName=Action\n[Desktop Entry]\n"
+                                     "Name[fr]=Navigateur\nName=Browser\n"),
+              "Browser");
+    EXPECT_FALSE(DesktopEntries::nameIn("[Desktop Entry]\nExec=x\n"));
+    EXPECT_EQ(DesktopEntries::folders(nullptr, "/a:relative::/b", "/home/u"),
+              (std::vector<std::filesystem::path>{"/home/u/.local/share", "/a", "/b"}));
+}
+
+// Grouping by scope, with the names the recorded desktop entries give.
+TEST(AppGrouper, ScopeComesBeforeBundleAndCommand) {
+    const auto entries = std::make_shared<DesktopEntries>(
+        std::vector<std::filesystem::path>{VuzurTests::testData("xdg")});
+    auto browser = delta(600, "firefox", "/usr/lib/firefox/firefox", 1);
+    auto helper = delta(601, "Isolated Web Co", "/usr/lib/firefox/firefox", 2);
+    auto gpu = delta(602, "RDD Process", "/usr/lib/firefox/firefox", 0.5);
+    auto calculator = delta(700, "gnome-calculato", "/app/bin/gnome-calculator", 0.25);
+    auto unscoped = delta(800, "zsh", "/usr/bin/zsh", 0.1);
+    for (auto* d : {&browser, &helper, &gpu})
+        d->scope = "app-gnome-firefox-4242.scope";
+    calculator.scope = "app-flatpak-org.gnome.Calculator-9999.scope";
+    unscoped.scope = "session-2.scope";
+    unscoped.argv0 = "-zsh";
+    const auto apps = AppGrouper::group({browser, helper, gpu, calculator, unscoped},
+                                        DesktopEntries::lookup(entries));
+    ASSERT_EQ(apps.size(), 3u);
+    const auto* firefox = named(apps, "Firefox Web Browser");
+    ASSERT_TRUE(firefox);
+    EXPECT_EQ(firefox->pids, (std::vector<std::int32_t>{600, 601, 602}));
+    EXPECT_EQ(firefox->bundlePath,
+              VuzurTests::testData("xdg/applications/firefox.desktop").string());
+    EXPECT_TRUE(named(apps, "Calculator"));
+    EXPECT_EQ(named(apps, "zsh")->id, "cmd:zsh");
+    // Without a desktop entry the id itself names the application.
+    EXPECT_EQ(
+        AppGrouper::identity(std::nullopt, std::nullopt, "x", "app-gnome-unknown-1.scope").key,
+        "app:unknown");
+}
+
+} // namespace
