@@ -1,3 +1,5 @@
+#include "PowerCore/apps/ProcessDeltas.hpp"
+
 #include <PowerCore/apps/AppGrouper.hpp>
 #include <PowerCore/apps/PowerImpact.hpp>
 #include <gtest/gtest.h>
@@ -6,18 +8,7 @@ namespace {
 
 using namespace PowerCore;
 
-ProcessDelta delta(std::int32_t pid, std::string name, std::optional<std::string> path, double cpu,
-                   double wakeups = 0, std::optional<double> energy = std::nullopt) {
-    ProcessDelta d;
-    d.identity = {pid, 1};
-    d.name = std::move(name);
-    d.path = std::move(path);
-    d.cpuSeconds = cpu;
-    d.idleWakeups = wakeups;
-    d.energy = energy;
-    d.interval = 5;
-    return d;
-}
+using VuzurTests::delta;
 
 TEST(PowerImpact, EnergyWinsForTheWholeWindow) {
     auto a = AppGrouper::group({delta(1, "a", std::nullopt, 1, 0, 5.0)});

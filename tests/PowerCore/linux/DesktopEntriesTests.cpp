@@ -1,3 +1,4 @@
+#include "PowerCore/apps/ProcessDeltas.hpp"
 #include "TestSupport.hpp"
 
 #include <PowerCore/linux/DesktopEntries.hpp>
@@ -7,18 +8,7 @@ namespace {
 
 using namespace PowerCore;
 
-ProcessDelta delta(std::int32_t pid, std::string name, std::optional<std::string> path, double cpu,
-                   double wakeups = 0, std::optional<double> energy = std::nullopt) {
-    ProcessDelta d;
-    d.identity = {pid, 1};
-    d.name = std::move(name);
-    d.path = std::move(path);
-    d.cpuSeconds = cpu;
-    d.idleWakeups = wakeups;
-    d.energy = energy;
-    d.interval = 5;
-    return d;
-}
+using VuzurTests::delta;
 
 const AppPower* named(const std::vector<AppPower>& apps, const std::string& name) {
     for (const auto& a : apps)
