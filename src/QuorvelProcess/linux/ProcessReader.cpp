@@ -106,6 +106,27 @@ std::optional<ProcessReader::BSDInfo> ProcessReader::bsdInfo(std::int32_t pid) c
     return bsdInfoFrom(pid, *stat, *status);
 }
 
+ProcessReader::Switches ProcessReader::contextSwitches(const std::filesystem::path& folder,
+                                                       std::string_view status) const {
+    const auto fromStatus = [](std::string_view text) {
+        return Switches{statusNumber(text, "voluntary_ctxt_switches").value_or(0),
+                        statusNumber(text, "nonvoluntary_ctxt_switches").value_or(0)};
+    };
+    // The process's own status counts its first thread only. One thread: that is all.
+    if (statusNumber(status, "Threads").value_or(1) <= 1) return fromStatus(status);
+    Switches total;
+    const auto tasks = folder / "task";
+    for (const auto& tid : KernelFiles::sortedEntryNames(::opendir(tasks.c_str()))) {
+        // A thread that ended since the listing simply adds nothing.
+        if (const auto text = readFile(tasks / tid / "status")) {
+            const auto thread = fromStatus(*text);
+            total.voluntary += thread.voluntary;
+            total.involuntary += thread.involuntary;
+        }
+    }
+    return total;
+}
+
 std::optional<ProcessReader::Usage> ProcessReader::usageFrom(std::int32_t pid,
                                                              std::string_view statText,
                                                              std::string_view status) const {
@@ -113,23 +134,21 @@ std::optional<ProcessReader::Usage> ProcessReader::usageFrom(std::int32_t pid,
     if (!stat) return std::nullopt;
     const auto folder = pidFolder(pid);
     Usage usage;
-    // schedstat's first field is the run time in nanoseconds; without it (kernels built
-    // without schedstats) the tick counts of stat, at the clock rate's resolution.
-    std::optional<std::uint64_t> runNanoseconds;
-    if (const auto schedstat = readFile(folder / "schedstat")) {
-        const auto values = fields(*schedstat);
-        if (!values.empty()) runNanoseconds = parseUnsigned(values[0]);
-    }
-    usage.cpuTicks = runNanoseconds.value_or((stat->utimeTicks + stat->stimeTicks) * 1'000'000'000 /
-                                             ticksPerSecond_);
+    // stat's utime and stime are the whole thread group's, ended threads included (the
+    // first thread's schedstat would miss a browser's or a compiler's workers). Whole
+    // seconds and the rest apart, so no product overflows.
+    const std::uint64_t ticks = stat->utimeTicks + stat->stimeTicks;
+    usage.cpuTicks = ticks / ticksPerSecond_ * 1'000'000'000 +
+                     ticks % ticksPerSecond_ * 1'000'000'000 / ticksPerSecond_;
     usage.footprint = statusNumber(status, "VmRSS").value_or(0) * 1024; // kB
     // Another user's io file is unreadable: no disk figures, the CPU still counts.
     if (const auto io = readFile(folder / "io")) {
         usage.diskRead = statusNumber(*io, "read_bytes").value_or(0);
         usage.diskWritten = statusNumber(*io, "write_bytes").value_or(0);
     }
-    usage.idleWakeups = statusNumber(status, "voluntary_ctxt_switches").value_or(0);
-    usage.interruptWakeups = statusNumber(status, "nonvoluntary_ctxt_switches").value_or(0);
+    const auto switches = contextSwitches(folder, status);
+    usage.idleWakeups = switches.voluntary;
+    usage.interruptWakeups = switches.involuntary;
     return usage;
 }
 

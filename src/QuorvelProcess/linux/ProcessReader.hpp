@@ -52,6 +52,11 @@ public:
     std::filesystem::path pidFolder(std::int32_t pid) const;
 
 private:
+    struct Switches {
+        std::uint64_t voluntary = 0, involuntary = 0;
+    };
+    // Summed over every thread of the process.
+    Switches contextSwitches(const std::filesystem::path& folder, std::string_view status) const;
     std::string longName(std::int32_t pid, const std::string& comm) const;
 
     std::filesystem::path root_;
