@@ -3,19 +3,23 @@
 # when product code includes a test double.
 cmake_minimum_required(VERSION 3.25)
 file(GLOB_RECURSE sources ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.hpp)
-set(os_headers "unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|spawn\\.h|signal\\.h|pthread\\.h|libudev\\.h|plist/|sys/|linux/|arpa/|netinet/")
+set(os_headers "unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|spawn\\.h|signal\\.h|pthread\\.h|sched\\.h|pwd\\.h|grp\\.h|dlfcn\\.h|netdb\\.h|termios\\.h|libudev\\.h|systemd/|plist/|sys/|linux/|arpa/|netinet/")
 set(failures "")
 foreach(file IN LISTS sources)
     file(RELATIVE_PATH relative ${SOURCE_DIR} ${file})
+    set(platform_code FALSE)
     if(relative MATCHES "/linux/|/testing/|/main\\.cpp$")
-        continue()
+        set(platform_code TRUE)
     endif()
     file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include")
     foreach(line IN LISTS includes)
-        if(line MATCHES "#[ \t]*include[ \t]*[<\"](${os_headers})"
-           OR line MATCHES "#[ \t]*include[ \t]*[<\"][^>\"]*/linux/"
-           OR line MATCHES "#[ \t]*include[ \t]*[<\"][^>\"]*/testing/")
+        if(NOT platform_code
+           AND (line MATCHES "#[ \t]*include[ \t]*[<\"](${os_headers})"
+                OR line MATCHES "#[ \t]*include[ \t]*[<\"][^>\"]*/linux/"))
             string(APPEND failures "  ${relative}: ${line}\n")
+        elseif(NOT relative MATCHES "/testing/"
+               AND line MATCHES "#[ \t]*include[ \t]*[<\"][^>\"]*/testing/")
+            string(APPEND failures "  ${relative}: ${line} (a test double)\n")
         endif()
     endforeach()
 endforeach()

@@ -3,6 +3,7 @@
 #include <QuorvelPower/linux/LiveServices.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@ int main(int argc, char** argv) {
     using namespace QuorvelPower;
     const std::vector<std::string> arguments(argv, argv + argc);
     LaunchOptions::installProcessArguments(argc, argv);
-    const LiveServices services(SystemRoots::fromEnvironment());
+    const LiveServices services(SystemRoots::fromEnvironment(std::getenv));
 
     // Reports run before anything else exists.
     HeadlessCommands(services).runIfRequested(arguments);

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <optional>
 #include <string>
 
 namespace QuorvelProcess {
@@ -12,9 +10,6 @@ struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
-    // lstat of the path: a final symbolic link is the link itself. Defined by the platform
-    // target (linux/FileIdentity.cpp).
-    static std::optional<FileIdentity> of(const std::filesystem::path& path);
     std::string text() const; // "device:inode"
 
     auto operator<=>(const FileIdentity&) const = default;

@@ -16,6 +16,8 @@ namespace PowerCore {
 class ManualScheduler final : public Scheduler {
 public:
     explicit ManualScheduler(ManualClock& clock);
+    ManualScheduler(const ManualScheduler&) = delete;
+    ManualScheduler& operator=(const ManualScheduler&) = delete;
 
     std::unique_ptr<Handle> after(Duration delay, std::function<void()> fn) override;
     void background(std::function<void()> work, std::function<void()> then) override;
@@ -42,6 +44,7 @@ private:
         std::function<void()> work, then;
     };
     class TimerHandle;
+    void moveClockTo(Clock::Monotonic when);
 
     ManualClock& clock_;
     std::uint64_t nextOrder_ = 0;

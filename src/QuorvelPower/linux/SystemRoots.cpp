@@ -1,17 +1,16 @@
 #include <PowerCore/linux/DesktopEntries.hpp>
 #include <QuorvelPower/linux/SystemRoots.hpp>
-#include <cstdlib>
 
 namespace QuorvelPower {
 
-SystemRoots SystemRoots::fromEnvironment() {
+SystemRoots SystemRoots::fromEnvironment(const std::function<const char*(const char*)>& variable) {
     SystemRoots roots;
-    if (const char* sysfs = std::getenv("VUZUR_SYSFS_ROOT"); sysfs != nullptr && *sysfs != '\0')
+    if (const char* sysfs = variable("VUZUR_SYSFS_ROOT"); sysfs != nullptr && *sysfs != '\0')
         roots.sysfs = sysfs;
-    if (const char* procfs = std::getenv("VUZUR_PROCFS_ROOT"); procfs != nullptr && *procfs != '\0')
+    if (const char* procfs = variable("VUZUR_PROCFS_ROOT"); procfs != nullptr && *procfs != '\0')
         roots.procfs = procfs;
     roots.dataFolders = PowerCore::DesktopEntries::folders(
-        std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"));
+        variable("XDG_DATA_HOME"), variable("XDG_DATA_DIRS"), variable("HOME"));
     return roots;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace QuorvelPower {
@@ -13,7 +14,8 @@ struct SystemRoots {
     // Where desktop entries are looked for (XDG_DATA_HOME, XDG_DATA_DIRS).
     std::vector<std::filesystem::path> dataFolders;
 
-    static SystemRoots fromEnvironment();
+    // From the environment, through `variable` (std::getenv in the composition root).
+    static SystemRoots fromEnvironment(const std::function<const char*(const char*)>& variable);
 };
 
 } // namespace QuorvelPower

@@ -128,7 +128,7 @@ TEST(BatteryRead, FindsTheFirstInternalBatteryBehindOtherSources) {
     source->entry = LooseDictionary{{"CycleCount", 12}};
     const auto clock = std::make_shared<ManualClock>(fromUnixSeconds(1'773'480'000));
     const auto snapshot = BatteryReader(source, clock).read();
-    EXPECT_EQ(snapshot.time, clock->now());
+    EXPECT_EQ(snapshot.time, fromUnixSeconds(1'773'480'000));
     EXPECT_EQ(snapshot.source, PowerSource::battery);
     ASSERT_TRUE(snapshot.battery);
     EXPECT_EQ(snapshot.battery->chargePercent, 70);

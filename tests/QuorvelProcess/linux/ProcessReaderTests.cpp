@@ -1,8 +1,8 @@
 // The procfs reading on a recorded tree (tests/data/proc/recorded) and on this machine.
 #include "TestSupport.hpp"
 
-#include <QuorvelProcess/ProcFiles.hpp>
 #include <QuorvelProcess/linux/ProcessReader.hpp>
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -116,14 +116,6 @@ TEST(ProcessReaderRecorded, CgroupUnits) {
     EXPECT_FALSE(recorded.cgroupUnit(400));
 }
 
-TEST(StatParsing, RejectsTruncatedAndMalformedText) {
-    for (const char* bad : {"", "12 (x", "12 x) S 1", "12 (x) S 1 2 3", "12 (x) SS 1"})
-        EXPECT_FALSE(ProcFiles::parseStat(bad)) << bad;
-    EXPECT_EQ(ProcFiles::runState('Z'), 5u);
-    EXPECT_EQ(ProcFiles::runState('R'), 2u);
-    EXPECT_EQ(ProcFiles::runState('?'), 0u);
-}
-
 TEST(ProcessReaderLive, ArgumentsOfAChildAreExactlyThoseGiven) {
     const std::vector<std::string> given{"/bin/sh",
                                          "-c",
@@ -148,7 +140,13 @@ TEST(ProcessReaderLive, OwnProcess) {
     EXPECT_EQ(info->uid, ::geteuid());
     EXPECT_EQ(info->ppid, ::getppid());
     EXPECT_EQ(live.identity(self), live.identity(self));
-    const auto usage = live.usage(self);
+    // CPU time counts in the kernel's ticks (10 ms): a test process that has just started
+    // may have none yet, so it works until it has some, for a second at most.
+    auto usage = live.usage(self);
+    ASSERT_TRUE(usage);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (usage && usage->cpuTicks == 0 && std::chrono::steady_clock::now() < until)
+        usage = live.usage(self); // reading /proc is work enough
     ASSERT_TRUE(usage);
     EXPECT_GT(usage->cpuTicks, 0u);
     EXPECT_GT(usage->footprint, 0u);
