@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace QuorvelPower {
 
@@ -44,16 +45,43 @@ std::optional<std::string> value(std::span<const std::string> arguments, std::st
     return *std::next(it);
 }
 
+std::optional<double> parseNumber(std::string_view text) {
+    // What strtod takes as a whole in the C locale, whatever locale the process runs in:
+    // leading white space, a sign, decimal or "0x" hexadecimal digits, "inf" or "infinity".
+    while (!text.empty() && (text.front() == ' ' || (text.front() >= '\t' && text.front() <= '\r')))
+        text.remove_prefix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    auto format = std::chars_format::general;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        format = std::chars_format::hex;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
+    double parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, parsed, format);
+    if (stop != end) return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+        // strtod's answer: infinity past the largest double, zero under the smallest.
+        const auto exponent = text.find_first_of(format == std::chars_format::hex ? "pP" : "eE");
+        const bool tiny = exponent != std::string_view::npos && exponent + 1 < text.size() &&
+                          text[exponent + 1] == '-';
+        parsed = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (error != std::errc{}) {
+        return std::nullopt;
+    }
+    // No duration or interval can be "not a number".
+    if (std::isnan(parsed)) return std::nullopt;
+    return negative ? -parsed : parsed;
+}
+
 std::optional<double> number(std::span<const std::string> arguments, std::string_view flag) {
     const auto text = value(arguments, flag);
-    if (!text || text->empty()) return std::nullopt;
-    double parsed = 0;
-    const char* end = text->data() + text->size();
-    const auto result = std::from_chars(text->data(), end, parsed);
-    // "nan" and "inf" parse, but no duration or interval can be either.
-    if (result.ec != std::errc{} || result.ptr != end || !std::isfinite(parsed))
-        return std::nullopt;
-    return parsed;
+    return text ? parseNumber(*text) : std::nullopt;
 }
 
 } // namespace Arguments

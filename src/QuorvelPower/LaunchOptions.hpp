@@ -48,7 +48,9 @@ struct LaunchOptions {
 namespace Arguments {
 bool has(std::span<const std::string> arguments, std::string_view flag);
 std::optional<std::string> value(std::span<const std::string> arguments, std::string_view flag);
-// The value parsed as a whole finite number; no value otherwise.
+// The value parsed as a whole number as strtod reads it in the C locale ("+2", " 10",
+// "1e3", "0x10", "inf"); no value otherwise, nor for "nan".
+std::optional<double> parseNumber(std::string_view text);
 std::optional<double> number(std::span<const std::string> arguments, std::string_view flag);
 } // namespace Arguments
 

@@ -36,7 +36,13 @@ TEST(LaunchOptions, KeepAwakeIsClampedAndMustBeANumber) {
     EXPECT_EQ(parse({"--keep-awake", "3600"}).keepAwakeSeconds, 600.0);
     EXPECT_EQ(parse({"--keep-awake", "2.5"}).keepAwakeSeconds, 2.5);
     EXPECT_EQ(parse({"--keep-awake", "1e2"}).keepAwakeSeconds, 100.0);
-    for (const char* bad : {"ten", "10s", "", " 10", "nan", "inf"})
+    // Whatever strtod takes as a whole, but "not a number".
+    EXPECT_EQ(parse({"--keep-awake", "+2"}).keepAwakeSeconds, 2.0);
+    EXPECT_EQ(parse({"--keep-awake", " 10"}).keepAwakeSeconds, 10.0);
+    EXPECT_EQ(parse({"--keep-awake", "0x1p4"}).keepAwakeSeconds, 16.0);
+    EXPECT_EQ(parse({"--keep-awake", "inf"}).keepAwakeSeconds, 600.0);
+    EXPECT_EQ(parse({"--keep-awake", "1e999"}).keepAwakeSeconds, 600.0);
+    for (const char* bad : {"ten", "10s", "", "10 ", "nan", "-nan", "+-2", "0x", "- 2"})
         EXPECT_FALSE(parse({"--keep-awake", bad}).keepAwakeSeconds) << bad;
 }
 

@@ -105,11 +105,9 @@ std::optional<AlertSettings> alertSettingsFromJson(const Json& json) {
         return true;
     };
     const auto number = [&](const char* key, int& out) {
-        if (!json[key].is_number_integer()) return false;
-        const auto value = json[key].get<std::int64_t>();
-        if (value < INT32_MIN || value > INT32_MAX) return false;
-        out = int(value);
-        return true;
+        const auto value = integerFitting<int>(json[key]);
+        if (value) out = *value;
+        return value.has_value();
     };
     AlertSettings s;
     if (!flag("healthBelow", s.healthBelow) ||

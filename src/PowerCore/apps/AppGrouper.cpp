@@ -23,18 +23,60 @@ std::optional<Bundle> outermostBundle(const std::optional<std::string>& path) {
     return std::nullopt;
 }
 
+namespace {
+
+// "0f3e4a5b-1c2d-4e5f-8a9b-0c1d2e3f4a5b": a UUID as snapd writes it.
+bool isUUID(std::string_view text) {
+    if (text.size() != 36) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const char c = text[i];
+        if (dash != (c == '-')) return false;
+        if (!dash && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    }
+    return true;
+}
+
+// snap.<snap>.<app>-<uuid>.scope, or .<uuid>.scope from older snapd; snap and app names hold
+// letters, digits and dashes, no dots. The snap's desktop file is <snap>_<app>.desktop.
+std::optional<std::string> snapID(std::string_view unit) {
+    auto rest = unit.substr(5, unit.size() - 5 - 6);
+    if (rest.size() > 37 && isUUID(rest.substr(rest.size() - 36)) &&
+        (rest[rest.size() - 37] == '-' || rest[rest.size() - 37] == '.'))
+        rest.remove_suffix(37);
+    const auto dot = rest.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 >= rest.size()) return std::nullopt;
+    const auto app = rest.substr(dot + 1);
+    if (app.find('.') != std::string_view::npos) return std::nullopt; // a hook, not an app
+    return std::string(rest.substr(0, dot)) + "_" + std::string(app);
+}
+
+std::string baseName(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// The terminal's own processes: its program, or a helper named after it
+// ("gnome-terminal-server" for "gnome-terminal").
+bool isTheTerminal(const DesktopEntry& entry, const std::optional<std::string>& path,
+                   const std::string& name) {
+    if (entry.executable.empty()) return true;
+    const auto matches = [&](const std::string& candidate) {
+        return candidate == entry.executable || (candidate.size() > entry.executable.size() &&
+                                                 candidate.starts_with(entry.executable) &&
+                                                 candidate[entry.executable.size()] == '-');
+    };
+    // The kernel cuts a process name to 15 bytes.
+    return (path && matches(baseName(*path))) || matches(name) ||
+           (name.size() == 15 && entry.executable.starts_with(name));
+}
+
+} // namespace
+
 std::optional<std::string> applicationID(std::string_view unit) {
     std::string id;
-    if (unit.starts_with("snap.") && unit.ends_with(".scope")) {
-        // snap.<snap>.<app>-<uuid>.scope; the snap's desktop file is <snap>_<app>.desktop.
-        auto rest = unit.substr(5, unit.size() - 5 - 6);
-        const auto dash = rest.rfind('-');
-        if (dash != std::string_view::npos) rest = rest.substr(0, dash);
-        const auto dot = rest.find('.');
-        if (dot == std::string_view::npos || dot == 0 || dot + 1 >= rest.size())
-            return std::nullopt;
-        return std::string(rest.substr(0, dot)) + "_" + std::string(rest.substr(dot + 1));
-    }
+    if (unit.starts_with("snap.") && unit.ends_with(".scope")) return snapID(unit);
     if (!unit.starts_with("app-")) return std::nullopt;
     std::string_view rest = unit.substr(4);
     if (rest.ends_with(".scope")) {
@@ -71,10 +113,10 @@ Identity identity(const std::optional<std::string>& path, const std::optional<st
     if (scope) {
         if (const auto id = applicationID(*scope)) {
             // The desktop entry plays the bundle: its file is the path, its Name the name.
-            if (desktopEntries)
-                if (const auto entry = desktopEntries(*id))
-                    return {entry->path, entry->name, entry->path};
-            return {"app:" + *id, *id, std::nullopt};
+            const auto entry = desktopEntries ? desktopEntries(*id) : std::nullopt;
+            if (!entry) return {"app:" + *id, *id, std::nullopt};
+            if (!entry->terminal || isTheTerminal(*entry, path, name))
+                return {entry->path, entry->name, entry->path};
         }
     }
     if (const auto bundle = outermostBundle(path))

@@ -13,6 +13,11 @@ namespace PowerCore {
 struct DesktopEntry {
     std::string name;
     std::string path;
+    // A terminal emulator (Categories= holds TerminalEmulator): the commands started in it
+    // share its scope but are applications of their own.
+    bool terminal = false;
+    // The base name of the program that Exec= starts ("konsole").
+    std::string executable;
 };
 using DesktopEntryLookup = std::function<std::optional<DesktopEntry>(const std::string& id)>;
 
@@ -39,7 +44,8 @@ struct Identity {
 std::optional<std::string> applicationID(std::string_view unit);
 
 // The scope first (its desktop entry names the application), then the bundle, then argv[0],
-// then the process name.
+// then the process name. In a terminal emulator's scope only the terminal itself goes by
+// the scope; the commands run in it go by the other rules.
 Identity identity(const std::optional<std::string>& path, const std::optional<std::string>& argv0,
                   const std::string& name, const std::optional<std::string>& scope = std::nullopt,
                   const DesktopEntryLookup& desktopEntries = {});

@@ -51,8 +51,8 @@ std::optional<std::int32_t> pidOf(const LooseValue& key) {
         value = *i;
     else if (const auto* u = key.as<std::uint64_t>(); u && *u <= INT32_MAX)
         value = std::int64_t(*u);
-    else if (const auto* d = key.as<double>(); d && std::isfinite(*d))
-        value = std::int64_t(*d);
+    else if (const auto* d = key.as<double>(); d && *d >= INT32_MIN && *d <= INT32_MAX)
+        value = std::int64_t(*d); // in range before converting: 1e30 would not be
     else
         return std::nullopt;
     if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;

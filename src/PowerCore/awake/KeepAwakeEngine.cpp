@@ -4,15 +4,6 @@
 
 namespace PowerCore {
 
-namespace {
-
-Timestamp plusSeconds(Timestamp t, double seconds) {
-    return t +
-           std::chrono::duration_cast<Timestamp::duration>(std::chrono::duration<double>(seconds));
-}
-
-} // namespace
-
 Json toJson(const GuardRails& rails) {
     return {{"batteryFloorPercent", rails.batteryFloorPercent},
             {"durationCap", rails.durationCap},
@@ -24,9 +15,10 @@ std::optional<GuardRails> guardRailsFromJson(const Json& json) {
     if (!json.is_object()) return std::nullopt;
     for (const char* key : {"batteryFloorPercent", "durationCap", "questionLead", "ruleRestGap"})
         if (!json.contains(key) || !json[key].is_number()) return std::nullopt;
-    if (!json["batteryFloorPercent"].is_number_integer()) return std::nullopt;
+    const auto floor = integerFitting<int>(json["batteryFloorPercent"]);
+    if (!floor) return std::nullopt;
     GuardRails rails;
-    rails.batteryFloorPercent = json["batteryFloorPercent"].get<int>();
+    rails.batteryFloorPercent = *floor;
     rails.durationCap = json["durationCap"].get<double>();
     rails.questionLead = json["questionLead"].get<double>();
     rails.ruleRestGap = json["ruleRestGap"].get<double>();
@@ -215,13 +207,13 @@ void KeepAwakeEngine::startIfAllowed(const EngineInput& input,
         return;
     }
     const auto now = input.now;
-    const auto cap = plusSeconds(now, rails.durationCap);
+    const auto cap = addingSeconds(now, rails.durationCap);
     if (pendingManual_) {
         const ManualRequest request = *pendingManual_;
         pendingManual_.reset();
         std::optional<Timestamp> endsAt = request.until;
         if (!endsAt && request.duration && std::isfinite(*request.duration))
-            endsAt = plusSeconds(now, *request.duration);
+            endsAt = addingSeconds(now, *request.duration);
         active_ = ActiveSession{
             {}, manualTitle(request, shortTime_), request.keepDisplayOn, now, endsAt, cap, false};
     } else {
@@ -251,7 +243,7 @@ KeepAwakeEngine::Evaluation KeepAwakeEngine::evaluate(const EngineInput& input) 
                     resting_.insert(*rule);
             }
         } else if (!active_->questionAsked &&
-                   input.now >= plusSeconds(active_->capAt, -rails.questionLead)) {
+                   input.now >= addingSeconds(active_->capAt, -rails.questionLead)) {
             active_->questionAsked = true;
             result.events.push_back(
                 {KeepAwakeEvent::Kind::questionDue, *active_, std::nullopt, std::nullopt});
@@ -280,7 +272,7 @@ std::optional<KeepAwakeEvent> KeepAwakeEngine::answerQuestion(bool extend, Times
         if (active_->origin.rule) resting_.insert(*active_->origin.rule);
         return end(EndReason::user, now);
     }
-    active_->capAt = plusSeconds(now, rails.durationCap);
+    active_->capAt = addingSeconds(now, rails.durationCap);
     active_->questionAsked = false;
     return KeepAwakeEvent{KeepAwakeEvent::Kind::extended, *active_, std::nullopt, std::nullopt};
 }

@@ -51,7 +51,10 @@ template <typename T> T as(const Json& value, const char* what) {
     } else if constexpr (std::is_same_v<T, std::string>) {
         if (!value.is_string()) fail(fmt::format("Expected to decode {}.", what));
     } else {
-        if (!value.is_number_integer()) fail(fmt::format("Expected to decode {}.", what));
+        // A number the field cannot hold is as undecodable as a string would be.
+        const auto number = integerFitting<T>(value);
+        if (!number) fail(fmt::format("Expected to decode {}.", what));
+        return *number;
     }
     return value.get<T>();
 }

@@ -88,8 +88,9 @@ Timestamp Calendar::addingDays(int days, Timestamp time) const {
     return fromLocal(zone_, toLocal(zone_, time) + date::days{days}) + subsecond;
 }
 
-std::string Calendar::dayName(Timestamp time) const {
-    const date::year_month_day ymd{std::chrono::floor<date::days>(toLocal(zone_, time))};
+std::string Calendar::dayName(Timestamp time, int daysLater) const {
+    const date::year_month_day ymd{std::chrono::floor<date::days>(toLocal(zone_, time)) +
+                                   date::days{daysLater}};
     return fmt::format("{:04d}-{:02d}-{:02d}", int(ymd.year()), unsigned(ymd.month()),
                        unsigned(ymd.day()));
 }

@@ -34,8 +34,9 @@ public:
     std::optional<Timestamp> startOfDay(int year, int month, int day) const;
     // The same local wall-clock time `days` days later (earlier when negative).
     Timestamp addingDays(int days, Timestamp time) const;
-    // "%04d-%02d-%02d" of the local day holding `time`.
-    std::string dayName(Timestamp time) const;
+    // "%04d-%02d-%02d" of the local day holding `time`, or of the date `daysLater` days
+    // after it (before it when negative): date arithmetic, whatever the clocks did between.
+    std::string dayName(Timestamp time, int daysLater = 0) const;
 
     bool operator==(const Calendar& other) const { return zone_ == other.zone_; }
 

@@ -30,4 +30,25 @@ std::string writeJson(const Json& document, JsonStyle style);
 // Parses text into a document; no value when it is not JSON.
 std::optional<Json> parseJson(std::string_view text);
 
+// The integer `value` holds when it is a whole JSON number that `T` can hold; no value for
+// anything else (4294967316 is no int, and does not wrap to 20).
+template <typename T> std::optional<T> integerFitting(const Json& value) {
+    static_assert(std::is_integral_v<T>);
+    if (value.is_number_unsigned()) {
+        const auto u = value.get<std::uint64_t>();
+        if (u > std::uint64_t(std::numeric_limits<T>::max())) return std::nullopt;
+        return T(u);
+    }
+    if (!value.is_number_integer()) return std::nullopt;
+    const auto i = value.get<std::int64_t>();
+    if constexpr (std::is_signed_v<T>) {
+        if (i < std::int64_t(std::numeric_limits<T>::min())) return std::nullopt;
+    } else {
+        if (i < 0) return std::nullopt;
+    }
+    if (std::uint64_t(i) > std::uint64_t(std::numeric_limits<T>::max()) && i > 0)
+        return std::nullopt;
+    return T(i);
+}
+
 } // namespace PowerCore

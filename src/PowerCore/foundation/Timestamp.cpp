@@ -1,4 +1,6 @@
 #include <PowerCore/foundation/Timestamp.hpp>
+#include <algorithm>
+#include <cmath>
 #include <date/date.h>
 #include <fmt/format.h>
 
@@ -57,8 +59,19 @@ double secondsBetween(Timestamp from, Timestamp to) {
 }
 
 Timestamp fromUnixSeconds(double seconds) {
-    return Timestamp{
-        std::chrono::duration_cast<Timestamp::duration>(std::chrono::duration<double>(seconds))};
+    return addingSeconds(Timestamp{}, seconds);
+}
+
+Timestamp addingSeconds(Timestamp time, double seconds) {
+    using Ticks = Timestamp::duration;
+    // In doubles, where nothing overflows; the bounds stay a little inside the int64 range
+    // so that converting back is exact.
+    constexpr double ticksPerSecond = double(Ticks::period::den) / double(Ticks::period::num);
+    constexpr double limit = 9.2e18;
+    double ticks = double(time.time_since_epoch().count());
+    if (std::isnan(seconds)) return time;
+    ticks = std::clamp(ticks + seconds * ticksPerSecond, -limit, limit);
+    return Timestamp{Ticks{static_cast<Ticks::rep>(ticks)}};
 }
 
 } // namespace PowerCore

@@ -21,14 +21,18 @@ public:
     // The entry names, sorted, without "." and "..".
     virtual std::vector<std::string> entryNames() const = 0;
     // The whole of a regular file into `bytes`, with room for `extraCapacity` more bytes
-    // after it; false when the name cannot be opened. A file that is not regular reads empty.
-    virtual bool read(const std::string& name, std::string& bytes, size_t extraCapacity) const = 0;
+    // after it; false when the name cannot be opened or holds more than `maxBytes`. Anything
+    // but a regular file (a FIFO, a device) reads empty, without blocking.
+    virtual bool read(const std::string& name, std::string& bytes, size_t extraCapacity,
+                      size_t maxBytes) const = 0;
 
     struct AppendFailure {
         enum class Stage { open, write } stage;
         int error; // the platform's error number; ENOSPC for a short write
     };
-    // Appends `bytes` with one write, making the file (mode 0600) if needed.
+    // Appends `bytes` with one write, making the file (mode 0600) if needed. A failed write
+    // leaves the file as it was; a file whose last line was cut short (a crash) gets its
+    // line ended first, so the new line stands on its own.
     virtual std::optional<AppendFailure> append(const std::string& name,
                                                 std::string_view bytes) const = 0;
     // The size of an entry itself (a link is not followed); none when it cannot be read.

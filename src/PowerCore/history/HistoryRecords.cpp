@@ -338,18 +338,21 @@ std::optional<PaddedText> PaddedText::readFile(const OpenHistoryFolder& folder,
 }
 
 bool PaddedText::load(const OpenHistoryFolder& folder, const std::string& name) {
-    return folder.read(name, bytes, padding);
+    return folder.read(name, bytes, padding, maximumFileBytes);
 }
 
 size_t PaddedText::lineCountBound() const {
-    size_t feeds = 0;
+    // A line too short to hold any record (an empty one above all) never decodes, so it
+    // takes no slot: a file of line feeds costs nothing.
+    size_t lines = 0;
     const char* at = bytes.data();
     const char* const end = at + bytes.size();
-    while (const void* feed = std::memchr(at, '\n', size_t(end - at))) {
-        ++feeds;
-        at = static_cast<const char*>(feed) + 1;
+    while (const void* found = std::memchr(at, '\n', size_t(end - at))) {
+        const auto* feed = static_cast<const char*>(found);
+        if (size_t(feed - at) >= shortestRecordBytes) ++lines;
+        at = feed + 1;
     }
-    return feeds + (at != end ? 1 : 0);
+    return lines + (size_t(end - at) >= shortestRecordBytes ? 1 : 0);
 }
 
 void PaddedText::truncate(size_t length) {

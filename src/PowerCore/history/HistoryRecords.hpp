@@ -63,15 +63,23 @@ struct HistoryDecodingError {
 // File contents with the spare bytes after the end that the parser reads ahead into.
 struct PaddedText {
     static constexpr size_t padding = 64;
+    // A year of samples takes well under a megabyte a day; a file far larger than any real
+    // day (a stray copy, a sparse file) is not history and is not read.
+    static constexpr size_t maximumFileBytes = size_t(64) << 20;
+    // Fewer bytes than the shortest record line ({"apps":{"notMeasured":0,"readings":[],
+    // "time":"…"}} has 70) cannot decode.
+    static constexpr size_t shortestRecordBytes = 16;
     std::string bytes;
     // The file `name` of an open folder, never through a symbolic link; no value when it
-    // cannot be opened, empty when it is not a regular file.
+    // cannot be opened or is larger than maximumFileBytes, empty when it is not a regular
+    // file.
     static std::optional<PaddedText> readFile(const OpenHistoryFolder& folder,
                                               const std::string& name);
     static PaddedText of(std::string_view text);
     // readFile into this text, reusing its memory; false when the file cannot be opened.
     bool load(const OpenHistoryFolder& folder, const std::string& name);
-    // The most lines the text can hold: its line feeds, plus one for an unfinished line.
+    // The most record lines the text can hold: its lines of at least shortestRecordBytes,
+    // the unfinished last one included.
     size_t lineCountBound() const;
     // Keeps the first `length` bytes at most (the padding stays readable).
     void truncate(size_t length);

@@ -30,7 +30,12 @@ std::string describe(HistoryStoreError::Code code, int error) {
 // [0, count).
 template <typename Work> void onWorkers(size_t workers, size_t count, const Work& work) {
     const auto run = [&](size_t worker) {
-        work(count * worker / workers, count * (worker + 1) / workers);
+        // An exception escaping a thread would end the process; the work catches what it
+        // can recover from, this is the backstop.
+        try {
+            work(count * worker / workers, count * (worker + 1) / workers);
+        } catch (...) {
+        }
     };
     std::vector<std::thread> threads;
     for (size_t w = 1; w < workers; ++w)
@@ -193,9 +198,13 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
-            if (!text.load(*folder, selected[i])) continue;
-            files[i].length = text.bytes.size();
-            files[i].bound = text.lineCountBound();
+            try {
+                if (!text.load(*folder, selected[i])) continue;
+                files[i].length = text.bytes.size();
+                files[i].bound = text.lineCountBound();
+            } catch (const std::bad_alloc&) {
+                text = PaddedText(); // this file is skipped; the others still load
+            }
         }
     });
     size_t total = 0;
@@ -203,18 +212,28 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
         file.offset = total;
         total += file.bound;
     }
-    auto all = preparedLines(*files_, total, workers);
+    std::vector<HistoryLine> all;
+    try {
+        all = preparedLines(*files_, total, workers);
+    } catch (const std::bad_alloc&) {
+        return {}; // reading never fails: no history rather than no program
+    }
     onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         HistoryDecoder decoder;
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
             auto& file = files[i];
-            if (file.bound == 0 || !text.load(*folder, selected[i])) continue;
-            // A file that grew since the first pass (today's, as samples arrive) is read to
-            // the length that pass saw.
-            text.truncate(file.length);
-            file.written =
-                decoder.decodeLines(text, std::span(all).subspan(file.offset, file.bound));
+            try {
+                if (file.bound == 0 || !text.load(*folder, selected[i])) continue;
+                // A file that grew since the first pass (today's, as samples arrive) is read
+                // to the length that pass saw.
+                text.truncate(file.length);
+                file.written =
+                    decoder.decodeLines(text, std::span(all).subspan(file.offset, file.bound));
+            } catch (const std::bad_alloc&) {
+                text = PaddedText(); // this file's lines are lost; the others still load
+                file.written = 0;
+            }
         }
     });
     closeGaps(all, files);
@@ -251,12 +270,13 @@ std::uint64_t HistoryStore::sizeOnDisk() const {
 std::vector<std::string> HistoryStore::pruneDayFiles(int days, Timestamp now) const {
     const auto folder = openFolder();
     if (!folder) return {};
-    // The window keeps `days` local days: today and the days - 1 before it.
-    const auto before = calendar_.addingDays(-(std::max(days, 1) - 1), calendar_.startOfDay(now));
+    // The window keeps `days` local days: today and the days - 1 before it. The cut-off is a
+    // date: in a zone that skips midnight on some day, that day starts at 01:00, and a cut-off
+    // taken as an instant would cut into the day it should keep.
+    const auto firstKept = calendar_.dayName(now, -(std::max(days, 1) - 1));
     std::vector<std::string> deleted;
     for (const auto& name : folder->entryNames()) {
-        const auto fileDay = day(name);
-        if (!fileDay || *fileDay >= before) continue;
+        if (!day(name) || name.substr(0, firstKept.size()) >= firstKept) continue;
         // Only regular files directly in this folder (the open folder pins it) go.
         if (folder->removeRegularFile(name)) deleted.push_back(name);
     }

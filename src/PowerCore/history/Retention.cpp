@@ -6,10 +6,11 @@ namespace Retention {
 
 std::vector<std::string> filesOlderThanWindow(const HistoryStore& store, Timestamp now,
                                               const Calendar& calendar) {
-    const auto cutoff = calendar.addingDays(-(windowDays - 1), calendar.startOfDay(now));
+    // By date, as the store deletes them (a day whose midnight is skipped starts at 01:00).
+    const auto firstKept = calendar.dayName(now, -(windowDays - 1));
     std::vector<std::string> names;
     for (const auto& file : store.dayFiles())
-        if (file.day < cutoff) names.push_back(file.name);
+        if (file.name.substr(0, firstKept.size()) < firstKept) names.push_back(file.name);
     return names;
 }
 

@@ -47,7 +47,10 @@ std::vector<std::uint8_t> sp78(std::int64_t millidegrees) {
 
 // Revolutions per minute as the SMC's unsigned 14.2 fixed point.
 std::vector<std::uint8_t> fpe2(std::int64_t rpm) {
-    return bigEndian(std::uint32_t(std::clamp<std::int64_t>(rpm * 4, 0, 0xFFFF)), 2);
+    // Clamped before the shift to fixed point: a driver value near 2^62 must not overflow.
+    return bigEndian(
+        std::uint32_t(std::min<std::int64_t>(std::clamp<std::int64_t>(rpm, 0, 0xFFFF) * 4, 0xFFFF)),
+        2);
 }
 
 bool writeNumber(const fs::path& file, std::uint32_t value) {

@@ -26,7 +26,10 @@ DesktopEntries::folders(const char* xdgDataHome, const char* xdgDataDirs, const 
     return folders;
 }
 
-std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
+namespace {
+
+// Calls use(key, value) for each "key=value" line of the [Desktop Entry] group.
+template <typename Use> void forEachMainKey(std::string_view text, Use use) {
     bool inMainGroup = false;
     size_t at = 0;
     while (at < text.size()) {
@@ -37,13 +40,64 @@ std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
             inMainGroup = line == "[Desktop Entry]";
             continue;
         }
-        // Name= only: Name[de]= and the like are translations.
-        if (inMainGroup && line.starts_with("Name=")) {
-            const auto name = Sysfs::trim(line.substr(5));
-            if (!name.empty()) return Sysfs::validUtf8(name);
-        }
+        const auto equals = line.find('=');
+        if (inMainGroup && equals != std::string_view::npos)
+            use(Sysfs::trim(line.substr(0, equals)), Sysfs::trim(line.substr(equals + 1)));
     }
-    return std::nullopt;
+}
+
+// The base name of the program of an Exec= line: its first word (quoted words may hold
+// blanks), after any "env" and VAR=value words.
+std::string programOf(std::string_view exec) {
+    while (!exec.empty()) {
+        std::string_view word;
+        if (exec.front() == '"') {
+            const auto close = exec.find('"', 1);
+            word = exec.substr(1, close == std::string_view::npos ? exec.npos : close - 1);
+            exec = close == std::string_view::npos ? std::string_view() : exec.substr(close + 1);
+        } else {
+            const auto end = std::min(exec.find(' '), exec.size());
+            word = exec.substr(0, end);
+            exec = exec.substr(end);
+        }
+        exec = Sysfs::trim(exec);
+        if (word.empty() || word == "env" || word.find('=') != std::string_view::npos) continue;
+        const auto slash = word.rfind('/');
+        return Sysfs::validUtf8(slash == std::string_view::npos ? word : word.substr(slash + 1));
+    }
+    return {};
+}
+
+// Whether a ;-separated Categories= list holds `wanted` as a whole word.
+bool hasCategory(std::string_view list, std::string_view wanted) {
+    while (!list.empty()) {
+        const auto end = std::min(list.find(';'), list.size());
+        if (Sysfs::trim(list.substr(0, end)) == wanted) return true;
+        list.remove_prefix(std::min(end + 1, list.size()));
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
+    std::optional<std::string> name;
+    // Name= only: Name[de]= and the like are translations.
+    forEachMainKey(text, [&](std::string_view key, std::string_view value) {
+        if (!name && key == "Name" && !value.empty()) name = Sysfs::validUtf8(value);
+    });
+    return name;
+}
+
+std::optional<DesktopEntry> DesktopEntries::parse(std::string_view text, std::string path) {
+    auto name = nameIn(text);
+    if (!name) return std::nullopt;
+    DesktopEntry entry{std::move(*name), std::move(path), false, {}};
+    forEachMainKey(text, [&](std::string_view key, std::string_view value) {
+        if (key == "Exec" && entry.executable.empty()) entry.executable = programOf(value);
+        if (key == "Categories") entry.terminal = hasCategory(value, "TerminalEmulator");
+    });
+    return entry;
 }
 
 std::optional<DesktopEntry> DesktopEntries::find(const std::string& id) const {
@@ -56,10 +110,7 @@ std::optional<DesktopEntry> DesktopEntries::find(const std::string& id) const {
         for (const auto& folder : folders_) {
             const auto path = folder / "applications" / (id + ".desktop");
             if (const auto text = Sysfs::readFile(path))
-                if (auto name = nameIn(*text)) {
-                    found = DesktopEntry{std::move(*name), path.string()};
-                    break;
-                }
+                if ((found = parse(*text, path.string()))) break;
         }
     const std::lock_guard guard(lock_);
     cache_.emplace(id, found);

@@ -1,4 +1,5 @@
 #include <PowerCore/linux/HwmonSensors.hpp>
+#include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/SysfsFile.hpp>
 #include <algorithm>
 #include <array>
@@ -74,25 +75,6 @@ std::optional<double> attribute(const fs::path& folder, const std::string& name,
     return double(*value) * scale;
 }
 
-// Battery power while it discharges, in W: power_now, else current_now x voltage_now.
-std::optional<double> batteryDischargeWatts(const fs::path& root) {
-    const auto supplies = root / "class/power_supply";
-    for (const auto& name : Sysfs::listFolder(supplies)) {
-        const auto folder = supplies / name;
-        if (Sysfs::readText(folder / "type") != "Battery" ||
-            Sysfs::readText(folder / "scope") == "Device" ||
-            Sysfs::readText(folder / "status") != "Discharging")
-            continue;
-        if (const auto microwatts = Sysfs::readInteger(folder / "power_now"))
-            return std::abs(double(*microwatts)) / 1e6;
-        const auto microamps = Sysfs::readInteger(folder / "current_now");
-        const auto microvolts = Sysfs::readInteger(folder / "voltage_now");
-        if (microamps && microvolts)
-            return std::abs(double(*microamps) * double(*microvolts)) / 1e12;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 HwmonSensors::HwmonSensors(std::filesystem::path sysfsRoot)
@@ -134,7 +116,7 @@ HwmonSensors::Reading HwmonSensors::read(const std::string& model) const {
     for (const auto& tracker : trackers)
         if (auto temperature = tracker.result())
             reading.sensors.temperatures.push_back(*temperature);
-    const auto watts = meterWatts ? meterWatts : batteryDischargeWatts(root_);
+    const auto watts = meterWatts ? meterWatts : LiveBatterySource(root_).dischargeWatts();
     if (watts && SensorSet::isPlausibleSystemWatts(*watts))
         reading.sensors.systemPowerWatts = watts;
     return reading;

@@ -32,7 +32,15 @@ struct BatteryAttributes {
     optional<int64_t> capacity, energyNow, energyFull, energyFullDesign, chargeNow, chargeFull,
         chargeFullDesign, powerNow, currentNow, voltageNow, voltageMinDesign, cycleCount,
         temperature, timeToEmpty, timeToFull;
+    // charge_control_end_threshold: where charging stops, in percent (ThinkPads, ASUS, ...).
+    optional<int64_t> endThreshold;
     optional<std::string> health;
+
+    // Whether energy or charge tell the level, so a percentage need not.
+    bool chargeLevelKnown() const {
+        return (energyNow && energyFull && *energyFull != 0) ||
+               (chargeNow && chargeFull && *chargeFull != 0);
+    }
 };
 
 bool fileExists(const fs::path& path) {
@@ -121,10 +129,16 @@ PowerSource decideProvidingSource(const std::vector<Supply>& supplies) {
     // the machine.
     if (any([](const Supply& s) { return s.kind == SupplyKind::externalPower && s.online > 0; }))
         return PowerSource::ac;
+    // A battery only charges on external power, even from an adapter the kernel does not
+    // list.
+    if (any(systemBatteryIs({"Charging"}))) return PowerSource::ac;
+    // A listed adapter is the authority: some firmware keeps "Full" or "Not charging" for a
+    // while after unplugging.
+    if (any([](const Supply& s) { return s.kind == SupplyKind::externalPower; }))
+        return PowerSource::battery;
     if (any(systemBatteryIs({"Discharging"}))) return PowerSource::battery;
-    // A battery only charges, or holds at a charge threshold, on external power; many
-    // machines list no adapter at all.
-    if (any(systemBatteryIs({"Charging", "Full", "Not charging"}))) return PowerSource::ac;
+    // Holding at a charge threshold on external power; many machines list no adapter.
+    if (any(systemBatteryIs({"Full", "Not charging"}))) return PowerSource::ac;
     const bool hasSystemBattery =
         any([](const Supply& s) { return s.kind == SupplyKind::systemBattery; });
     if (!hasSystemBattery) {
@@ -158,6 +172,7 @@ BatteryAttributes readBattery(const fs::path& folder) {
     a.temperature = number("temp");
     a.timeToEmpty = number("time_to_empty_now");
     a.timeToFull = number("time_to_full_now");
+    a.endThreshold = number("charge_control_end_threshold");
     a.health = Sysfs::readText(folder / "health");
     return a;
 }
@@ -198,8 +213,18 @@ int64_t minutesRemaining(const BatteryAttributes& a, const optional<std::string>
                          bool toEmpty) {
     const char* wanted = toEmpty ? "Discharging" : "Charging";
     if (status != wanted) return -1;
+    // Charging stops at the threshold, not at full: the driver's time to full (counted to
+    // 100 %) would promise too much.
+    const bool threshold =
+        !toEmpty && a.endThreshold && *a.endThreshold > 0 && *a.endThreshold < 100;
+    if (threshold) {
+        const auto r = rate(a);
+        if (!r) return -1;
+        const double target = r->full * double(*a.endThreshold) / 100.0;
+        return std::llround(std::max(0.0, target - r->now) / r->perHour * 60.0);
+    }
     const auto seconds = toEmpty ? a.timeToEmpty : a.timeToFull;
-    if (seconds && *seconds >= 0) return *seconds / 60;
+    if (seconds && *seconds >= 0) return (*seconds + 30) / 60; // to the nearest minute
     const auto r = rate(a);
     if (!r) return -1;
     const double hours =
@@ -255,7 +280,9 @@ LooseDictionary registryOf(const Supply& supply, const BatteryAttributes& a) {
     LooseDictionary entry;
     // The raw uevent properties, exactly as the kernel names and prints them.
     forEachUeventProperty(supply.folder, [&](std::string_view key, std::string_view value) {
-        entry[std::string(key)] = Sysfs::validUtf8(value);
+        // Keys are cleaned as values are: a report must stay valid JSON whatever the driver
+        // wrote.
+        entry[Sysfs::validUtf8(key)] = Sysfs::validUtf8(value);
     });
     // Zero cycles is what many firmwares report when they do not count.
     if (a.cycleCount && *a.cycleCount > 0) entry[RegistryKeys::cycleCount] = *a.cycleCount;
@@ -283,11 +310,134 @@ LooseDictionary registryOf(const Supply& supply, const BatteryAttributes& a) {
     return entry;
 }
 
-const Supply* firstSystemBattery(const std::vector<Supply>& supplies) {
-    const auto it = std::find_if(supplies.begin(), supplies.end(), [](const Supply& s) {
-        return s.kind == SupplyKind::systemBattery;
-    });
-    return it == supplies.end() ? nullptr : &*it;
+// One battery as the rest of the program sees it: the only system battery, or several
+// combined. Its supply's folder is the first battery's, whose raw uevent keys it reports.
+struct SystemBattery {
+    Supply supply;
+    BatteryAttributes attributes;
+};
+
+// Sum of `get` over every battery; absent when one of them lacks it.
+template <typename Get> optional<double> sumOf(const std::vector<BatteryAttributes>& all, Get get) {
+    double total = 0;
+    for (const auto& a : all) {
+        const optional<double> value = get(a);
+        if (!value) return std::nullopt;
+        total += *value;
+    }
+    return total;
+}
+
+optional<int64_t> rounded(optional<double> value) {
+    if (!value || !std::isfinite(*value) || std::fabs(*value) > 9e18) return std::nullopt;
+    return std::llround(*value);
+}
+
+// µAh of a charge attribute, or of the energy one over the battery's own design voltage.
+optional<double> microampHours(optional<int64_t> charge, optional<int64_t> energy,
+                               optional<int64_t> designVoltage) {
+    if (charge) return double(*charge);
+    if (!energy || !designVoltage || *designVoltage == 0) return std::nullopt;
+    return double(*energy) / double(*designVoltage) * 1e6;
+}
+
+// The magnitude of a battery's rate in µW, from power or from current and voltage.
+optional<double> microwatts(const BatteryAttributes& a) {
+    if (a.powerNow) return std::fabs(double(*a.powerNow));
+    if (a.currentNow && a.voltageNow)
+        return std::fabs(double(*a.currentNow) * double(*a.voltageNow) / 1e6);
+    return std::nullopt;
+}
+
+optional<double> microamps(const BatteryAttributes& a) {
+    if (a.currentNow) return std::fabs(double(*a.currentNow));
+    if (a.powerNow && a.voltageNow && *a.voltageNow != 0)
+        return std::fabs(double(*a.powerNow) / double(*a.voltageNow) * 1e6);
+    return std::nullopt;
+}
+
+std::string combinedStatus(const std::vector<Supply>& batteries) {
+    const auto any = [&](std::string_view status) {
+        return std::any_of(batteries.begin(), batteries.end(),
+                           [&](const Supply& s) { return s.status == status; });
+    };
+    if (any("Discharging")) return "Discharging";
+    if (any("Charging")) return "Charging";
+    if (std::all_of(batteries.begin(), batteries.end(),
+                    [](const Supply& s) { return s.status == "Full"; }))
+        return "Full";
+    return "Not charging";
+}
+
+// Two or more system batteries (an internal and a removable pack) read as one, as the
+// desktop's own battery indicator shows them: amounts and rates add up (one pack may rest
+// while the other discharges), the time comes from the sums.
+SystemBattery combine(std::vector<Supply> batteries) {
+    std::vector<BatteryAttributes> all;
+    for (const auto& b : batteries)
+        all.push_back(readBattery(b.folder));
+    if (batteries.size() == 1) return {std::move(batteries[0]), std::move(all[0])};
+
+    BatteryAttributes c;
+    const auto energy = [&](auto field) {
+        return rounded(sumOf(all, [&](const BatteryAttributes& a) -> optional<double> {
+            const optional<int64_t> v = a.*field;
+            return v ? optional<double>(double(*v)) : std::nullopt;
+        }));
+    };
+    c.energyNow = energy(&BatteryAttributes::energyNow);
+    c.energyFull = energy(&BatteryAttributes::energyFull);
+    c.energyFullDesign = energy(&BatteryAttributes::energyFullDesign);
+    const auto charge = [&](auto chargeField, auto energyField) {
+        return rounded(sumOf(all, [&](const BatteryAttributes& a) {
+            return microampHours(a.*chargeField, a.*energyField, a.voltageMinDesign);
+        }));
+    };
+    c.chargeNow = charge(&BatteryAttributes::chargeNow, &BatteryAttributes::energyNow);
+    c.chargeFull = charge(&BatteryAttributes::chargeFull, &BatteryAttributes::energyFull);
+    c.chargeFullDesign =
+        charge(&BatteryAttributes::chargeFullDesign, &BatteryAttributes::energyFullDesign);
+    // A pack that tells no rate rests.
+    const auto rateSum = [&](auto get) {
+        double total = 0;
+        bool known = false;
+        for (const auto& a : all)
+            if (const auto v = get(a)) total += *v, known = true;
+        return known ? rounded(total) : std::nullopt;
+    };
+    c.powerNow = rateSum(microwatts);
+    c.currentNow = rateSum(microamps);
+    if (!c.chargeLevelKnown()) {
+        if (const auto mean = sumOf(all, [](const BatteryAttributes& a) {
+                return a.capacity ? optional<double>(double(*a.capacity)) : std::nullopt;
+            }))
+            c.capacity = rounded(*mean / double(all.size()));
+    }
+    // The voltage of the pack that delivers the most power, else the first's.
+    size_t strongest = 0;
+    for (size_t i = 1; i < all.size(); ++i)
+        if (microwatts(all[i]).value_or(0) > microwatts(all[strongest]).value_or(0)) strongest = i;
+    c.voltageNow = all[strongest].voltageNow;
+    for (const auto& a : all) {
+        if (a.cycleCount && (!c.cycleCount || *a.cycleCount > *c.cycleCount))
+            c.cycleCount = a.cycleCount;
+        if (a.temperature && (!c.temperature || *a.temperature > *c.temperature))
+            c.temperature = a.temperature;
+    }
+    if (std::all_of(all.begin(), all.end(),
+                    [&](const BatteryAttributes& a) { return a.health == all[0].health; }))
+        c.health = all[0].health;
+    Supply supply = batteries[0];
+    supply.status = combinedStatus(batteries);
+    return {std::move(supply), std::move(c)};
+}
+
+optional<SystemBattery> systemBattery(const std::vector<Supply>& supplies) {
+    std::vector<Supply> batteries;
+    for (const auto& s : supplies)
+        if (s.kind == SupplyKind::systemBattery) batteries.push_back(s);
+    if (batteries.empty()) return std::nullopt;
+    return combine(std::move(batteries));
 }
 
 } // namespace
@@ -303,14 +453,28 @@ BatterySourceReading LiveBatterySource::readAll() const {
     const auto supplies = scanSupplies(supplies_);
     BatterySourceReading reading;
     reading.providing = decideProvidingSource(supplies);
-    const Supply* battery = firstSystemBattery(supplies);
+    const auto battery = systemBattery(supplies);
+    bool batteryDescribed = false;
     for (const auto& supply : supplies) {
         if (supply.kind == SupplyKind::externalPower) continue;
-        const auto attributes = readBattery(supply.folder);
-        reading.rows.push_back(describe(supply, attributes, reading.providing));
-        if (&supply == battery) reading.entry = registryOf(supply, attributes);
+        if (supply.kind != SupplyKind::systemBattery) {
+            reading.rows.push_back(describe(supply, readBattery(supply.folder), reading.providing));
+        } else if (!batteryDescribed) {
+            // The system batteries' one row stands where the first of them is listed.
+            reading.rows.push_back(
+                describe(battery->supply, battery->attributes, reading.providing));
+            reading.entry = registryOf(battery->supply, battery->attributes);
+            batteryDescribed = true;
+        }
     }
     return reading;
+}
+
+std::optional<double> LiveBatterySource::dischargeWatts() const {
+    const auto battery = systemBattery(scanSupplies(supplies_));
+    if (!battery || battery->supply.status != "Discharging") return std::nullopt;
+    const auto power = microwatts(battery->attributes);
+    return power ? std::optional(*power / 1e6) : std::nullopt;
 }
 
 PowerSource LiveBatterySource::providingSource() const {
@@ -318,10 +482,9 @@ PowerSource LiveBatterySource::providingSource() const {
 }
 
 std::optional<LooseDictionary> LiveBatterySource::registryEntry() const {
-    const auto supplies = scanSupplies(supplies_);
-    const Supply* battery = firstSystemBattery(supplies);
-    if (battery == nullptr) return std::nullopt;
-    return registryOf(*battery, readBattery(battery->folder));
+    const auto battery = systemBattery(scanSupplies(supplies_));
+    if (!battery) return std::nullopt;
+    return registryOf(battery->supply, battery->attributes);
 }
 
 } // namespace PowerCore

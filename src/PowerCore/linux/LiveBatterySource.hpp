@@ -18,6 +18,9 @@ public:
     // One pass over the tree: each attribute is read once.
     BatterySourceReading readAll() const override;
 
+    // The power the system batteries deliver while they discharge, in watts.
+    std::optional<double> dischargeWatts() const;
+
 private:
     std::filesystem::path supplies_;
 };

@@ -58,6 +58,31 @@ std::vector<fs::path> cpufreqPolicies(const fs::path& cpuRoot) {
     return policies;
 }
 
+// What the engaged cooling devices do to the processor: whether one lowers its frequency
+// (the kernel then lowers every policy's scaling_max_freq through it), and the idle time
+// intel_powerclamp forces, in percent.
+struct ProcessorCooling {
+    bool frequencyLowered = false;
+    int forcedIdlePercent = 0;
+};
+
+ProcessorCooling processorCooling(const fs::path& thermalRoot) {
+    ProcessorCooling cooling;
+    for (const auto& name : Sysfs::listFolder(thermalRoot)) {
+        if (!name.starts_with("cooling_device")) continue;
+        const auto device = thermalRoot / name;
+        const auto state = Sysfs::readInteger(device / "cur_state");
+        const auto type = Sysfs::readText(device / "type");
+        if (!state || *state <= 0 || !type) continue;
+        if (*type == "Processor" || type->starts_with("cpufreq-") ||
+            type->starts_with("thermal-cpufreq-"))
+            cooling.frequencyLowered = true;
+        else if (*type == "intel_powerclamp")
+            cooling.forcedIdlePercent = int(std::clamp<std::int64_t>(*state, 0, 100));
+    }
+    return cooling;
+}
+
 } // namespace
 
 std::optional<int> countCPUList(std::string_view list) {
@@ -93,15 +118,27 @@ ThermalLevel LiveThermalSource::level() const {
 std::optional<CPUPowerStatus> LiveThermalSource::cpuPowerStatus() const {
     const auto cpuRoot = root_ / "devices/system/cpu";
     CPUPowerStatus status;
+    // Only what the platform imposes counts: the firmware's bios_limit, and scaling_max_freq
+    // while the kernel's thermal cooling holds it down. A scaling_max_freq the user or a
+    // power tool lowered is a setting, not throttling.
+    const auto cooling = processorCooling(root_ / "class/thermal");
     std::optional<double> lowest;
     for (const auto& policy : cpufreqPolicies(cpuRoot)) {
-        const auto allowed = Sysfs::readInteger(policy / "scaling_max_freq");
         const auto full = Sysfs::readInteger(policy / "cpuinfo_max_freq");
-        if (!allowed || !full || *full <= 0 || *allowed < 0) continue;
-        const double ratio = double(*allowed) / double(*full);
+        if (!full || *full <= 0) continue;
+        double ratio = 1.0;
+        const auto limitTo = [&](std::optional<std::int64_t> frequency) {
+            if (frequency && *frequency > 0)
+                ratio = std::min(ratio, double(*frequency) / double(*full));
+        };
+        limitTo(Sysfs::readInteger(policy / "bios_limit"));
+        if (cooling.frequencyLowered) limitTo(Sysfs::readInteger(policy / "scaling_max_freq"));
         lowest = lowest ? std::min(*lowest, ratio) : ratio;
     }
-    if (lowest) status.cpuSpeedLimit = int(std::lround(std::min(*lowest, 1.0) * 100.0));
+    if (lowest) {
+        const double forced = 1.0 - cooling.forcedIdlePercent / 100.0;
+        status.cpuSpeedLimit = int(std::lround(std::min(*lowest, forced) * 100.0));
+    }
     if (const auto online = Sysfs::readFile(cpuRoot / "online"))
         status.availableCPUs = countCPUList(*online);
     if (!status.cpuSpeedLimit && !status.availableCPUs) return std::nullopt;

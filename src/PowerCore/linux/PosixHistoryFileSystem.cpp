@@ -37,13 +37,16 @@ public:
         return QuorvelProcess::KernelFiles::sortedEntryNames(dir);
     }
 
-    bool read(const std::string& name, std::string& bytes, size_t extraCapacity) const override {
+    bool read(const std::string& name, std::string& bytes, size_t extraCapacity,
+              size_t maxBytes) const override {
         bytes.clear();
+        // O_NONBLOCK: opening a FIFO named like a day file must not wait for a writer.
         const Descriptor file(
-            ::openat(folder_.fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            ::openat(folder_.fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
         if (file.fd < 0) return false;
         struct stat info {};
         if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+        if (info.st_size < 0 || std::uint64_t(info.st_size) > maxBytes) return false;
         bytes.reserve(size_t(info.st_size) + extraCapacity);
         bytes.resize(size_t(info.st_size));
         size_t done = 0;
@@ -59,14 +62,28 @@ public:
 
     std::optional<AppendFailure> append(const std::string& name,
                                         std::string_view bytes) const override {
-        const Descriptor file(::openat(folder_.fd, name.c_str(),
-                                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                                       0600));
+        const Descriptor file(
+            ::openat(folder_.fd, name.c_str(),
+                     O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
         if (file.fd < 0) return AppendFailure{AppendFailure::Stage::open, errno};
+        struct stat info {};
+        if (::fstat(file.fd, &info) != 0) return AppendFailure{AppendFailure::Stage::open, errno};
+        if (!S_ISREG(info.st_mode)) return AppendFailure{AppendFailure::Stage::open, EINVAL};
+        // A line cut short by a crash would swallow this one: end it first.
+        std::string line;
+        line.reserve(bytes.size() + 1);
+        char last = '\n';
+        if (info.st_size > 0 && ::pread(file.fd, &last, 1, info.st_size - 1) == 1 && last != '\n')
+            line.push_back('\n');
+        line.append(bytes.data(), bytes.size());
         // One write: an appending write of a whole line is what makes it visible.
-        const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
-        if (written == ssize_t(bytes.size())) return std::nullopt;
-        return AppendFailure{AppendFailure::Stage::write, written < 0 ? errno : ENOSPC};
+        const ssize_t written = ::write(file.fd, line.data(), line.size());
+        if (written == ssize_t(line.size())) return std::nullopt;
+        const int error = written < 0 ? errno : ENOSPC;
+        // The part of the line that went in is taken out again: the file stays as it was.
+        // Should that fail too, the next append still starts on a line of its own.
+        if (written > 0) (void)!::ftruncate(file.fd, info.st_size);
+        return AppendFailure{AppendFailure::Stage::write, error};
     }
 
     std::optional<std::uint64_t> size(const std::string& name) const override {

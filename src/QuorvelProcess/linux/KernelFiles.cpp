@@ -2,12 +2,30 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace QuorvelProcess::KernelFiles {
 
+namespace {
+
+// Kernel attribute and process files are regular files. Anything else (a FIFO placed in a
+// recorded tree, a device) is refused without blocking on the open or the read.
+int openRegular(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 std::optional<std::string> readFile(const std::filesystem::path& path, size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegular(path);
     if (fd < 0) return std::nullopt;
     char buffer[4096];
     std::string out;
@@ -25,7 +43,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path, size_t ma
 }
 
 std::optional<std::string> readAttribute(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegular(path);
     if (fd < 0) return std::nullopt;
     char buffer[4096];
     ssize_t n = 0;

@@ -37,7 +37,18 @@ TEST(AppGrouper, ApplicationIdsOfSystemdUnits) {
               "org.gnome.Calculator");
     EXPECT_EQ(AppGrouper::applicationID("app-org.kde.konsole@1a2b.service"), "org.kde.konsole");
     EXPECT_EQ(AppGrouper::applicationID("app-gnome-my\\x2dapp-12.scope"), "my-app");
-    EXPECT_EQ(AppGrouper::applicationID("snap.firefox.firefox-0f3e.scope"), "firefox_firefox");
+    // snapd's scopes end in a UUID with dashes of its own, after a dash (or, before snapd
+    // 2.41, a dot).
+    EXPECT_EQ(AppGrouper::applicationID(
+                  "snap.firefox.firefox-2b8f6c8e-1a2b-4c3d-9e8f-0123456789ab.scope"),
+              "firefox_firefox");
+    EXPECT_EQ(
+        AppGrouper::applicationID(
+            "snap.gnome-calculator.gnome-calculator-0f3e4a5b-1c2d-4e5f-8a9b-0c1d2e3f4a5b.scope"),
+        "gnome-calculator_gnome-calculator");
+    EXPECT_EQ(
+        AppGrouper::applicationID("snap.code.code.e2a6d2c1-5f3b-4b47-9d2c-6b8c7a9e1f00.scope"),
+        "code_code");
     for (const char* other : {"session-2.scope", "init.scope", "user@1000.service", "app-.scope"})
         EXPECT_FALSE(AppGrouper::applicationID(other)) << other;
 }

@@ -59,4 +59,18 @@ TEST(AssertionList, MeaningAndKeepsAwake) {
     EXPECT_EQ(AssertionList::parsePID("-12"), -12);
 }
 
+// A table whose numbers no pid or time can hold: those rows and times are left out, and
+// nothing overflows on the way.
+TEST(AssertionList, NumbersOutOfRangeAreLeftOut) {
+    const AssertionList::PlatformTable table{
+        {LooseValue(1e30), LooseArray{assertion("PreventUserIdleSystemSleep", "huge")}},
+        {LooseValue(-1e300), LooseArray{assertion("PreventUserIdleSystemSleep", "tiny")}},
+        {LooseValue(std::int64_t{42}),
+         LooseArray{assertion("PreventUserIdleSystemSleep", "kept", LooseValue(1e300))}}};
+    const auto rows = AssertionList::read(table, nullptr, 1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].pid, 42);
+    EXPECT_FALSE(rows[0].since);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/testing/RecordingAssertionHolder.hpp>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -88,6 +89,21 @@ TEST(Engine, UnansweredQuestionEndsAtTheCap) {
     EXPECT_EQ(capped.events[0].reason, EndReason::durationCap);
     EXPECT_TRUE(e.manualEndedOnCap());
     EXPECT_FALSE(capped.desired);
+}
+
+// A cap of 1e10 s (317 years) is past the last instant a timestamp holds: the session runs,
+// it does not end at once as if capped.
+TEST(Engine, AHugeStoredCapNeverEndsASessionAtOnce) {
+    Json stored = toJson(GuardRails::defaults());
+    stored["durationCap"] = 1e10;
+    const auto rails = guardRailsFromJson(stored);
+    ASSERT_TRUE(rails);
+    KeepAwakeEngine e(*rails, {}, utc, [](Timestamp) { return std::string("later"); });
+    const auto start = at("2026-03-14T10:00:00Z");
+    e.requestManual({false, {}, {}});
+    EXPECT_EQ(kinds(e.evaluate(input(start))), std::vector<Kind>{Kind::started});
+    EXPECT_TRUE(kinds(e.evaluate(input(plus(start, 3600)))).empty());
+    EXPECT_TRUE(e.active());
 }
 
 TEST(Engine, PastUntilStartsThenEndsOnTime) {
@@ -219,6 +235,10 @@ TEST(StoredEngineState, GuardRailsAndSessionsRoundTrip) {
     Json missing = toJson(rails);
     missing.erase("ruleRestGap");
     EXPECT_FALSE(guardRailsFromJson(missing));
+    // 4294967316 is no int: the stored value is undecodable, not a floor of 20.
+    Json hugeFloor = toJson(rails);
+    hugeFloor["batteryFloorPercent"] = 4294967316ULL;
+    EXPECT_FALSE(guardRailsFromJson(hugeFloor));
     const ActiveSession session{
         {UUID::parse(ruleA)}, "Keep awake while a is running", true, at("2026-03-14T10:00:00Z"),
         std::nullopt,         at("2026-03-14T22:00:00Z"),      false};
@@ -234,24 +254,15 @@ TEST(StoredEngineState, GuardRailsAndSessionsRoundTrip) {
     EXPECT_FALSE(activeSessionFromJson(twoOrigins));
 }
 
-TEST(RecordingHolder, LogsCreatesRefreshesAndReleases) {
-    RecordingAssertionHolder holder;
-    holder.apply(DesiredAssertion{AssertionKind::display, "s", 900});
-    holder.apply(DesiredAssertion{AssertionKind::display, "s", 899.7});
-    holder.apply(DesiredAssertion{AssertionKind::system, "s", 5000});
-    holder.apply(std::nullopt);
-    holder.apply(std::nullopt);
-    EXPECT_EQ(holder.log, (std::vector<std::string>{"create display 900", "refresh 899", "release",
-                                                    "create system 5000", "release"}));
-    EXPECT_TRUE(holder.balanced());
-}
-
 // Long random runs of the engine: after every step at most one session, every start ended at
 // most once, the wish present exactly with a session and its timeout in 1...900, the holder
 // balanced, and no session at the battery floor on battery or at critical heat.
 TEST(EngineRandomized, InvariantsHoldOverLongRuns) {
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
+    // A fixed seed, so a failure reproduces; VUZUR_TEST_SEED tries another.
+    unsigned seed = 20260314;
+    if (const char* chosen = std::getenv("VUZUR_TEST_SEED"))
+        seed = unsigned(std::strtoul(chosen, nullptr, 10));
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (VUZUR_TEST_SEED)");
     std::mt19937 random(seed);
     const auto pick = [&](int n) { return int(random() % unsigned(n)); };
     const std::vector<std::string> bundles{"a", "b", "c"};

@@ -132,6 +132,10 @@ TEST(RuleJson, OneBadRuleRejectsTheList) {
     Json negativeStart = toJson(rule({TaskMatch{TaskIdentity{1, 2, "x"}}}));
     negativeStart["condition"]["whileTaskRuns"]["_0"]["identity"]["startTime"] = -5;
     EXPECT_NE(messageOf(negativeStart), "decoded");
+    // A minute no int can hold is undecodable, not wrapped into another minute.
+    Json hugeMinute = toJson(rule({TimeWindow{{2}, 0, 60}}));
+    hugeMinute["condition"]["timeWindow"]["_0"]["startMinute"] = 4294967356ULL;
+    EXPECT_NE(messageOf(hugeMinute), "decoded");
     EXPECT_TRUE(std::holds_alternative<SettingsDecodingError>(decodeRules(Json::object())));
 }
 

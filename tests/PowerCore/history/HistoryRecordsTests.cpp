@@ -149,13 +149,6 @@ TEST(HistoryFileDecoding, IntoSlotsStopsWhenTheyAreFullAndNamesShareText) {
     EXPECT_EQ(decoder.decodeLines(PaddedText::of(file), std::span<HistoryLine>()), 0u);
 }
 
-TEST(HistoryFileDecoding, LineCountBoundCountsAnUnfinishedLine) {
-    EXPECT_EQ(PaddedText::of("").lineCountBound(), 0u);
-    EXPECT_EQ(PaddedText::of("a\nb\n").lineCountBound(), 2u);
-    EXPECT_EQ(PaddedText::of("a\nb").lineCountBound(), 2u);
-    EXPECT_EQ(PaddedText::of("\n\n\n").lineCountBound(), 3u);
-}
-
 TEST(HistoryLine, TimeOfEachKind) {
     EXPECT_EQ(batteryLine("2026-03-14T09:26:53Z").time(), at("2026-03-14T09:26:53Z"));
     EXPECT_EQ(appsLine("2026-03-14T09:30:00Z").time(), at("2026-03-14T09:30:00Z"));

@@ -5,7 +5,10 @@
 #include <PowerCore/history/Retention.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <cmath>
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -245,6 +248,80 @@ TEST_F(HistoryStoreTest, UnencodableLineLeavesTheDiskUntouched) {
     HistoryLine bad{AppsLine{at("2026-03-14T01:00:00Z"), {{"x", std::nan(""), 0, {}}}, 0}};
     EXPECT_THROW(store.append(bad), JsonEncodingError);
     EXPECT_FALSE(fs::exists(folder));
+}
+
+// In these zones the clocks skip from 23:59:59 to 01:00 on the given day. On that day the
+// window of seven days still keeps the six days before it, and the confirmation list names
+// exactly what goes.
+TEST_F(HistoryStoreTest, PruningOnADayWhoseMidnightIsSkipped) {
+    struct Case {
+        const char* zone;
+        int year, month, day;
+    };
+    for (const auto& c : {Case{"America/Santiago", 2024, 9, 8}, Case{"Africa/Cairo", 2025, 4, 25},
+                          Case{"Asia/Beirut", 2025, 3, 30}, Case{"America/Havana", 2025, 3, 9}}) {
+        SCOPED_TRACE(c.zone);
+        const auto calendar = *Calendar::named(c.zone);
+        const auto folderHere = temp.path() / c.zone;
+        const HistoryStore here(folderHere, calendar, posixFolder());
+        const auto noon = *calendar.startOfDay(c.year, c.month, c.day) + std::chrono::hours(11);
+        for (int back = 0; back <= 7; ++back)
+            here.append(sample(formatISO8601(calendar.addingDays(-back, noon)).c_str()));
+        const auto expected = std::vector<std::string>{calendar.dayName(noon, -7) + ".jsonl"};
+        EXPECT_EQ(Retention::filesOlderThanWindow(here, noon, calendar), expected);
+        EXPECT_EQ(here.pruneDayFiles(Retention::windowDays, noon), expected);
+        EXPECT_EQ(here.dayFiles().size(), 7u);
+    }
+}
+
+// A full disk (here a file size limit) cuts a line short: the file is left as it was, and
+// the next line is whole. A line already cut (a crash mid-write) is ended before the next.
+TEST_F(HistoryStoreTest, AFailedWriteLosesNoOtherLine) {
+    store.append(sample("2026-03-14T01:00:00Z"));
+    const auto file = folder / "2026-03-14.jsonl";
+    const auto whole = fs::file_size(file);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = whole + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    EXPECT_THROW(store.append(sample("2026-03-14T02:00:00Z")), HistoryStoreError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(fs::file_size(file), whole);
+    store.append(sample("2026-03-14T03:00:00Z"));
+    temp.write("Quorvel Vuzur/History/2026-03-15.jsonl", "{\"battery\":{\"_0\":{\"ti");
+    store.append(sample("2026-03-15T03:00:00Z"));
+    const auto lines = store.lines(std::nullopt);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].time(), at("2026-03-14T03:00:00Z"));
+    EXPECT_EQ(lines[2].time(), at("2026-03-15T03:00:00Z"));
+}
+
+long peakResidentKilobytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Files that are no history cost neither memory nor a start-up: blank lines take no room,
+// a file far larger than any day (a sparse terabyte) is skipped, a FIFO does not block.
+TEST_F(HistoryStoreTest, OddFilesLoadCheaplyAndNeverBlock) {
+    store.append(sample("2026-03-10T01:00:00Z"));
+    temp.write("Quorvel Vuzur/History/2026-03-11.jsonl", std::string(size_t(16) << 20, '\n'));
+    { std::ofstream sparse(folder / "2026-03-12.jsonl"); }
+    fs::resize_file(folder / "2026-03-12.jsonl", std::uintmax_t(1) << 40);
+    ASSERT_EQ(::mkfifo((folder / "2026-03-13.jsonl").c_str(), 0600), 0);
+    store.append(sample("2026-03-14T01:00:00Z"));
+    const long before = peakResidentKilobytes();
+    const auto lines = store.lines(std::nullopt);
+    const long grown = peakResidentKilobytes() - before;
+    EXPECT_EQ(lines.size(), 2u);
+    // The 16 MiB file is read once per pass; a slot per line feed would take gigabytes.
+    EXPECT_LT(grown, 200 * 1024) << grown << " KiB";
+    EXPECT_THROW(store.append(sample("2026-03-13T01:00:00Z")), HistoryStoreError);
+    EXPECT_EQ(store.pruneDayFiles(1, at("2026-03-14T03:00:00Z")).size(), 3u); // not the FIFO
 }
 
 } // namespace

@@ -32,6 +32,12 @@ TEST(Applesmc, FanAttributesAreFanKeysServedAsFpe2) {
     EXPECT_EQ(smc.read("F0Ac")->type, "fpe2");
     // No fan1_max on the 2007 MacBook: no F0Mx key.
     EXPECT_FALSE(smcOf("macbook_2007_applesmc").read("F0Mx"));
+    // A driver value near 2^62 tops out at the largest fpe2 value instead of overflowing.
+    VuzurTests::TemporaryFolder root;
+    root.write("devices/platform/applesmc.768/name", "applesmc\n");
+    root.write("devices/platform/applesmc.768/fan1_input", "4611686018427387904\n");
+    const LiveSMCTransport wild(std::make_unique<ApplesmcConnection>(root.path()));
+    EXPECT_EQ(wild.read("F0Ac"), (SMCRawValue{"F0Ac", "fpe2", {0xFF, 0xFF}}));
 }
 
 TEST(Applesmc, AllKeysListsTemperaturesThenFans) {

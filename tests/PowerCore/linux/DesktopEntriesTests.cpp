@@ -55,4 +55,42 @@ TEST(AppGrouper, ScopeComesBeforeBundleAndCommand) {
         "app:unknown");
 }
 
+// In a terminal's scope the terminal is one application and each command run in it another;
+// a snap's scope is named by the snap's desktop entry.
+TEST(AppGrouper, TerminalCommandsAndSnapsGroupAsThemselves) {
+    const auto entries = std::make_shared<DesktopEntries>(
+        std::vector<std::filesystem::path>{VuzurTests::testData("xdg")});
+    auto konsole = delta(900, "konsole", "/usr/bin/konsole", 0.5);
+    auto shell = delta(901, "bash", "/usr/bin/bash", 0.1);
+    auto make = delta(902, "make", "/usr/bin/make", 0.2);
+    auto compiler = delta(903, "cc1plus", "/usr/lib/gcc/x86_64-linux-gnu/12/cc1plus", 3);
+    for (auto* d : {&konsole, &shell, &make, &compiler})
+        d->scope = "app-org.kde.konsole-4321.scope";
+    auto snap = delta(950, "firefox", "/snap/firefox/5187/usr/lib/firefox/firefox", 1);
+    snap.scope = "snap.firefox.firefox-2b8f6c8e-1a2b-4c3d-9e8f-0123456789ab.scope";
+    const auto apps =
+        AppGrouper::group({konsole, shell, make, compiler, snap}, DesktopEntries::lookup(entries));
+    std::vector<std::string> names;
+    for (const auto& app : apps)
+        names.push_back(app.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Konsole", "bash", "make", "cc1plus",
+                                               "Firefox Web Browser"}));
+    EXPECT_EQ(apps[0].pids, (std::vector<std::int32_t>{900}));
+    EXPECT_EQ(apps[4].bundlePath,
+              VuzurTests::testData("xdg/applications/firefox_firefox.desktop").string());
+}
+
+TEST(DesktopEntryFiles, TerminalAndProgramFromTheMainGroup) {
+    const auto entry = DesktopEntries::parse(
+        "[Desktop Entry]\nName=Term\nExec=env A=1 \"/opt/my term/bin/term\" --x\n"
+        "Categories=System;TerminalEmulator;\n[Desktop Action y]\nExec=other\n",
+        "/p");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->terminal);
+    EXPECT_EQ(entry->executable, "term");
+    EXPECT_FALSE(
+        DesktopEntries::parse("[Desktop Entry]\nName=N\nCategories=NotTerminalEmulator;\n", "/p")
+            ->terminal);
+}
+
 } // namespace

@@ -65,6 +65,11 @@ TEST(Hwmon, SystemPowerFromAMeterElseFromTheDischargingBattery) {
     EXPECT_EQ(read(root.path()).sensors.systemPowerWatts, 23.5);
     root.write("class/hwmon/hwmon0/power1_average", "1000000000\n"); // 1000 W: implausible
     EXPECT_FALSE(read(root.path()).sensors.systemPowerWatts);
+    // An old kernel writes no `type`: the battery is found as the battery report finds it.
+    // 1.472 A x 12.366 V = 18.202752 W.
+    const auto oldKernel = read(testData("sysfs/dell_xps15_9560_discharging"));
+    ASSERT_TRUE(oldKernel.sensors.systemPowerWatts);
+    EXPECT_NEAR(*oldKernel.sensors.systemPowerWatts, 18.202752, 1e-9);
 }
 
 TEST(Hwmon, EmptyOrMissingTreeIsEmpty) {

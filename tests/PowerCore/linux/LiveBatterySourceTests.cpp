@@ -52,10 +52,11 @@ TEST(LiveBatteryRows, TimesFromTheKernelWinOverComputedOnes) {
     attribute(root, "BAT0", "status", "Discharging");
     attribute(root, "BAT0", "charge_now", "3000000");
     attribute(root, "BAT0", "current_now", "1000000");
-    // 3 Ah at 1 A is 180 minutes, but the driver says 7259 s = 120.98 -> 120 whole minutes.
+    // 3 Ah at 1 A is 180 minutes, but the driver says 7259 s = 120.98 -> 121 minutes, to
+    // the nearest as the computed ones are.
     attribute(root, "BAT0", "time_to_empty_now", "7259");
     const auto row = LiveBatterySource(root.path()).powerSources().at(0);
-    EXPECT_EQ(integerValue(row, "Time to Empty"), 120);
+    EXPECT_EQ(integerValue(row, "Time to Empty"), 121);
     // Without the driver's figure, the computed one.
     std::filesystem::remove(root.path() / "class/power_supply/BAT0/time_to_empty_now");
     EXPECT_EQ(integerValue(LiveBatterySource(root.path()).powerSources().at(0), "Time to Empty"),
@@ -119,6 +120,24 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"BAT1", "type", "Battery"},
                                    {"BAT1", "status", "Discharging"}},
                                   PowerSource::battery},
+                    ProvidingCase{"OfflineAdapterBeatsAFullBattery",
+                                  {{"AC", "type", "Mains"},
+                                   {"AC", "online", "0"},
+                                   {"BAT0", "type", "Battery"},
+                                   {"BAT0", "status", "Full"}},
+                                  PowerSource::battery},
+                    ProvidingCase{"OfflineAdapterBeatsNotCharging",
+                                  {{"AC", "type", "Mains"},
+                                   {"AC", "online", "0"},
+                                   {"BAT0", "type", "Battery"},
+                                   {"BAT0", "status", "Not charging"}},
+                                  PowerSource::battery},
+                    ProvidingCase{"ChargingFromAnUnlistedAdapter",
+                                  {{"AC", "type", "Mains"},
+                                   {"AC", "online", "0"},
+                                   {"BAT0", "type", "Battery"},
+                                   {"BAT0", "status", "Charging"}},
+                                  PowerSource::ac},
                     ProvidingCase{"NotChargingAtAThresholdMeansMains",
                                   {{"BAT0", "type", "Battery"}, {"BAT0", "status", "Not charging"}},
                                   PowerSource::ac},
@@ -162,9 +181,11 @@ TEST(LiveBatteryRegistry, RawUeventValuesAreKeptAsTextAndMadeValidUtf8) {
     attribute(root, "BAT0", "type", "Battery");
     root.write("class/power_supply/BAT0/uevent",
                "POWER_SUPPLY_NAME=BAT0\nPOWER_SUPPLY_MODEL_NAME=LNV-45N1\xff\xfe\n"
-               "NOT_A_SUPPLY_KEY=1\nPOWER_SUPPLY_BROKEN_LINE\n");
+               "NOT_A_SUPPLY_KEY=1\nPOWER_SUPPLY_BROKEN_LINE\nPOWER_SUPPLY_X\xc3=1\n");
     const auto entry = *LiveBatterySource(root.path()).registryEntry();
     EXPECT_EQ(stringValue(entry, "POWER_SUPPLY_MODEL_NAME"), "LNV-45N1\xEF\xBF\xBD\xEF\xBF\xBD");
+    // A key is cleaned as a value is: the report stays valid JSON.
+    EXPECT_EQ(stringValue(entry, "POWER_SUPPLY_X\xEF\xBF\xBD"), "1");
     EXPECT_FALSE(entry.contains("NOT_A_SUPPLY_KEY"));
     EXPECT_FALSE(entry.contains("POWER_SUPPLY_BROKEN_LINE"));
 }
@@ -191,14 +212,70 @@ TEST(LiveBatteryRegistry, NoSystemBatteryNoEntry) {
     EXPECT_FALSE(LiveBatterySource("/nonexistent-vuzur-root").registryEntry());
 }
 
-TEST(LiveBatteryRegistry, FirstOfTwoSystemBatteries) {
+// A ThinkPad's idle internal pack (recorded: 5 %, status Unknown, 0 W) beside a
+// discharging removable one (recorded: 81 %, 5.002 W). Worked out by hand:
+//   energy now   1 410 000 + 36 580 000 = 37 990 000 µWh
+//   energy full 25 860 000 + 45 070 000 = 70 930 000 µWh   -> 53.56 % -> 54 %
+//   rate        0 + 5 002 000 µW; 37 990 000 / 5 002 000 h = 7.595 h -> 456 min
+//   mAh, each over its own design voltage (11.25 V, 10.8 V):
+//     full    25 860 000 / 11.25 = 2 298.67 + 45 070 000 / 10.8 = 4 173.15 -> 6 472
+//     design  23 510 000 / 11.25 = 2 089.78 + 47 520 000 / 10.8 = 4 400.00 -> 6 490
+//     now      1 410 000 / 11.25 =   125.33 + 36 580 000 / 10.8 = 3 387.04 -> 3 512
+//   current  5 002 000 µW / 11 660 000 µV = 429 mA, negative while discharging; the voltage
+//   of the pack that delivers the power; cycles the highest (5 and unknown).
+TEST(LiveBatteryTwoPacks, ReadAsOneCombinedBattery) {
     TemporaryFolder root;
-    attribute(root, "BAT1", "type", "Battery");
-    attribute(root, "BAT1", "cycle_count", "200");
-    attribute(root, "BAT0", "type", "Battery");
-    attribute(root, "BAT0", "cycle_count", "100");
-    EXPECT_EQ(BatteryReader::integer(*LiveBatterySource(root.path()).registryEntry(), "CycleCount"),
-              100);
+    const auto supplies = root.path() / "class/power_supply";
+    std::filesystem::create_directories(supplies);
+    const auto copy = [&](const std::string& machine, const std::string& from,
+                          const std::string& to) {
+        std::filesystem::copy(testData("sysfs/" + machine + "/class/power_supply/" + from),
+                              supplies / to, std::filesystem::copy_options::recursive);
+    };
+    copy("thinkpad_00hw022_other_discharging", "BAT0", "BAT0");
+    copy("thinkpad_lnv45n1_discharging", "BAT0", "BAT1");
+    copy("thinkpad_lnv45n1_discharging", "AC", "AC");
+    const LiveBatterySource source(root.path());
+    const auto reading = source.readAll();
+    EXPECT_EQ(reading.providing, PowerSource::battery);
+    ASSERT_EQ(reading.rows.size(), 1u);
+    EXPECT_EQ(integerValue(reading.rows[0], "Current Capacity"), 54);
+    EXPECT_EQ(integerValue(reading.rows[0], "Time to Empty"), 456);
+    ASSERT_TRUE(reading.entry);
+    const auto& entry = *reading.entry;
+    EXPECT_EQ(BatteryReader::integer(entry, "AppleRawMaxCapacity"), 6472);
+    EXPECT_EQ(BatteryReader::integer(entry, "DesignCapacity"), 6490);
+    EXPECT_EQ(BatteryReader::integer(entry, "AppleRawCurrentCapacity"), 3512);
+    EXPECT_EQ(BatteryReader::integer(entry, "InstantAmperage"), -429);
+    EXPECT_EQ(BatteryReader::integer(entry, "Voltage"), 11660);
+    EXPECT_EQ(BatteryReader::integer(entry, "CycleCount"), 5);
+    EXPECT_EQ(BatteryReader::integer(entry, "TimeRemaining"), 456);
+    // The raw keys are the first pack's.
+    EXPECT_EQ(stringValue(entry, "POWER_SUPPLY_NAME"), "BAT0");
+
+    const auto snapshot = BatteryReader(std::make_shared<LiveBatterySource>(root.path()),
+                                        std::make_shared<SystemClock>())
+                              .read();
+    ASSERT_TRUE(snapshot.battery);
+    EXPECT_EQ(snapshot.battery->state, ChargeState::discharging);
+    EXPECT_NEAR(*snapshot.battery->watts(), 5.002, 0.01);
+}
+
+// Status of the pair: any discharging wins, then any charging, Full only when both are.
+TEST(LiveBatteryTwoPacks, StatusOfThePair) {
+    const auto statusOf = [](const char* first, const char* second) {
+        TemporaryFolder root;
+        attribute(root, "BAT0", "type", "Battery");
+        attribute(root, "BAT0", "status", first);
+        attribute(root, "BAT1", "type", "Battery");
+        attribute(root, "BAT1", "status", second);
+        const auto entry = *LiveBatterySource(root.path()).registryEntry();
+        return std::pair(*boolValue(entry, "IsCharging"), *boolValue(entry, "FullyCharged"));
+    };
+    EXPECT_EQ(statusOf("Full", "Charging"), std::pair(true, false));
+    EXPECT_EQ(statusOf("Full", "Full"), std::pair(false, true));
+    EXPECT_EQ(statusOf("Full", "Not charging"), std::pair(false, false));
+    EXPECT_EQ(statusOf("Charging", "Discharging"), std::pair(false, false));
 }
 
 } // namespace

@@ -69,16 +69,43 @@ TEST(ThermalZones, RecordedMachines) {
     EXPECT_EQ(recorded("dell_xps15_9560_discharging").level(), ThermalLevel::nominal);
 }
 
-TEST(CPUPowerStatus, SpeedLimitIsTheLowestPolicy) {
+// A processor cooling device of the ACPI thermal zone, engaged or not.
+void processorCooling(const TemporaryFolder& root, int state) {
+    root.write("class/thermal/cooling_device0/type", "Processor\n");
+    root.write("class/thermal/cooling_device0/cur_state", std::to_string(state) + "\n");
+    root.write("class/thermal/cooling_device0/max_state", "10\n");
+}
+
+TEST(CPUPowerStatus, SpeedLimitIsTheLowestPolicyWhileCoolingHoldsItDown) {
     TemporaryFolder root;
     root.write("devices/system/cpu/online", "0-3,6\n");
     root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "4000000\n");
     root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "3000000\n");
     root.write("devices/system/cpu/cpufreq/policy4/cpuinfo_max_freq", "3000000\n");
     root.write("devices/system/cpu/cpufreq/policy4/scaling_max_freq", "2000000\n");
+    // The same caps set by the user (or TLP): a setting, not throttling.
+    EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus(),
+              (CPUPowerStatus{100, 5, std::nullopt}));
+    // Set by the kernel through an engaged processor cooling device:
     // min(3.0/4.0, 2.0/3.0) = 0.6667 -> 67 %; CPUs 0, 1, 2, 3 and 6.
+    processorCooling(root, 3);
     EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus(),
               (CPUPowerStatus{67, 5, std::nullopt}));
+    processorCooling(root, 0);
+    EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus()->cpuSpeedLimit, 100);
+}
+
+TEST(CPUPowerStatus, FirmwareLimitAndForcedIdle) {
+    TemporaryFolder root;
+    // acpi-cpufreq's bios_limit: the firmware allows 1.8 of 2.6 GHz -> 69 %.
+    root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "2600000\n");
+    root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "2600000\n");
+    root.write("devices/system/cpu/cpufreq/policy0/bios_limit", "1800000\n");
+    EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus()->cpuSpeedLimit, 69);
+    // intel_powerclamp forcing 40 % idle leaves at most 60 %.
+    root.write("class/thermal/cooling_device2/type", "intel_powerclamp\n");
+    root.write("class/thermal/cooling_device2/cur_state", "40\n");
+    EXPECT_EQ(LiveThermalSource(root.path()).cpuPowerStatus()->cpuSpeedLimit, 60);
 }
 
 TEST(CPUPowerStatus, RecordedMachines) {
@@ -104,9 +131,10 @@ namespace {
 
 TEST(ThermalReaderLive, ThrottledMachineOpensAnEpisode) {
     TemporaryFolder root;
-    // x86_pkg_temp at 92 °C with its passive trip at 90 °C; the policy capped at 1.6 of
-    // 3.2 GHz: the kernel is throttling, 50 % speed.
+    // x86_pkg_temp at 92 °C with its passive trip at 90 °C; the kernel's processor cooling
+    // holds the policy at 1.6 of 3.2 GHz: 50 % speed.
     zone(root, 0, 92000, {{"passive", 90000}, {"critical", 105000}});
+    processorCooling(root, 2);
     root.write("devices/system/cpu/cpufreq/policy0/cpuinfo_max_freq", "3200000\n");
     root.write("devices/system/cpu/cpufreq/policy0/scaling_max_freq", "1600000\n");
     root.write("devices/system/cpu/online", "0-7\n");

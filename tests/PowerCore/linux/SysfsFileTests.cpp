@@ -2,6 +2,7 @@
 
 #include <PowerCore/linux/SysfsFile.hpp>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -38,6 +39,17 @@ TEST(SysfsFiles, MissingFilesAndFoldersGiveNothing) {
     folder.write("b", "");
     folder.write("a", "");
     EXPECT_EQ(Sysfs::listFolder(folder.path()), (std::vector<std::string>{"a", "b", "label"}));
+}
+
+// A FIFO where an attribute should be (a hostile or broken tree) reads as nothing, at once:
+// opening it for reading would otherwise wait for a writer forever.
+TEST(SysfsFiles, AFifoIsNoAttribute) {
+    VuzurTests::TemporaryFolder folder;
+    const auto fifo = folder.path() / "capacity";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Sysfs::readText(fifo));
+    EXPECT_FALSE(Sysfs::readInteger(fifo));
+    EXPECT_FALSE(Sysfs::readFile(fifo));
 }
 
 } // namespace

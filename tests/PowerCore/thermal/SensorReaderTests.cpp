@@ -22,20 +22,6 @@ SensorSet readIMac(const std::vector<SMCRawValue>& values) {
     return SensorReader(std::make_shared<MapSMCTransport>(values), "iMac21,1", true).read();
 }
 
-TEST(SMCKeyTables, IMac21TableIsExact) {
-    const auto& table = SMCKeyTables::iMac21();
-    ASSERT_EQ(table.cpu.size(), 80u);
-    EXPECT_EQ(table.cpu.front(), "Tp2a");
-    EXPECT_EQ(table.cpu[4], "Tp3a");
-    EXPECT_EQ(table.cpu.back(), "Tcaz");
-    EXPECT_FALSE(table.verified);
-    const auto all = table.allKeys();
-    ASSERT_EQ(all.size(), 80u + 2 + 1 + 3 + 1);
-    EXPECT_EQ(all[80], "Tg1b");
-    EXPECT_EQ(all[83], "F0Ac");
-    EXPECT_EQ(all.back(), "PSTR");
-}
-
 TEST(SMCKeyTables, UnverifiedTablesOnlyWhenAllowed) {
     EXPECT_FALSE(SMCKeyTables::table("iMac21,2", false));
     EXPECT_EQ(SMCKeyTables::table("iMac21,2", true), SMCKeyTables::iMac21());

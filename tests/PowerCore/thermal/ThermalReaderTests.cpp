@@ -18,14 +18,6 @@ struct ScriptedThermal final : ThermalSource {
     std::optional<int> warningLevel() const override { return 2; }
 };
 
-TEST(ThermalLevel, RawValuesTitlesAndOrder) {
-    EXPECT_EQ(thermalLevelFromRaw(7), ThermalLevel::critical);
-    EXPECT_EQ(thermalLevelFromRaw(2), ThermalLevel::serious);
-    EXPECT_EQ(thermalLevelFromRaw(-1), ThermalLevel::nominal);
-    EXPECT_EQ(title(ThermalLevel::fair), "Warm");
-    EXPECT_LT(ThermalLevel::fair, ThermalLevel::serious);
-}
-
 TEST(ThermalReader, StatusFieldsComeTogether) {
     auto source = std::make_shared<ScriptedThermal>();
     source->current = ThermalLevel::fair;
