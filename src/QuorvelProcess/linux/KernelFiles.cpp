@@ -42,6 +42,34 @@ std::optional<std::string> readFile(const std::filesystem::path& path, size_t ma
     return out;
 }
 
+std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
+    // Non-blocking, so a FIFO in its place reads as nothing instead of waiting.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    char buffer[16 * 1024];
+    ssize_t n = 0;
+    do {
+        n = ::read(fd, buffer, sizeof buffer);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string out(buffer, size_t(n));
+    // A kernel file shorter than the buffer came whole: the kernel fills a read as far as
+    // it can. Only a full buffer may have more behind it.
+    while (n == ssize_t(sizeof buffer)) {
+        n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            n = ssize_t(sizeof buffer);
+            continue;
+        }
+        if (n > 0) out.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return out;
+}
+
 std::optional<std::string> readAttribute(const std::filesystem::path& path) {
     const int fd = openRegular(path);
     if (fd < 0) return std::nullopt;

@@ -13,6 +13,11 @@ namespace QuorvelProcess::KernelFiles {
 // when it cannot be opened or read (missing, permission, EIO, ENODEV, ESRCH).
 std::optional<std::string> readFile(const std::filesystem::path& path, size_t maxBytes = 64 * 1024);
 
+// A small file of a process's /proc folder (stat, status, io): open, one read, close. The
+// hot path of a process sample, so it spends no call on checking the file's type; opened
+// without blocking, a FIFO reads as nothing.
+std::optional<std::string> readSmallFile(const std::filesystem::path& path);
+
 // A sysfs attribute: at most a page by the kernel's contract, so one read() gets it all.
 std::optional<std::string> readAttribute(const std::filesystem::path& path);
 

@@ -24,11 +24,11 @@ std::vector<std::int32_t> LiveProcessSource::allPIDs() {
 
 std::optional<BSDInfo> LiveProcessSource::bsdInfo(std::int32_t pid) {
     const auto folder = reader_.pidFolder(pid);
-    auto stat = readFile(folder / "stat");
+    auto stat = KernelFiles::readSmallFile(folder / "stat");
     if (!stat) return std::nullopt;
     // The second ask of a row only checks the start time: status is still the one just read.
     if (pid != cachedPid_) {
-        auto status = readFile(folder / "status");
+        auto status = KernelFiles::readSmallFile(folder / "status");
         if (!status) return std::nullopt;
         cachedStatus_ = std::move(*status);
         cachedPid_ = pid;

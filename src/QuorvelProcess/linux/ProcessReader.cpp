@@ -100,8 +100,8 @@ std::optional<ProcessReader::BSDInfo> ProcessReader::bsdInfoFrom(std::int32_t pi
 
 std::optional<ProcessReader::BSDInfo> ProcessReader::bsdInfo(std::int32_t pid) const {
     const auto folder = pidFolder(pid);
-    const auto stat = readFile(folder / "stat");
-    const auto status = stat ? readFile(folder / "status") : std::nullopt;
+    const auto stat = KernelFiles::readSmallFile(folder / "stat");
+    const auto status = stat ? KernelFiles::readSmallFile(folder / "status") : std::nullopt;
     if (!stat || !status) return std::nullopt;
     return bsdInfoFrom(pid, *stat, *status);
 }
@@ -118,7 +118,7 @@ ProcessReader::Switches ProcessReader::contextSwitches(const std::filesystem::pa
     const auto tasks = folder / "task";
     for (const auto& tid : KernelFiles::sortedEntryNames(::opendir(tasks.c_str()))) {
         // A thread that ended since the listing simply adds nothing.
-        if (const auto text = readFile(tasks / tid / "status")) {
+        if (const auto text = KernelFiles::readSmallFile(tasks / tid / "status")) {
             const auto thread = fromStatus(*text);
             total.voluntary += thread.voluntary;
             total.involuntary += thread.involuntary;
@@ -142,7 +142,7 @@ std::optional<ProcessReader::Usage> ProcessReader::usageFrom(std::int32_t pid,
                      ticks % ticksPerSecond_ * 1'000'000'000 / ticksPerSecond_;
     usage.footprint = statusNumber(status, "VmRSS").value_or(0) * 1024; // kB
     // Another user's io file is unreadable: no disk figures, the CPU still counts.
-    if (const auto io = readFile(folder / "io")) {
+    if (const auto io = KernelFiles::readSmallFile(folder / "io")) {
         usage.diskRead = statusNumber(*io, "read_bytes").value_or(0);
         usage.diskWritten = statusNumber(*io, "write_bytes").value_or(0);
     }
@@ -154,8 +154,8 @@ std::optional<ProcessReader::Usage> ProcessReader::usageFrom(std::int32_t pid,
 
 std::optional<ProcessReader::Usage> ProcessReader::usage(std::int32_t pid) const {
     const auto folder = pidFolder(pid);
-    const auto stat = readFile(folder / "stat");
-    const auto status = stat ? readFile(folder / "status") : std::nullopt;
+    const auto stat = KernelFiles::readSmallFile(folder / "stat");
+    const auto status = stat ? KernelFiles::readSmallFile(folder / "status") : std::nullopt;
     if (!stat || !status) return std::nullopt;
     return usageFrom(pid, *stat, *status);
 }
