@@ -2,6 +2,7 @@
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -45,6 +46,35 @@ std::optional<std::string> value(std::span<const std::string> arguments, std::st
     return *std::next(it);
 }
 
+namespace {
+
+// Whether a number too far from 1 for a double is too large (strtod gives infinity) or too
+// small (strtod gives 0): by where its first significant digit stands, and its exponent.
+bool overflows(std::string_view number, bool hex) {
+    const auto mark = number.find_first_of(hex ? "pP" : "eE");
+    long long exponent = 0;
+    if (mark != std::string_view::npos) {
+        auto digits = number.substr(mark + 1);
+        const bool negative = !digits.empty() && digits.front() == '-';
+        if (!digits.empty() && (digits.front() == '-' || digits.front() == '+'))
+            digits.remove_prefix(1);
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+        if (error != std::errc{}) exponent = std::numeric_limits<long long>::max() / 2;
+        if (negative) exponent = -exponent;
+    }
+    const auto mantissa = number.substr(0, mark);
+    const auto point = std::min(mantissa.find('.'), mantissa.size());
+    const auto first = mantissa.find_first_not_of("0.");
+    if (first == std::string_view::npos) return false; // zero
+    const long long position = first < point ? static_cast<long long>(point - first) - 1
+                                             : -static_cast<long long>(first - point);
+    const long long scaled = hex ? position * 4 : position;
+    return scaled + exponent > 0;
+}
+
+} // namespace
+
 std::optional<double> parseNumber(std::string_view text) {
     // What strtod takes as a whole in the C locale, whatever locale the process runs in:
     // leading white space, a sign, decimal or "0x" hexadecimal digits, "inf" or "infinity".
@@ -59,6 +89,9 @@ std::optional<double> parseNumber(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         format = std::chars_format::hex;
         text.remove_prefix(2);
+        // Hexadecimal digits or a point must follow: "0xinf" is no number.
+        if (!std::isxdigit(static_cast<unsigned char>(text.front())) && text.front() != '.')
+            return std::nullopt;
     }
     if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
     double parsed = 0;
@@ -67,10 +100,9 @@ std::optional<double> parseNumber(std::string_view text) {
     if (stop != end) return std::nullopt;
     if (error == std::errc::result_out_of_range) {
         // strtod's answer: infinity past the largest double, zero under the smallest.
-        const auto exponent = text.find_first_of(format == std::chars_format::hex ? "pP" : "eE");
-        const bool tiny = exponent != std::string_view::npos && exponent + 1 < text.size() &&
-                          text[exponent + 1] == '-';
-        parsed = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        parsed = overflows(text, format == std::chars_format::hex)
+                     ? std::numeric_limits<double>::infinity()
+                     : 0.0;
     } else if (error != std::errc{}) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -42,7 +43,11 @@ TEST(LaunchOptions, KeepAwakeIsClampedAndMustBeANumber) {
     EXPECT_EQ(parse({"--keep-awake", "0x1p4"}).keepAwakeSeconds, 16.0);
     EXPECT_EQ(parse({"--keep-awake", "inf"}).keepAwakeSeconds, 600.0);
     EXPECT_EQ(parse({"--keep-awake", "1e999"}).keepAwakeSeconds, 600.0);
-    for (const char* bad : {"ten", "10s", "", "10 ", "nan", "-nan", "+-2", "0x", "- 2"})
+    // Beyond a double: infinity above, zero below, as strtod gives them.
+    EXPECT_EQ(Arguments::parseNumber("0." + std::string(400, '0') + "1e5"), 0.0);
+    EXPECT_EQ(Arguments::parseNumber("1" + std::string(400, '0') + "e-5"),
+              std::numeric_limits<double>::infinity());
+    for (const char* bad : {"ten", "10s", "", "10 ", "nan", "-nan", "+-2", "0x", "- 2", "0xinf"})
         EXPECT_FALSE(parse({"--keep-awake", bad}).keepAwakeSeconds) << bad;
 }
 

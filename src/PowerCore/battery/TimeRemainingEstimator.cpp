@@ -38,10 +38,16 @@ BatterySnapshot TimeRemainingEstimator::steady(BatterySnapshot snapshot) {
             sum += reading.milliamps, ++counted;
     if (counted == 0) return snapshot;
     const double mean = sum / double(counted);
-    // What is left to go (to empty, or to full or the charge threshold) at this reading's
-    // rate, taken at the steadier one.
-    const double remainingMilliampMinutes = double(*battery.timeRemainingMinutes) * current;
-    battery.timeRemainingMinutes = std::llround(remainingMilliampMinutes / mean);
+    // What is left to go, at the steadier rate: the charge itself on the way down. On the
+    // way up (to full, or to a charge threshold the snapshot does not carry) the source's
+    // time at this reading's rate tells it.
+    const double remainingMilliampMinutes =
+        battery.state == ChargeState::discharging && battery.currentCapacitymAh
+            ? double(*battery.currentCapacitymAh) * 60.0
+            : double(*battery.timeRemainingMinutes) * current;
+    const double minutes = remainingMilliampMinutes / mean;
+    if (std::isfinite(minutes) && minutes >= 0 && minutes < 1e9)
+        battery.timeRemainingMinutes = std::llround(minutes);
     return snapshot;
 }
 

@@ -64,10 +64,10 @@ Timestamp fromUnixSeconds(double seconds) {
 
 Timestamp addingSeconds(Timestamp time, double seconds) {
     using Ticks = Timestamp::duration;
-    // In doubles, where nothing overflows; the bounds stay a little inside the int64 range
-    // so that converting back is exact.
+    // In doubles, where nothing overflows. The bounds, 9e9 seconds either side of 1970 (the
+    // years 1685 and 2255), stay inside the int64 range and inside what stored times accept.
     constexpr double ticksPerSecond = double(Ticks::period::den) / double(Ticks::period::num);
-    constexpr double limit = 9.2e18;
+    constexpr double limit = 9e9 * ticksPerSecond;
     double ticks = double(time.time_since_epoch().count());
     if (std::isnan(seconds)) return time;
     ticks = std::clamp(ticks + seconds * ticksPerSecond, -limit, limit);

@@ -22,8 +22,8 @@ double secondsBetween(Timestamp from, Timestamp to);
 
 // Whole seconds since 1970, and back.
 Timestamp fromUnixSeconds(double seconds);
-// `time` moved by `seconds`, held within the range a Timestamp can hold (about the years
-// 1678 to 2262) instead of overflowing: a stored "forever" stays far in the future.
+// `time` moved by `seconds`, held within 9e9 seconds of 1970 (the years 1685 to 2255)
+// instead of overflowing: a stored "forever" stays far in the future, and can be stored.
 Timestamp addingSeconds(Timestamp time, double seconds);
 
 } // namespace PowerCore

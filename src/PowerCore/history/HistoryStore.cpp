@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace PowerCore {
@@ -38,8 +39,15 @@ template <typename Work> void onWorkers(size_t workers, size_t count, const Work
         }
     };
     std::vector<std::thread> threads;
-    for (size_t w = 1; w < workers; ++w)
-        threads.emplace_back(run, w);
+    size_t w = 1;
+    try {
+        for (; w < workers; ++w)
+            threads.emplace_back(run, w);
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): this thread does the shares left.
+        for (; w < workers; ++w)
+            run(w);
+    }
     run(0);
     for (auto& t : threads)
         t.join();

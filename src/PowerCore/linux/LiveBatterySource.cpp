@@ -221,10 +221,11 @@ int64_t minutesRemaining(const BatteryAttributes& a, const optional<std::string>
         const auto r = rate(a);
         if (!r) return -1;
         const double target = r->full * double(*a.endThreshold) / 100.0;
-        return std::llround(std::max(0.0, target - r->now) / r->perHour * 60.0);
+        const double minutes = std::max(0.0, target - r->now) / r->perHour * 60.0;
+        return std::isfinite(minutes) && minutes < 1e12 ? std::llround(minutes) : -1;
     }
     const auto seconds = toEmpty ? a.timeToEmpty : a.timeToFull;
-    if (seconds && *seconds >= 0) return (*seconds + 30) / 60; // to the nearest minute
+    if (seconds && *seconds >= 0) return *seconds / 60 + (*seconds % 60 >= 30 ? 1 : 0); // nearest
     const auto r = rate(a);
     if (!r) return -1;
     const double hours =
@@ -397,13 +398,18 @@ SystemBattery combine(std::vector<Supply> batteries) {
     c.chargeFull = charge(&BatteryAttributes::chargeFull, &BatteryAttributes::energyFull);
     c.chargeFullDesign =
         charge(&BatteryAttributes::chargeFullDesign, &BatteryAttributes::energyFullDesign);
-    // A pack that tells no rate rests.
+    // Drain counts up, charge down (a pack may charge from the other); a pack that is
+    // neither charging nor discharging rests.
     const auto rateSum = [&](auto get) {
         double total = 0;
         bool known = false;
-        for (const auto& a : all)
-            if (const auto v = get(a)) total += *v, known = true;
-        return known ? rounded(total) : std::nullopt;
+        for (size_t i = 0; i < all.size(); ++i) {
+            const double sign = batteries[i].status == "Discharging" ? 1.0
+                                : batteries[i].status == "Charging"  ? -1.0
+                                                                     : 0.0;
+            if (const auto v = get(all[i])) total += sign * *v, known = true;
+        }
+        return known ? rounded(std::fabs(total)) : std::nullopt;
     };
     c.powerNow = rateSum(microwatts);
     c.currentNow = rateSum(microamps);
@@ -424,9 +430,13 @@ SystemBattery combine(std::vector<Supply> batteries) {
         if (a.temperature && (!c.temperature || *a.temperature > *c.temperature))
             c.temperature = a.temperature;
     }
-    if (std::all_of(all.begin(), all.end(),
-                    [&](const BatteryAttributes& a) { return a.health == all[0].health; }))
-        c.health = all[0].health;
+    const auto allAgree = [&](auto field) {
+        return std::all_of(all.begin(), all.end(),
+                           [&](const BatteryAttributes& a) { return a.*field == all[0].*field; });
+    };
+    if (allAgree(&BatteryAttributes::health)) c.health = all[0].health;
+    // Packs charging to one threshold charge to it together.
+    if (allAgree(&BatteryAttributes::endThreshold)) c.endThreshold = all[0].endThreshold;
     Supply supply = batteries[0];
     supply.status = combinedStatus(batteries);
     return {std::move(supply), std::move(c)};

@@ -81,7 +81,8 @@ public:
         if (written == ssize_t(line.size())) return std::nullopt;
         const int error = written < 0 ? errno : ENOSPC;
         // The part of the line that went in is taken out again: the file stays as it was.
-        // Should that fail too, the next append still starts on a line of its own.
+        // Should that fail too, the next append still starts on a line of its own. (One
+        // program writes the history; a second writer's line could be cut here.)
         if (written > 0) (void)!::ftruncate(file.fd, info.st_size);
         return AppendFailure{AppendFailure::Stage::write, error};
     }

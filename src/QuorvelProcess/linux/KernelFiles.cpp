@@ -58,7 +58,8 @@ std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
     std::string out(buffer, size_t(n));
     // A kernel file shorter than the buffer came whole: the kernel fills a read as far as
     // it can. Only a full buffer may have more behind it.
-    while (n == ssize_t(sizeof buffer)) {
+    // A device or a FIFO that keeps on writing is no process file: stop at a megabyte.
+    while (n == ssize_t(sizeof buffer) && out.size() < (size_t(1) << 20)) {
         n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             n = ssize_t(sizeof buffer);

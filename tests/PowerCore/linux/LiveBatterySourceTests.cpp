@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"BAT0", "type", "Battery"},
                                    {"BAT0", "status", "Not charging"}},
                                   PowerSource::battery},
-                    ProvidingCase{"ChargingFromAnUnlistedAdapter",
+                    ProvidingCase{"ChargingMeansMainsWhateverTheAdapterSays",
                                   {{"AC", "type", "Mains"},
                                    {"AC", "online", "0"},
                                    {"BAT0", "type", "Battery"},
@@ -259,6 +259,19 @@ TEST(LiveBatteryTwoPacks, ReadAsOneCombinedBattery) {
     ASSERT_TRUE(snapshot.battery);
     EXPECT_EQ(snapshot.battery->state, ChargeState::discharging);
     EXPECT_NEAR(*snapshot.battery->watts(), 5.002, 0.01);
+}
+
+// A pack charging from the other (a base battery topping up a tablet's) takes back part of
+// the drain: 10 W out of one, 4 W into the other, 6 W from the pair.
+TEST(LiveBatteryTwoPacks, APackChargingFromTheOtherLowersTheDrain) {
+    TemporaryFolder root;
+    attribute(root, "BAT0", "type", "Battery");
+    attribute(root, "BAT0", "status", "Discharging");
+    attribute(root, "BAT0", "power_now", "10000000");
+    attribute(root, "BAT1", "type", "Battery");
+    attribute(root, "BAT1", "status", "Charging");
+    attribute(root, "BAT1", "power_now", "4000000");
+    EXPECT_EQ(LiveBatterySource(root.path()).dischargeWatts(), 6.0);
 }
 
 // Status of the pair: any discharging wins, then any charging, Full only when both are.

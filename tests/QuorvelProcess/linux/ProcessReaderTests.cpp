@@ -38,7 +38,7 @@ TEST(ProcessReaderRecorded, ZombieAndKernelThread) {
     ASSERT_TRUE(zombie);
     EXPECT_TRUE(zombie->isZombie());
     EXPECT_FALSE(recorded.executablePath(200));
-    // Without schedstat the CPU time comes from stat: (100 + 50) ticks = 1.5 s.
+    // CPU time from stat, every thread's: (100 + 50) ticks at 100 a second = 1.5 s.
     EXPECT_EQ(recorded.usage(200)->cpuTicks, 1'500'000'000u);
     const auto kthread = recorded.bsdInfo(2);
     ASSERT_TRUE(kthread);
@@ -52,7 +52,7 @@ TEST(ProcessReaderRecorded, UnreadableIoGivesNoDiskButCpuStillCounts) {
     ASSERT_TRUE(usage);
     EXPECT_EQ(usage->diskRead, 0u);
     EXPECT_EQ(usage->diskWritten, 0u);
-    EXPECT_EQ(usage->cpuTicks, 1'500'000'000u); // schedstat's first field, ns
+    EXPECT_EQ(usage->cpuTicks, 1'500'000'000u); // (utime + stime) of stat, in ns
     EXPECT_EQ(recorded.bsdInfo(300)->uid, 108u);
 }
 
