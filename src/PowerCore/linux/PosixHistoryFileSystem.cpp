@@ -1,5 +1,6 @@
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <PowerCore/linux/Prefault.hpp>
+#include <PowerCore/linux/UniqueDescriptor.hpp>
 #include <QuorvelProcess/linux/KernelFiles.hpp>
 #include <cerrno>
 #include <dirent.h>
@@ -11,17 +12,7 @@ namespace PowerCore {
 
 namespace {
 
-// Closes a descriptor when it goes out of scope.
-struct Descriptor {
-    int fd = -1;
-    explicit Descriptor(int value)
-        : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-};
+using Descriptor = UniqueDescriptor;
 
 class PosixHistoryFolder final : public OpenHistoryFolder {
 public:

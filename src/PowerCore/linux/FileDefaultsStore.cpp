@@ -1,0 +1,142 @@
+#include <PowerCore/linux/FileDefaultsStore.hpp>
+#include <PowerCore/linux/UniqueDescriptor.hpp>
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PowerCore {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Far more than settings ever take; a larger file is not ours.
+constexpr off_t maximumBytes = off_t(16) << 20;
+
+struct Stored {
+    enum class State { missing, object, unreadable } state = State::missing;
+    Json object = Json::object();
+};
+
+Stored readStored(const fs::path& file) {
+    const UniqueDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.fd < 0) return {errno == ENOENT ? Stored::State::missing : Stored::State::unreadable};
+    struct stat info {};
+    if (::fstat(fd.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maximumBytes)
+        return {Stored::State::unreadable};
+    std::string text(size_t(info.st_size), '\0');
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::read(fd.fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    text.resize(done);
+    auto json = parseJson(text);
+    if (!json || !json->is_object()) return {Stored::State::unreadable};
+    return {Stored::State::object, std::move(*json)};
+}
+
+bool makeFolders(const fs::path& folder) {
+    fs::path built;
+    for (const auto& part : folder) {
+        built /= part;
+        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+// `text` replaces `file` whole: written beside it, flushed, renamed over it.
+bool replaceFile(const fs::path& file, const std::string& text) {
+    std::string name = ".";
+    name.append(file.filename().string()).append(".").append(std::to_string(::getpid()));
+    name.append(".tmp");
+    const auto temporary = file.parent_path() / name;
+    ::unlink(temporary.c_str()); // a leftover of a crashed write
+    {
+        const UniqueDescriptor out(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (out.fd < 0) return false;
+        if (!writeAll(out.fd, text) || ::fsync(out.fd) != 0) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const UniqueDescriptor folder(
+        ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd >= 0) ::fsync(folder.fd);
+    return true;
+}
+
+} // namespace
+
+FileDefaultsStore::FileDefaultsStore(fs::path file)
+    : file_(std::move(file)) {}
+
+fs::path FileDefaultsStore::liveFile(const char* xdgConfigHome, const char* home) {
+    fs::path config;
+    if (xdgConfigHome != nullptr && fs::path(xdgConfigHome).is_absolute())
+        config = xdgConfigHome;
+    else
+        config = fs::path(home != nullptr ? home : "/") / ".config";
+    return config / "quorvel-vuzur" / "defaults.json";
+}
+
+std::optional<Json> FileDefaultsStore::value(std::string_view key) const {
+    const auto stored = readStored(file_);
+    if (stored.state != Stored::State::object) return std::nullopt;
+    const auto it = stored.object.find(key);
+    if (it == stored.object.end()) return std::nullopt;
+    return *it;
+}
+
+bool FileDefaultsStore::setValue(std::string_view key, const Json& value) {
+    const auto folder = file_.parent_path();
+    if (!makeFolders(folder)) return false;
+    // One writer at a time, across processes: the lock lives as long as the descriptor.
+    const auto lockFile = folder / (file_.filename().string() + ".lock");
+    const UniqueDescriptor lock(
+        ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (lock.fd < 0) return false;
+    int locked = 0;
+    while ((locked = ::flock(lock.fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) return false;
+
+    auto stored = readStored(file_);
+    if (stored.state == Stored::State::unreadable) {
+        // Kept for the user, out of the way of the settings written from now on.
+        const auto aside = folder / (file_.filename().string() + ".unreadable");
+        if (::rename(file_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
+    }
+    stored.object[std::string(key)] = value;
+    std::string text;
+    try {
+        text = writeJson(stored.object, JsonStyle::settings);
+    } catch (const JsonEncodingError&) {
+        return false;
+    }
+    return replaceFile(file_, text);
+}
+
+} // namespace PowerCore

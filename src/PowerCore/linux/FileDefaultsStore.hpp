@@ -1,0 +1,31 @@
+#pragma once
+
+#include <PowerCore/foundation/DefaultsStore.hpp>
+#include <filesystem>
+
+namespace PowerCore {
+
+// The settings as one JSON object in a file ($XDG_CONFIG_HOME/quorvel-vuzur/defaults.json).
+// A write takes the folder's lock, reads the file afresh, changes its one key and replaces
+// the file atomically (a temporary file in the same folder, flushed, renamed), mode 0600:
+// two running copies never lose each other's keys, and a crash leaves the old file or the
+// new one, never half of one. A file that does not decode reads as no settings and is left
+// as it is; the first write moves it aside to "defaults.json.unreadable" rather than lose it.
+class FileDefaultsStore final : public DefaultsStore {
+public:
+    explicit FileDefaultsStore(std::filesystem::path file);
+
+    // $XDG_CONFIG_HOME/quorvel-vuzur/defaults.json, or ~/.config/... when XDG_CONFIG_HOME is
+    // unset or not absolute.
+    static std::filesystem::path liveFile(const char* xdgConfigHome, const char* home);
+
+    std::optional<Json> value(std::string_view key) const override;
+    bool setValue(std::string_view key, const Json& value) override;
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    std::filesystem::path file_;
+};
+
+} // namespace PowerCore

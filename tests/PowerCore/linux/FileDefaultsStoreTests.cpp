@@ -1,0 +1,106 @@
+// The settings file in a real folder: what goes in comes back, a broken file costs nothing,
+// and two running copies never lose each other's keys.
+#include "TestSupport.hpp"
+
+#include <PowerCore/alerts/AlertEngine.hpp>
+#include <PowerCore/awake/KeepAwakeEngine.hpp>
+#include <PowerCore/linux/FileDefaultsStore.hpp>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace PowerCore;
+namespace fs = std::filesystem;
+
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct DefaultsTest : testing::Test {
+    VuzurTests::TemporaryFolder temp;
+    fs::path file = FileDefaultsStore::liveFile(temp.path().c_str(), "/nonexistent");
+};
+
+TEST(DefaultsFile, FollowsXdgConfigHome) {
+    EXPECT_EQ(FileDefaultsStore::liveFile("/cfg", "/home/ada"), "/cfg/quorvel-vuzur/defaults.json");
+    EXPECT_EQ(FileDefaultsStore::liveFile("relative", "/home/ada"),
+              "/home/ada/.config/quorvel-vuzur/defaults.json");
+}
+
+TEST_F(DefaultsTest, EveryKeyComesBackAsStoredInAPrivateFile) {
+    KeepAwakeRule rule{*UUID::parse("00000000-0000-4000-8000-00000000000A"),
+                       {TaskMatch{TaskNamed{"make"}}},
+                       true,
+                       true};
+    GuardRails rails{15, 3600, 300, 90};
+    AlertSettings alerts;
+    alerts.healthBelow = true;
+    {
+        FileDefaultsStore store(file);
+        EXPECT_FALSE(store.value("guardRails"));
+        ASSERT_TRUE(store.setValue("keepAwakeRules", toJson(std::vector{rule})));
+        ASSERT_TRUE(store.setValue("guardRails", toJson(rails)));
+        ASSERT_TRUE(store.setValue("alertSettings", toJson(alerts)));
+        ASSERT_TRUE(store.setValue("loginItemQuestionAsked", true));
+    }
+    const FileDefaultsStore again(file);
+    const auto rules = decodeRules(*again.value("keepAwakeRules"));
+    ASSERT_TRUE(std::holds_alternative<std::vector<KeepAwakeRule>>(rules));
+    EXPECT_EQ(std::get<std::vector<KeepAwakeRule>>(rules), std::vector{rule});
+    EXPECT_EQ(guardRailsFromJson(*again.value("guardRails")), rails);
+    EXPECT_EQ(alertSettingsFromJson(*again.value("alertSettings")), alerts);
+    EXPECT_EQ(again.value("loginItemQuestionAsked"), Json(true));
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(file.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(DefaultsTest, ABrokenFileReadsAsNothingAndIsNeverLost) {
+    fs::create_directories(file.parent_path());
+    const std::string broken = "{\"guardRails\": {\"batteryFloorPercent\": 1";
+    std::ofstream(file) << broken;
+    FileDefaultsStore store(file);
+    EXPECT_FALSE(store.value("guardRails"));
+    EXPECT_EQ(contentsOf(file), broken); // reading leaves it alone
+    ASSERT_TRUE(store.setValue("loginItemQuestionAsked", false));
+    EXPECT_EQ(store.value("loginItemQuestionAsked"), Json(false));
+    EXPECT_EQ(contentsOf(file.string() + ".unreadable"), broken);
+}
+
+TEST_F(DefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
+    constexpr int keysEach = 40;
+    std::vector<pid_t> children;
+    for (const char* prefix : {"a", "b"}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            FileDefaultsStore store(file);
+            bool ok = true;
+            for (int i = 0; i < keysEach; ++i)
+                ok = store.setValue(prefix + std::to_string(i), i) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const FileDefaultsStore store(file);
+    for (const char* prefix : {"a", "b"})
+        for (int i = 0; i < keysEach; ++i)
+            EXPECT_EQ(store.value(prefix + std::to_string(i)), Json(i)) << prefix << i;
+}
+
+} // namespace
