@@ -89,6 +89,14 @@ std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
     return name;
 }
 
+std::optional<std::string> DesktopEntries::valueIn(std::string_view text, std::string_view key) {
+    std::optional<std::string> found;
+    forEachMainKey(text, [&](std::string_view k, std::string_view value) {
+        if (!found && k == key) found = std::string(value);
+    });
+    return found;
+}
+
 std::optional<DesktopEntry> DesktopEntries::parse(std::string_view text, std::string path) {
     auto name = nameIn(text);
     if (!name) return std::nullopt;

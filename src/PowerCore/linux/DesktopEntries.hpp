@@ -23,6 +23,8 @@ public:
     std::optional<DesktopEntry> find(const std::string& id) const;
     // The Name= of the [Desktop Entry] group of an entry's text.
     static std::optional<std::string> nameIn(std::string_view text);
+    // The value of `key` in the [Desktop Entry] group of an entry's text.
+    static std::optional<std::string> valueIn(std::string_view text, std::string_view key);
     // The entry of an entry's text, with `path` as its file; none without a Name=.
     static std::optional<DesktopEntry> parse(std::string_view text, std::string path);
 

@@ -1,0 +1,119 @@
+#include <PowerCore/linux/DesktopEntries.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
+#include <QuorvelPower/linux/AutostartLoginItem.hpp>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace QuorvelPower {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string failure(const char* what, const fs::path& path, int error) {
+    return fmt::format("{} {}: {}", what, path.string(), std::strerror(error));
+}
+
+std::optional<std::string> keyOf(std::string_view text, std::string_view key) {
+    return PowerCore::DesktopEntries::valueIn(text, key);
+}
+
+} // namespace
+
+AutostartLoginItem::AutostartLoginItem(fs::path autostartFolder, std::optional<fs::path> executable)
+    : folder_(std::move(autostartFolder))
+    , executable_(std::move(executable)) {}
+
+fs::path AutostartLoginItem::liveFolder(const char* xdgConfigHome, const char* home) {
+    if (xdgConfigHome != nullptr && fs::path(xdgConfigHome).is_absolute())
+        return fs::path(xdgConfigHome) / "autostart";
+    return fs::path(home != nullptr ? home : "/") / ".config" / "autostart";
+}
+
+fs::path AutostartLoginItem::entry() const {
+    return folder_ / "com.quorvel.power.desktop";
+}
+
+std::string AutostartLoginItem::execValue(const fs::path& program) {
+    std::string value = "\"";
+    for (const char c : program.string()) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') value.push_back('\\');
+        if (c == '%') value.push_back('%'); // a field code otherwise
+        value.push_back(c);
+    }
+    value.push_back('"');
+    return value;
+}
+
+std::string AutostartLoginItem::programOf(std::string_view exec) {
+    std::string program;
+    if (!exec.empty() && exec.front() == '"') {
+        for (size_t i = 1; i < exec.size() && exec[i] != '"'; ++i) {
+            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+            program.push_back(exec[i]);
+        }
+    } else {
+        program = std::string(exec.substr(0, std::min(exec.find(' '), exec.size())));
+    }
+    std::string unescaped;
+    for (size_t i = 0; i < program.size(); ++i) {
+        if (program[i] == '%' && i + 1 < program.size() && program[i + 1] == '%') ++i;
+        unescaped.push_back(program[i]);
+    }
+    return unescaped;
+}
+
+LoginItem::Status AutostartLoginItem::status() const {
+    if (!executable_) return Status::unavailable;
+    const auto text = PowerCore::Sysfs::readFile(entry());
+    if (!text) return Status::notRegistered;
+    // Switched off in the desktop's startup settings: as good as no entry.
+    if (keyOf(*text, "Hidden") == "true" || keyOf(*text, "X-GNOME-Autostart-enabled") == "false")
+        return Status::notRegistered;
+    const auto exec = keyOf(*text, "Exec");
+    if (!exec) return Status::notFound;
+    const auto program = programOf(*exec);
+    return !program.empty() && ::access(program.c_str(), X_OK) == 0 ? Status::enabled
+                                                                    : Status::notFound;
+}
+
+std::optional<std::string> AutostartLoginItem::registerItem() {
+    if (!executable_) return unavailableText();
+    std::error_code error;
+    fs::create_directories(folder_, error);
+    if (error) return failure("Could not make", folder_, error.value());
+    const std::string text = "[Desktop Entry]\nType=Application\nName=Quorvel Vuzur\n"
+                             "Comment=Battery, power and keep-awake in the tray\nExec=" +
+                             execValue(*executable_) + "\nTerminal=false\n" +
+                             "X-GNOME-Autostart-enabled=true\n";
+    // Written beside the entry and renamed over it: never half an entry.
+    const auto temporary = folder_ / ".com.quorvel.power.desktop.tmp";
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return failure("Could not write", temporary, errno);
+    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    const int writeError = errno;
+    if (::close(fd) != 0 || !written) {
+        ::unlink(temporary.c_str());
+        return failure("Could not write", temporary, written ? errno : writeError);
+    }
+    if (::rename(temporary.c_str(), entry().c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(temporary.c_str());
+        return failure("Could not write", entry(), renameError);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> AutostartLoginItem::unregisterItem() {
+    if (!executable_) return std::nullopt;
+    if (::unlink(entry().c_str()) != 0 && errno != ENOENT)
+        return failure("Could not remove", entry(), errno);
+    return std::nullopt;
+}
+
+} // namespace QuorvelPower

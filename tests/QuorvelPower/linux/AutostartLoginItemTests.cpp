@@ -1,0 +1,77 @@
+// Open at login through a real autostart folder, with a real program file to point at.
+#include "TestSupport.hpp"
+
+#include <QuorvelPower/linux/AutostartLoginItem.hpp>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace QuorvelPower;
+using Status = LoginItem::Status;
+namespace fs = std::filesystem;
+
+struct LoginItemTest : testing::Test {
+    VuzurTests::TemporaryFolder temp;
+    fs::path autostart = temp.path() / "config/autostart";
+    // A path with the characters Exec= must escape.
+    fs::path program = temp.path() / "my apps/vuzur \"100%\" $x";
+
+    void SetUp() override {
+        temp.write("my apps/vuzur \"100%\" $x", "#!/bin/sh\n");
+        fs::permissions(program, fs::perms::owner_all);
+    }
+};
+
+TEST_F(LoginItemTest, EachStatusFromTheFolder) {
+    AutostartLoginItem item(autostart, program);
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::enabled);
+    EXPECT_EQ(AutostartLoginItem::programOf(AutostartLoginItem::execValue(program)),
+              program.string());
+    // The copy it named is gone.
+    fs::remove(program);
+    EXPECT_EQ(item.status(), Status::notFound);
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    EXPECT_EQ(item.unregisterItem(), std::nullopt); // nothing to remove is no failure
+}
+
+TEST_F(LoginItemTest, SwitchedOffInTheDesktopSettingsIsNotRegistered) {
+    AutostartLoginItem item(autostart, program);
+    temp.write("config/autostart/com.quorvel.power.desktop",
+               "[Desktop Entry]\nType=Application\nExec=" + AutostartLoginItem::execValue(program) +
+                   "\nX-GNOME-Autostart-enabled=false\n");
+    EXPECT_EQ(item.status(), Status::notRegistered);
+    temp.write("config/autostart/com.quorvel.power.desktop",
+               "[Desktop Entry]\nExec=" + AutostartLoginItem::execValue(program) +
+                   "\nHidden=true\n");
+    EXPECT_EQ(item.status(), Status::notRegistered);
+}
+
+TEST_F(LoginItemTest, WithoutAKnownExecutableNothingIsAvailable) {
+    AutostartLoginItem item(autostart, std::nullopt);
+    EXPECT_EQ(item.status(), Status::unavailable);
+    EXPECT_EQ(item.registerItem(), LoginItem::unavailableText());
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_FALSE(fs::exists(autostart));
+}
+
+TEST_F(LoginItemTest, AFolderThatCannotBeMadeIsAText) {
+    temp.write("config", "a file where the folder should be");
+    const auto failure = AutostartLoginItem(autostart, program).registerItem();
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("autostart"), std::string::npos) << *failure;
+}
+
+TEST(LoginItemCaptions, InThePlatformsWords) {
+    EXPECT_EQ(LoginItem::caption(Status::notFound),
+              "The startup entry points to a copy of Vuzur that is no longer there: turn this "
+              "off and on again.");
+    EXPECT_EQ(LoginItem::caption(Status::notRegistered),
+              "Vuzur does not open at login. Rules only run while Vuzur is open.");
+    EXPECT_EQ(AutostartLoginItem::liveFolder(nullptr, "/home/ada"), "/home/ada/.config/autostart");
+}
+
+} // namespace
