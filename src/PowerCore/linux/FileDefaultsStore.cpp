@@ -1,4 +1,5 @@
 #include <PowerCore/linux/FileDefaultsStore.hpp>
+#include <PowerCore/linux/PosixFiles.hpp>
 #include <PowerCore/linux/UniqueDescriptor.hpp>
 #include <cerrno>
 #include <fcntl.h>
@@ -28,26 +29,10 @@ Stored readStored(const fs::path& file) {
     if (::fstat(fd.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maximumBytes)
         return {Stored::State::unreadable};
     std::string text(size_t(info.st_size), '\0');
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(fd.fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    text.resize(done);
+    PosixFiles::readSized(fd.fd, text);
     auto json = parseJson(text);
     if (!json || !json->is_object()) return {Stored::State::unreadable};
     return {Stored::State::object, std::move(*json)};
-}
-
-bool makeFolders(const fs::path& folder) {
-    fs::path built;
-    for (const auto& part : folder) {
-        built /= part;
-        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
 }
 
 bool writeAll(int fd, const std::string& text) {
@@ -112,7 +97,7 @@ std::optional<Json> FileDefaultsStore::value(std::string_view key) const {
 
 bool FileDefaultsStore::setValue(std::string_view key, const Json& value) {
     const auto folder = file_.parent_path();
-    if (!makeFolders(folder)) return false;
+    if (PosixFiles::makeFolders(folder) != 0) return false;
     // One writer at a time, across processes: the lock lives as long as the descriptor.
     const auto lockFile = folder / (file_.filename().string() + ".lock");
     const UniqueDescriptor lock(

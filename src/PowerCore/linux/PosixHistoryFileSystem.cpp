@@ -1,3 +1,4 @@
+#include <PowerCore/linux/PosixFiles.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <PowerCore/linux/Prefault.hpp>
 #include <PowerCore/linux/UniqueDescriptor.hpp>
@@ -40,14 +41,7 @@ public:
         if (info.st_size < 0 || std::uint64_t(info.st_size) > maxBytes) return false;
         bytes.reserve(size_t(info.st_size) + extraCapacity);
         bytes.resize(size_t(info.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(file.fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += size_t(n);
-        }
-        bytes.resize(done); // a file that shrank meanwhile keeps what was read
+        PosixFiles::readSized(file.fd, bytes);
         return true;
     }
 
@@ -106,12 +100,7 @@ bool PosixHistoryFileSystem::folderIsSafe(const std::filesystem::path& folder) c
 }
 
 int PosixHistoryFileSystem::makeFolders(const std::filesystem::path& folder) const {
-    std::filesystem::path built;
-    for (const auto& part : folder) {
-        built /= part;
-        if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    }
-    return 0;
+    return PosixFiles::makeFolders(folder);
 }
 
 std::unique_ptr<OpenHistoryFolder>
