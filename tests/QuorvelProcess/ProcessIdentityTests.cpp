@@ -1,4 +1,3 @@
-#include <QuorvelProcess/FileIdentity.hpp>
 #include <QuorvelProcess/ProcessIdentity.hpp>
 #include <filesystem>
 #include <fstream>
@@ -7,7 +6,6 @@
 
 namespace {
 
-using QuorvelProcess::FileIdentity;
 using QuorvelProcess::ProcessIdentity;
 
 TEST(ProcessIdentity, TextFormRoundTrips) {
@@ -29,10 +27,6 @@ TEST(ProcessIdentity, JsonFormRoundTripsAndIsStrict) {
     EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1,"startTime":-2})")));
     EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1})")));
     EXPECT_FALSE(ProcessIdentity::fromJson(nlohmann::json::parse(R"({"pid":1e10,"startTime":2})")));
-}
-
-TEST(FileIdentity, TextIsDeviceColonInode) {
-    EXPECT_EQ((FileIdentity{2049, 1311}).text(), "2049:1311");
 }
 
 TEST(ProcessIdentity, ReusedPidIsAnotherProcess) {

@@ -40,14 +40,14 @@ template <typename T> std::optional<T> integerFitting(const Json& value) {
         return T(u);
     }
     if (!value.is_number_integer()) return std::nullopt;
+    // A signed number here: unsigned ones were taken above.
     const auto i = value.get<std::int64_t>();
-    if constexpr (std::is_signed_v<T>) {
-        if (i < std::int64_t(std::numeric_limits<T>::min())) return std::nullopt;
-    } else {
-        if (i < 0) return std::nullopt;
-    }
-    if (std::uint64_t(i) > std::uint64_t(std::numeric_limits<T>::max()) && i > 0)
+    if (i < 0) {
+        if constexpr (std::is_signed_v<T>)
+            if (i >= std::int64_t(std::numeric_limits<T>::min())) return T(i);
         return std::nullopt;
+    }
+    if (std::uint64_t(i) > std::uint64_t(std::numeric_limits<T>::max())) return std::nullopt;
     return T(i);
 }
 

@@ -46,28 +46,6 @@ template <typename Use> void forEachMainKey(std::string_view text, Use use) {
     }
 }
 
-// The base name of the program of an Exec= line: its first word (quoted words may hold
-// blanks), after any "env" and VAR=value words.
-std::string programOf(std::string_view exec) {
-    while (!exec.empty()) {
-        std::string_view word;
-        if (exec.front() == '"') {
-            const auto close = exec.find('"', 1);
-            word = exec.substr(1, close == std::string_view::npos ? exec.npos : close - 1);
-            exec = close == std::string_view::npos ? std::string_view() : exec.substr(close + 1);
-        } else {
-            const auto end = std::min(exec.find(' '), exec.size());
-            word = exec.substr(0, end);
-            exec = exec.substr(end);
-        }
-        exec = Sysfs::trim(exec);
-        if (word.empty() || word == "env" || word.find('=') != std::string_view::npos) continue;
-        const auto slash = word.rfind('/');
-        return Sysfs::validUtf8(slash == std::string_view::npos ? word : word.substr(slash + 1));
-    }
-    return {};
-}
-
 // Whether a ;-separated Categories= list holds `wanted` as a whole word.
 bool hasCategory(std::string_view list, std::string_view wanted) {
     while (!list.empty()) {
@@ -89,6 +67,34 @@ std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
     return name;
 }
 
+std::string DesktopEntries::execProgram(std::string_view exec) {
+    while (!exec.empty()) {
+        std::string word;
+        if (exec.front() == '"') {
+            // Inside quotes a backslash escapes the next character.
+            size_t i = 1;
+            for (; i < exec.size() && exec[i] != '"'; ++i) {
+                if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+                word.push_back(exec[i]);
+            }
+            exec.remove_prefix(std::min(i + 1, exec.size()));
+        } else {
+            const auto end = std::min(exec.find(' '), exec.size());
+            word = std::string(exec.substr(0, end));
+            exec.remove_prefix(end);
+        }
+        exec = Sysfs::trim(exec);
+        if (word.empty() || word == "env" || word.find('=') != std::string::npos) continue;
+        std::string program; // "%%" is a literal "%"
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') ++i;
+            program.push_back(word[i]);
+        }
+        return Sysfs::validUtf8(program);
+    }
+    return {};
+}
+
 std::optional<std::string> DesktopEntries::valueIn(std::string_view text, std::string_view key) {
     std::optional<std::string> found;
     forEachMainKey(text, [&](std::string_view k, std::string_view value) {
@@ -102,7 +108,10 @@ std::optional<DesktopEntry> DesktopEntries::parse(std::string_view text, std::st
     if (!name) return std::nullopt;
     DesktopEntry entry{std::move(*name), std::move(path), false, {}};
     forEachMainKey(text, [&](std::string_view key, std::string_view value) {
-        if (key == "Exec" && entry.executable.empty()) entry.executable = programOf(value);
+        if (key == "Exec" && entry.executable.empty()) {
+            const auto program = execProgram(value);
+            entry.executable = program.substr(program.rfind('/') + 1);
+        }
         if (key == "Categories") entry.terminal = hasCategory(value, "TerminalEmulator");
     });
     return entry;

@@ -23,6 +23,9 @@ public:
     std::optional<DesktopEntry> find(const std::string& id) const;
     // The Name= of the [Desktop Entry] group of an entry's text.
     static std::optional<std::string> nameIn(std::string_view text);
+    // The program an Exec= value runs, as written there: its first word, unquoted, after any
+    // "env" and VAR=value words.
+    static std::string execProgram(std::string_view exec);
     // The value of `key` in the [Desktop Entry] group of an entry's text.
     static std::optional<std::string> valueIn(std::string_view text, std::string_view key);
     // The entry of an entry's text, with `path` as its file; none without a Name=.

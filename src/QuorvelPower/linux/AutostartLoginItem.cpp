@@ -49,24 +49,6 @@ std::string AutostartLoginItem::execValue(const fs::path& program) {
     return value;
 }
 
-std::string AutostartLoginItem::programOf(std::string_view exec) {
-    std::string program;
-    if (!exec.empty() && exec.front() == '"') {
-        for (size_t i = 1; i < exec.size() && exec[i] != '"'; ++i) {
-            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-            program.push_back(exec[i]);
-        }
-    } else {
-        program = std::string(exec.substr(0, std::min(exec.find(' '), exec.size())));
-    }
-    std::string unescaped;
-    for (size_t i = 0; i < program.size(); ++i) {
-        if (program[i] == '%' && i + 1 < program.size() && program[i + 1] == '%') ++i;
-        unescaped.push_back(program[i]);
-    }
-    return unescaped;
-}
-
 LoginItem::Status AutostartLoginItem::status() const {
     if (!executable_) return Status::unavailable;
     const auto text = PowerCore::Sysfs::readFile(entry());
@@ -76,7 +58,7 @@ LoginItem::Status AutostartLoginItem::status() const {
         return Status::notRegistered;
     const auto exec = keyOf(*text, "Exec");
     if (!exec) return Status::notFound;
-    const auto program = programOf(*exec);
+    const auto program = PowerCore::DesktopEntries::execProgram(*exec);
     return !program.empty() && ::access(program.c_str(), X_OK) == 0 ? Status::enabled
                                                                     : Status::notFound;
 }

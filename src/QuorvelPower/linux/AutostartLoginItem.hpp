@@ -21,8 +21,6 @@ public:
     // An Exec= value that runs `program` with no arguments: quoted, with the characters the
     // desktop-entry format escapes escaped.
     static std::string execValue(const std::filesystem::path& program);
-    // The program an Exec= value runs (its first word, unquoted).
-    static std::string programOf(std::string_view exec);
 
     Status status() const override;
     std::optional<std::string> registerItem() override;

@@ -1,6 +1,7 @@
 // Open at login through a real autostart folder, with a real program file to point at.
 #include "TestSupport.hpp"
 
+#include <PowerCore/linux/DesktopEntries.hpp>
 #include <QuorvelPower/linux/AutostartLoginItem.hpp>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST_F(LoginItemTest, EachStatusFromTheFolder) {
     EXPECT_EQ(item.status(), Status::notRegistered);
     EXPECT_EQ(item.registerItem(), std::nullopt);
     EXPECT_EQ(item.status(), Status::enabled);
-    EXPECT_EQ(AutostartLoginItem::programOf(AutostartLoginItem::execValue(program)),
+    EXPECT_EQ(PowerCore::DesktopEntries::execProgram(AutostartLoginItem::execValue(program)),
               program.string());
     // The copy it named is gone.
     fs::remove(program);
