@@ -3,7 +3,7 @@
 # when product code includes a test double.
 cmake_minimum_required(VERSION 3.25)
 file(GLOB_RECURSE sources ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.hpp)
-set(os_headers "unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|spawn\\.h|signal\\.h|pthread\\.h|sched\\.h|pwd\\.h|grp\\.h|dlfcn\\.h|netdb\\.h|termios\\.h|libudev\\.h|systemd/|plist/|sys/|linux/|arpa/|netinet/")
+set(os_headers "unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|spawn\\.h|signal\\.h|pthread\\.h|sched\\.h|pwd\\.h|grp\\.h|dlfcn\\.h|netdb\\.h|termios\\.h|libudev\\.h|sdbus-c\\+\\+/|systemd/|plist/|sys/|linux/|arpa/|netinet/")
 set(failures "")
 foreach(file IN LISTS sources)
     file(RELATIVE_PATH relative ${SOURCE_DIR} ${file})

@@ -61,10 +61,8 @@ std::optional<std::int32_t> pidOf(const LooseValue& key) {
 
 } // namespace
 
-std::vector<AssertionRow>
-read(const std::optional<PlatformTable>& table,
-     const std::function<std::optional<std::string>(std::int32_t)>& nameForPID,
-     std::int32_t ownPID) {
+std::vector<AssertionRow> read(const std::optional<PlatformTable>& table,
+                               const NameForPID& nameForPID, std::int32_t ownPID) {
     std::vector<AssertionRow> rows;
     if (!table) return rows;
     for (const auto& [key, value] : *table) {
@@ -96,12 +94,16 @@ read(const std::optional<PlatformTable>& table,
             rows.push_back(std::move(row));
         }
     }
+    sortRows(rows);
+    return rows;
+}
+
+void sortRows(std::vector<AssertionRow>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const AssertionRow& a, const AssertionRow& b) {
         if (a.isPower != b.isPower) return a.isPower;
         if (a.processName != b.processName) return a.processName < b.processName;
         return a.type < b.type;
     });
-    return rows;
 }
 
 } // namespace AssertionList

@@ -25,19 +25,31 @@ struct AssertionRow {
 
 namespace AssertionList {
 
+using NameForPID = std::function<std::optional<std::string>(std::int32_t)>;
+
 // The platform's table: each process (a key: integer, number or decimal string) mapped to a
 // list of assertion dictionaries ("AssertType", "AssertName", "AssertStartTimeStamp").
 using PlatformTable = std::vector<std::pair<LooseValue, LooseValue>>;
 
 // Rows sorted: this program's first, then by process name, then by type.
-std::vector<AssertionRow>
-read(const std::optional<PlatformTable>& table,
-     const std::function<std::optional<std::string>(std::int32_t)>& nameForPID,
-     std::int32_t ownPID);
+std::vector<AssertionRow> read(const std::optional<PlatformTable>& table,
+                               const NameForPID& nameForPID, std::int32_t ownPID);
+
+// The list's order: this program's rows first, then by process name, then by type; rows
+// equal in all three keep their order.
+void sortRows(std::vector<AssertionRow>& rows);
 
 // A decimal 32-bit pid with an optional sign and nothing else.
 std::optional<std::int32_t> parsePID(std::string_view text);
 
 } // namespace AssertionList
+
+// Where the application reads the list from: the platform's services, or a recorded table.
+class AssertionTable {
+public:
+    virtual ~AssertionTable() = default;
+    virtual std::vector<AssertionRow> read(const AssertionList::NameForPID& nameForPID,
+                                           std::int32_t ownPID) const = 0;
+};
 
 } // namespace PowerCore

@@ -1,9 +1,7 @@
 #include <PowerCore/linux/SysfsFile.hpp>
+#include <PowerCore/linux/UdevMonitor.hpp>
 #include <PowerCore/linux/UdevPowerNotifications.hpp>
 #include <algorithm>
-#include <cstring>
-#include <libudev.h>
-#include <unistd.h>
 #include <vector>
 
 namespace PowerCore {
@@ -34,31 +32,14 @@ private:
 UdevPowerNotifications::UdevPowerNotifications(std::filesystem::path sysfsRoot, Mode mode)
     : handlers_(std::make_shared<Handlers>())
     , supplies_(std::move(sysfsRoot) / "class" / "power_supply") {
-    if (mode == Mode::polling) {
+    if (mode == Mode::polling)
         pollingReason_ = "polling was asked for";
-    } else if (::access("/run/udev/control", F_OK) != 0) {
-        // Without the daemon the "udev" netlink group stays silent forever.
-        pollingReason_ = "no udev daemon is running (no /run/udev/control)";
-    } else if ((udev_ = udev_new()) == nullptr) {
-        pollingReason_ = "udev_new failed";
-    } else {
-        monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
-        if (monitor_ == nullptr ||
-            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "power_supply", nullptr) <
-                0 ||
-            udev_monitor_enable_receiving(monitor_) < 0) {
-            pollingReason_ = "the udev netlink monitor could not be created";
-            if (monitor_ != nullptr) udev_monitor_unref(monitor_);
-            monitor_ = nullptr;
-        }
-    }
+    else
+        monitor_ = UdevMonitor::open("power_supply", pollingReason_);
     lastStates_ = readSupplyStates();
 }
 
-UdevPowerNotifications::~UdevPowerNotifications() {
-    if (monitor_ != nullptr) udev_monitor_unref(monitor_);
-    if (udev_ != nullptr) udev_unref(udev_);
-}
+UdevPowerNotifications::~UdevPowerNotifications() = default;
 
 std::unique_ptr<PowerNotifications::Subscription>
 UdevPowerNotifications::subscribe(Kind /*kind*/, std::function<void()> handler) {
@@ -72,19 +53,11 @@ UdevPowerNotifications::subscribe(Kind /*kind*/, std::function<void()> handler) 
 }
 
 int UdevPowerNotifications::descriptor() const {
-    return monitor_ == nullptr ? -1 : udev_monitor_get_fd(monitor_);
+    return monitor_ == nullptr ? -1 : monitor_->descriptor();
 }
 
 void UdevPowerNotifications::handleReadable() {
-    if (monitor_ == nullptr) return;
-    bool powerEvent = false;
-    // The descriptor is non-blocking: receive until nothing is left.
-    while (udev_device* device = udev_monitor_receive_device(monitor_)) {
-        const char* subsystem = udev_device_get_subsystem(device);
-        if (subsystem != nullptr && std::strcmp(subsystem, "power_supply") == 0) powerEvent = true;
-        udev_device_unref(device);
-    }
-    if (powerEvent) notifyAll();
+    if (monitor_ != nullptr && monitor_->drain()) notifyAll();
 }
 
 void UdevPowerNotifications::poll() {

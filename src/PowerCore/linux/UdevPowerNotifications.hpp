@@ -6,10 +6,9 @@
 #include <memory>
 #include <string>
 
-struct udev;
-struct udev_monitor;
-
 namespace PowerCore {
+
+class UdevMonitor;
 
 // Power-source notifications from the kernel's power_supply uevents, through a libudev
 // netlink monitor. Where no monitor can be had (no udev daemon, as in most containers),
@@ -50,8 +49,7 @@ private:
 
     std::shared_ptr<Handlers> handlers_;
     std::filesystem::path supplies_;
-    udev* udev_ = nullptr;
-    udev_monitor* monitor_ = nullptr;
+    std::unique_ptr<UdevMonitor> monitor_;
     std::string lastStates_;
     std::string pollingReason_;
 };

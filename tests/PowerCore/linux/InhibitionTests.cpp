@@ -1,0 +1,256 @@
+// The keep-awake holder and the list of who keeps the machine awake, against fake GNOME,
+// KDE, logind and screensaver services on private buses.
+#include "DesktopBus.hpp"
+#include "TestSupport.hpp"
+
+#include <PowerCore/linux/LiveAssertionHolder.hpp>
+#include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <gtest/gtest.h>
+#include <sdbus-c++/sdbus-c++.h>
+#include <unistd.h>
+
+using namespace PowerCore;
+using VuzurTests::eventually;
+using VuzurTests::FakeDesktop;
+
+namespace {
+
+constexpr const char* gnomeName = "org.gnome.SessionManager";
+constexpr const char* kdeName = "org.kde.Solid.PowerManagement.PolicyAgent";
+constexpr const char* logindName = "org.freedesktop.login1";
+constexpr const char* screenSaverName = "org.freedesktop.ScreenSaver";
+
+DesiredAssertion wish(AssertionKind kind, std::string title, double timeout = 900) {
+    return {kind, std::move(title), timeout};
+}
+
+class Inhibitions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const auto why = FakeDesktop::unavailableReason(); !why.empty()) GTEST_SKIP() << why;
+        desktop = std::make_unique<FakeDesktop>();
+    }
+
+    // Brings up the fakes of one desktop: the GNOME or KDE service, or logind with the
+    // screensaver interface.
+    void startDesktop(InhibitionService service) {
+        switch (service) {
+        case InhibitionService::gnomeSession:
+            desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session);
+            break;
+        case InhibitionService::kdePolicyAgent:
+            desktop->start("kde_policy_agent.py", kdeName, FakeDesktop::Bus::session);
+            break;
+        case InhibitionService::logind:
+            desktop->start("logind", logindName, FakeDesktop::Bus::system);
+            desktop->start("screensaver.py", screenSaverName, FakeDesktop::Bus::session);
+            break;
+        case InhibitionService::none:
+            break;
+        }
+    }
+
+    std::vector<AssertionRow> rows(const LiveAssertionTable::Own& own = {}) {
+        return LiveAssertionTable(own).read(
+            [](std::int32_t pid) -> std::optional<std::string> {
+                if (pid == ::getpid()) return "power_core_tests";
+                return std::nullopt;
+            },
+            ::getpid());
+    }
+
+    // What the screensaver interface holds: (app, reason) pairs.
+    std::vector<sdbus::Struct<std::string, std::string>> screenSaverInhibitions() {
+        std::vector<sdbus::Struct<std::string, std::string>> held;
+        sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), screenSaverName,
+                           "/org/freedesktop/ScreenSaver")
+            ->callMethod("Inhibitions")
+            .onInterface("org.freedesktop.DBus.Mock")
+            .storeResultsTo(held);
+        return held;
+    }
+
+    std::unique_ptr<FakeDesktop> desktop;
+};
+
+} // namespace
+
+TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
+    for (const auto service : {InhibitionService::gnomeSession, InhibitionService::kdePolicyAgent,
+                               InhibitionService::logind}) {
+        SCOPED_TRACE(std::string(describe(service)));
+        desktop.reset(); // the fakes of one desktop at a time
+        desktop = std::make_unique<FakeDesktop>();
+        startDesktop(service);
+        {
+            LiveAssertionHolder holder;
+            ASSERT_EQ(holder.service(), service);
+            const auto own = [&holder] { return holder.own(); };
+
+            holder.apply(wish(AssertionKind::system, "Build", 5000));
+            ASSERT_TRUE(holder.current());
+            EXPECT_EQ(holder.current()->timeout, 900); // never longer than the ceiling
+            auto list = rows(own);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_TRUE(list[0].isPower);
+            EXPECT_EQ(list[0].pid, ::getpid());
+            EXPECT_EQ(list[0].processName, "power_core_tests");
+            EXPECT_EQ(list[0].type, "PreventUserIdleSystemSleep");
+            EXPECT_EQ(list[0].name, "Quorvel Vuzur: Build");
+
+            holder.apply(wish(AssertionKind::system, "Build", 0.2));
+            EXPECT_EQ(holder.current()->timeout, 1);
+            EXPECT_EQ(rows(own), list); // a refresh takes nothing new
+
+            holder.apply(wish(AssertionKind::display, "Build"));
+            list = rows(own);
+            ASSERT_EQ(list.size(), 1u) << "the old inhibition is released before the new one";
+            EXPECT_TRUE(list[0].isPower);
+            EXPECT_EQ(list[0].type, "PreventUserIdleDisplaySleep");
+            if (service == InhibitionService::logind) {
+                EXPECT_EQ(screenSaverInhibitions().size(), 1u);
+            }
+
+            holder.apply(wish(AssertionKind::display, "Film"));
+            list = rows(own);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(list[0].name, "Quorvel Vuzur: Film");
+
+            holder.apply(std::nullopt);
+            holder.apply(std::nullopt);
+            EXPECT_FALSE(holder.current());
+            EXPECT_TRUE(rows(own).empty());
+            if (service == InhibitionService::logind) {
+                EXPECT_TRUE(screenSaverInhibitions().empty());
+            }
+
+            holder.apply(wish(AssertionKind::display, "Left held at the end"));
+            ASSERT_EQ(rows().size(), 1u);
+        }
+        EXPECT_TRUE(eventually([&] { return rows().empty(); })) << "destruction releases";
+        if (service == InhibitionService::logind) {
+            EXPECT_TRUE(screenSaverInhibitions().empty());
+        }
+    }
+}
+
+TEST_F(Inhibitions, WithoutAnyServiceNothingIsHeldAndNothingIsClaimed) {
+    LiveAssertionHolder holder;
+    EXPECT_EQ(holder.service(), InhibitionService::none);
+    holder.apply(wish(AssertionKind::display, "Nowhere"));
+    EXPECT_FALSE(holder.current());
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(Inhibitions, DeadlineThreadReleasesWhenNoRefreshComes) {
+    startDesktop(InhibitionService::gnomeSession);
+    LiveAssertionHolder holder;
+    holder.apply(wish(AssertionKind::system, "Frozen", 1));
+    ASSERT_EQ(rows().size(), 1u);
+    // The main thread does nothing more, as a hung one would.
+    EXPECT_TRUE(eventually([&] { return rows().empty(); }, 5));
+    EXPECT_FALSE(holder.own());
+    // The next evaluation takes it anew.
+    holder.apply(wish(AssertionKind::system, "Frozen", 1));
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(Inhibitions, KilledHolderLeavesNothingBehind) {
+    for (const auto service : {InhibitionService::gnomeSession, InhibitionService::logind}) {
+        SCOPED_TRACE(std::string(describe(service)));
+        desktop.reset();
+        desktop = std::make_unique<FakeDesktop>();
+        startDesktop(service);
+        const int child = VuzurTests::spawnAndWaitForExec({VUZUR_INHIBIT_CHILD});
+        ASSERT_GT(child, 0);
+        ASSERT_TRUE(eventually([&] { return rows().size() == 1; }));
+        if (service == InhibitionService::logind) {
+            EXPECT_EQ(screenSaverInhibitions().size(), 1u);
+        }
+        VuzurTests::killAndReap(child); // SIGKILL: no destructor runs
+        EXPECT_TRUE(eventually([&] { return rows().empty(); }));
+        if (service == InhibitionService::logind) {
+            EXPECT_TRUE(screenSaverInhibitions().empty());
+        }
+    }
+}
+
+TEST_F(Inhibitions, ListGathersEveryServiceOwnRowFirst) {
+    startDesktop(InhibitionService::gnomeSession);
+    startDesktop(InhibitionService::kdePolicyAgent);
+    startDesktop(InhibitionService::logind);
+    auto& session = desktop->connection(FakeDesktop::Bus::session);
+    auto& system = desktop->connection(FakeDesktop::Bus::system);
+
+    LiveAssertionHolder holder; // GNOME's is found first
+    ASSERT_EQ(holder.service(), InhibitionService::gnomeSession);
+    holder.apply(wish(AssertionKind::display, "Film"));
+
+    // Other programs' inhibitions, taken on the test's own connections.
+    std::uint32_t cookie = 0;
+    sdbus::createProxy(session, gnomeName, "/org/gnome/SessionManager")
+        ->callMethod("Inhibit")
+        .onInterface(gnomeName)
+        .withArguments(std::string("org.gnome.Totem"), std::uint32_t{0},
+                       std::string("Playing a film"), std::uint32_t{8})
+        .storeResultsTo(cookie);
+    sdbus::createProxy(session, kdeName, "/org/kde/Solid/PowerManagement/PolicyAgent")
+        ->callMethod("AddInhibition")
+        .onInterface(kdeName)
+        .withArguments(std::uint32_t{1}, std::string("okular"), std::string("Presenting"))
+        .storeResultsTo(cookie);
+    sdbus::UnixFd delay, block;
+    const auto logind = sdbus::createProxy(system, logindName, "/org/freedesktop/login1");
+    logind->callMethod("Inhibit")
+        .onInterface("org.freedesktop.login1.Manager")
+        .withArguments(std::string("sleep"), std::string("backup"), std::string("Saving"),
+                       std::string("delay"))
+        .storeResultsTo(delay);
+    logind->callMethod("Inhibit")
+        .onInterface("org.freedesktop.login1.Manager")
+        .withArguments(std::string("idle:sleep"), std::string("player"), std::string("Music"),
+                       std::string("block"))
+        .storeResultsTo(block);
+
+    const auto list = rows([&holder] { return holder.own(); });
+    std::vector<std::string> seen;
+    for (const auto& row : list)
+        seen.push_back(row.processName + "|" + row.type + "|" + row.name + "|" +
+                       (row.keepsAwake() ? "awake" : "not counted"));
+    // The fake logind names every inhibitor's process 123456, which nothing here names.
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "power_core_tests|PreventUserIdleDisplaySleep|Quorvel Vuzur: Film|awake",
+                        "backup|sleep (delay)|Saving|not counted",
+                        "okular|PreventUserIdleSystemSleep|Presenting|awake",
+                        "org.gnome.Totem|PreventUserIdleDisplaySleep|Playing a film|awake",
+                        "player|PreventSystemSleep|Music|awake",
+                        "player|PreventUserIdleSystemSleep|Music|awake",
+                    }));
+    EXPECT_TRUE(list[0].isPower);
+    EXPECT_EQ(std::count_if(list.begin(), list.end(), [](const auto& r) { return r.isPower; }), 1);
+}
+
+TEST_F(Inhibitions, ServiceThatVanishesMidReadLeavesTheOthers) {
+    desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session,
+                   R"({"vanish_on_read": true})");
+    startDesktop(InhibitionService::kdePolicyAgent);
+    auto& session = desktop->connection(FakeDesktop::Bus::session);
+    std::uint32_t cookie = 0;
+    sdbus::createProxy(session, gnomeName, "/org/gnome/SessionManager")
+        ->callMethod("Inhibit")
+        .onInterface(gnomeName)
+        .withArguments(std::string("org.gnome.Totem"), std::uint32_t{0}, std::string("Film"),
+                       std::uint32_t{8})
+        .storeResultsTo(cookie);
+    sdbus::createProxy(session, kdeName, "/org/kde/Solid/PowerManagement/PolicyAgent")
+        ->callMethod("AddInhibition")
+        .onInterface(kdeName)
+        .withArguments(std::uint32_t{5}, std::string("vlc"), std::string("Video"))
+        .storeResultsTo(cookie);
+
+    const auto list = rows();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].processName, "vlc");
+    EXPECT_EQ(list[0].type, "PreventUserIdleDisplaySleep");
+    EXPECT_FALSE(desktop->nameHasOwner(FakeDesktop::Bus::session, gnomeName));
+}

@@ -1,0 +1,56 @@
+'''KDE Plasma's power-management policy agent, its inhibitions only.
+
+AddInhibition(types, app, reason) gives a cookie, ReleaseInhibition(cookie) drops it,
+and the ActiveInhibitions property lists (what, who, why, mode, types) as Plasma 6 does.
+Types: 1 suspend (InterruptSession), 4 screen (ChangeScreenSettings). An inhibition goes
+away when the connection that took it leaves the bus.
+'''
+
+import dbus
+
+BUS_NAME = 'org.kde.Solid.PowerManagement.PolicyAgent'
+MAIN_OBJ = '/org/kde/Solid/PowerManagement/PolicyAgent'
+MAIN_IFACE = 'org.kde.Solid.PowerManagement.PolicyAgent'
+SYSTEM_BUS = False
+
+
+def load(mock, parameters):
+    mock.inhibitions = {}  # cookie -> (what, who, why, types, owner)
+    mock.watches = {}
+    mock.next_cookie = 1
+    mock.AddProperty(MAIN_IFACE, 'ActiveInhibitions', dbus.Array([], signature='(ssssu)'))
+
+
+def _publish(mock):
+    rows = [dbus.Struct((w, who, why, 'block', dbus.UInt32(t)), signature='ssssu')
+            for w, who, why, t, _ in mock.inhibitions.values()]
+    mock.UpdateProperties(MAIN_IFACE, {'ActiveInhibitions': dbus.Array(rows, signature='(ssssu)')})
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='uss', out_signature='u', sender_keyword='sender')
+def AddInhibition(self, types, app, reason, sender=None):
+    cookie = self.next_cookie
+    self.next_cookie += 1
+    what = ':'.join(name for bit, name in ((1, 'sleep'), (4, 'idle')) if types & bit)
+    self.inhibitions[cookie] = (what or str(int(types)), str(app), str(reason), int(types), sender)
+    if sender and sender not in self.watches:
+        def owner_changed(new_owner, name=sender):
+            if new_owner == '':
+                for gone in [c for c, v in self.inhibitions.items() if v[4] == name]:
+                    del self.inhibitions[gone]
+                self.watches.pop(name).cancel()
+                _publish(self)
+        self.watches[sender] = self.connection.watch_name_owner(sender, owner_changed)
+    _publish(self)
+    return dbus.UInt32(cookie)
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='u', out_signature='')
+def ReleaseInhibition(self, cookie):
+    self.inhibitions.pop(cookie, None)
+    _publish(self)
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='u', out_signature='b')
+def HasInhibition(self, types):
+    return any(v[3] & types for v in self.inhibitions.values())
