@@ -1,0 +1,621 @@
+#include <PowerCore/apps/PowerImpact.hpp>
+#include <PowerCore/history/Retention.hpp>
+#include <QuorvelPower/model/AppModel.hpp>
+#include <algorithm>
+#include <chrono>
+
+namespace QuorvelPower {
+
+using namespace PowerCore;
+
+namespace {
+
+Scheduler::Duration seconds(double value) {
+    return std::chrono::duration_cast<Scheduler::Duration>(std::chrono::duration<double>(value));
+}
+
+KeepAwakeEngine makeEngine(const GuardRails& rails, const std::vector<KeepAwakeRule>& rules,
+                           const Calendar& calendar) {
+    return KeepAwakeEngine(rails, rules, calendar, [calendar](Timestamp time) {
+        return Export::PlainDateFormatter(calendar).shortTime(time);
+    });
+}
+
+template <typename T, typename Decode>
+T decoded(const DefaultsStore* defaults, std::string_view key, Decode decode, T fallback) {
+    if (defaults == nullptr) return fallback;
+    const auto json = defaults->value(key);
+    if (!json) return fallback;
+    if (auto value = decode(*json)) return *value;
+    return fallback;
+}
+
+std::vector<KeepAwakeRule> storedRulesOf(const DefaultsStore* defaults) {
+    return decoded<std::vector<KeepAwakeRule>>(
+        defaults, "keepAwakeRules",
+        [](const Json& json) -> std::optional<std::vector<KeepAwakeRule>> {
+            auto rules = decodeRules(json);
+            if (auto* list = std::get_if<std::vector<KeepAwakeRule>>(&rules)) return *list;
+            return std::nullopt;
+        },
+        {});
+}
+
+} // namespace
+
+// What one refresh's background half reads.
+struct AppModel::Readings {
+    std::function<BatterySnapshot()> readBattery;
+    std::function<ThermalSnapshot()> readThermal;
+    std::function<SensorSet()> readSensors;
+    AppPowerMonitor monitor;
+    BatterySnapshot battery{};
+    ThermalSnapshot thermal{};
+    SensorSet sensors{};
+};
+
+template <typename T>
+void AppModel::publish(Field field, T& member, T value) {
+    if (member == value) return;
+    member = std::move(value);
+    if (observer_) observer_(field);
+}
+
+AppModel::AppModel(ModelParts parts, LaunchOptions options)
+    : parts_(std::move(parts))
+    , options_(std::move(options))
+    , rails_(decoded<GuardRails>(parts_.defaults.get(), "guardRails", guardRailsFromJson,
+                                 GuardRails::defaults()))
+    , storedRules_(storedRulesOf(parts_.defaults.get()))
+    , engine_(makeEngine(rails_, storedRules_, parts_.calendar))
+    , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
+                                            alertSettingsFromJson, AlertSettings{}))
+    , alertEngine_(alertSettings_, alertCooldown) {
+    tab_ = options_.openTab.value_or(Tab::battery);
+    battery_ = parts_.readBattery();
+    thermal_ = parts_.readThermal();
+    sensors_ = parts_.readSensors();
+    if (parts_.loginItem) loginItemStatus_ = parts_.loginItem->status();
+}
+
+AppModel::~AppModel() {
+    *alive_ = false;
+}
+
+// MARK: start and quit
+
+void AppModel::start() {
+    if (started_) return;
+    started_ = true;
+    if (parts_.powerNotifications) {
+        std::weak_ptr<bool> alive = alive_;
+        watcher_ = std::make_unique<PowerSourceWatcher>(
+            [readBattery = parts_.readBattery] { return readBattery().source; },
+            [this, alive] {
+                if (alive.lock() && *alive.lock()) powerSourceChanged();
+            },
+            [this, alive] {
+                if (alive.lock() && *alive.lock() && isVisible_) refresh();
+            },
+            parts_.powerNotifications);
+        watcher_->start();
+    }
+    loadHistory();
+    restartLoop();
+    if (options_.keepAwakeSeconds)
+        startManual(ManualRequest{options_.keepDisplayOn, *options_.keepAwakeSeconds, {}});
+    if (options_.quitAfter)
+        quitTimer_ = parts_.scheduler->after(seconds(*options_.quitAfter), [this] { quitForQA(); });
+}
+
+void AppModel::quitting() {
+    const Timestamp now = parts_.clock->now();
+    if (const auto event = engine_.endForQuit(now)) record(*event);
+    publish(Field::activeSession, activeSession_, engine_.active());
+    deadline_.reset();
+    parts_.holder->apply(std::nullopt);
+}
+
+void AppModel::quitForQA() {
+    publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
+    publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
+    publish(Field::loginQuestionPending, loginQuestionPending_, false);
+    publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
+    publish(Field::notice, notice_, std::optional<Notice>{});
+    // The driver's quit path runs quitting() once and ends the event loop.
+    quitTimer_ = parts_.scheduler->after(seconds(0.3), [this] {
+        if (parts_.terminate) parts_.terminate();
+    });
+}
+
+// MARK: the refresh loop
+
+void AppModel::restartLoop() {
+    loop_.reset();
+    loopTick();
+}
+
+void AppModel::loopTick() {
+    // The next sleep starts when this refresh is over, at the cadence of that moment.
+    refresh([this] {
+        loop_ = parts_.scheduler->after(seconds(isVisible_ ? visibleCadence : hiddenCadence),
+                                        [this] { loopTick(); });
+    });
+}
+
+void AppModel::refresh(std::function<void()> done) {
+    if (refreshing_) {
+        refreshQueued_ = true;
+        if (done) done();
+        return;
+    }
+    if (done) refreshWaiters_.push_back(std::move(done));
+    publish(Field::refreshing, refreshing_, true);
+    refreshQueued_ = false;
+    refreshOnce();
+}
+
+void AppModel::refreshOnce() {
+    const auto started = parts_.clock->monotonicNow();
+    const Timestamp now = parts_.clock->now();
+    auto readings = std::make_shared<Readings>(Readings{
+        parts_.readBattery, parts_.readThermal, parts_.readSensors, parts_.monitor, {}, {}, {}});
+    std::weak_ptr<bool> alive = alive_;
+    parts_.scheduler->background(
+        [readings, now] {
+            readings->battery = readings->readBattery();
+            readings->thermal = readings->readThermal();
+            readings->sensors = readings->readSensors();
+            readings->monitor.sample(now);
+        },
+        [this, alive, readings, now, started] {
+            const auto living = alive.lock();
+            if (!living || !*living) return;
+            finishRefresh(*readings, now, started);
+        });
+}
+
+void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic started) {
+    publish(Field::battery, battery_, std::move(readings.battery));
+    publish(Field::thermal, thermal_, std::move(readings.thermal));
+    publish(Field::sensors, sensors_, std::move(readings.sensors));
+    parts_.monitor = std::move(readings.monitor);
+    refreshApps();
+
+    if (parts_.runningApps) publish(Field::runningApps, runningApps_, parts_.runningApps->runningApps());
+    std::vector<RunningProcess> processes;
+    if (!parts_.monitor.readings().empty())
+        for (const auto& delta : parts_.monitor.readings().back().deltas)
+            processes.push_back({delta.identity, delta.name, delta.path, false});
+    publish(Field::runningProcesses, runningProcesses_, std::move(processes));
+
+    if (tab_ == Tab::awake && isVisible_ && parts_.assertionTable)
+        publish(Field::assertions, assertions_,
+                parts_.assertionTable->read(
+                    [this](std::int32_t pid) { return nameForPID(pid); }, parts_.ownPID));
+
+    auto episodes = episodes_;
+    const auto closed = episodes.ingest(thermal_, parts_.monitor.topNames(now, 3));
+    publish(Field::episodes, episodes_, std::move(episodes));
+    if (closed && parts_.store) try {
+            parts_.store->append(HistoryLine{*closed});
+        } catch (const std::exception&) {
+        }
+
+    if (!lastBatterySample_ || secondsBetween(*lastBatterySample_, now) >= sampleSpacing)
+        writeBatterySample(now);
+
+    if (battery_.source == PowerSource::battery) {
+        if (!unplugSample_) markUnplugged(battery_);
+    } else if (unplugSample_) {
+        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
+        parts_.monitor.markUnplugged(std::nullopt);
+    }
+
+    if ((!lastAppsSample_ || secondsBetween(*lastAppsSample_, now) >= sampleSpacing) &&
+        !parts_.monitor.readings().empty()) {
+        lastAppsSample_ = now;
+        if (parts_.store) try {
+                parts_.store->append(HistoryLine{AppsLine{
+                    now, parts_.monitor.historyReadings(now), appsNotMeasured_}});
+            } catch (const std::exception&) {
+            }
+    }
+
+    evaluateEngine(now);
+    runAlerts(now, {});
+    publish(Field::lastRefresh, lastRefresh_, std::optional<Timestamp>(parts_.clock->now()));
+    if (parts_.diagnostics) {
+        parts_.diagnostics->mark("firstRefresh", parts_.clock->now());
+        parts_.diagnostics->recordRefresh(
+            std::chrono::duration<double, std::milli>(parts_.clock->monotonicNow() - started)
+                .count());
+    }
+
+    if (refreshQueued_) {
+        refreshQueued_ = false;
+        refreshOnce();
+        return;
+    }
+    publish(Field::refreshing, refreshing_, false);
+    auto waiters = std::move(refreshWaiters_);
+    refreshWaiters_.clear();
+    for (auto& waiter : waiters)
+        waiter();
+}
+
+void AppModel::refreshApps() {
+    auto ranking = parts_.monitor.apps(appWindow_, parts_.clock->now());
+    appsNotMeasured_ = ranking.notMeasured;
+    appsUseEnergy_ = PowerImpact::usesEnergy(ranking.apps);
+    publish(Field::apps, apps_, std::move(ranking.apps));
+}
+
+void AppModel::writeBatterySample(Timestamp now) {
+    lastBatterySample_ = now;
+    if (parts_.store) {
+        try {
+            parts_.store->append(HistoryLine{battery_});
+        } catch (const std::exception&) {
+        }
+        if (battery_.battery) try {
+                if (parts_.store->appendDailyHealth(DailyHealthPoint::of(
+                        parts_.store->dayName(now), *battery_.battery)))
+                    publish(Field::dailyHealth, dailyHealth_, parts_.store->dailyHealth());
+            } catch (const std::exception&) {
+            }
+    }
+    if (!recordSince_) publish(Field::recordSince, recordSince_, std::optional<Timestamp>(now));
+}
+
+void AppModel::markUnplugged(const BatterySnapshot& snapshot) {
+    publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(snapshot));
+    parts_.monitor.markUnplugged(snapshot.time);
+}
+
+void AppModel::powerSourceChanged() {
+    const Timestamp now = parts_.clock->now();
+    publish(Field::battery, battery_, parts_.readBattery());
+    writeBatterySample(now);
+    if (battery_.source == PowerSource::battery) {
+        markUnplugged(battery_);
+    } else {
+        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
+        parts_.monitor.markUnplugged(std::nullopt);
+    }
+    evaluateEngine(now);
+}
+
+// Running applications carry no pid on Linux: the process reader names every process.
+std::optional<std::string> AppModel::nameForPID(std::int32_t pid) const {
+    return parts_.processName ? parts_.processName(pid) : std::nullopt;
+}
+
+// MARK: alerts
+
+void AppModel::runAlerts(Timestamp now, std::vector<KeepAwakeEvent> events) {
+    AlertInput input;
+    input.now = now;
+    input.battery = battery_;
+    if (episodes_.open) input.episodeOpenSince = episodes_.open->start;
+    if (!apps_.empty() && apps_.front().share)
+        input.topApp = TopApp{apps_.front().name, *apps_.front().share};
+    input.sessionEvents = std::move(events);
+    input.capHours = rails_.durationCap / 3600;
+    auto alerts = std::make_shared<std::vector<Alert>>(alertEngine_.evaluate(input));
+    if (!alerts->empty()) postAlerts(alerts, 0);
+}
+
+void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t next) {
+    if (next >= alerts->size() || !parts_.notifier) return;
+    std::weak_ptr<bool> alive = alive_;
+    // One at a time, in the engine's order.
+    parts_.notifier->post((*alerts)[next], [this, alive, alerts, next](bool delivered) {
+        const auto living = alive.lock();
+        if (!living || !*living) return;
+        if (!delivered) publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
+        postAlerts(alerts, next + 1);
+    });
+}
+
+void AppModel::alertSwitchedOn() {
+    if (!parts_.notifier) return;
+    std::weak_ptr<bool> alive = alive_;
+    parts_.notifier->requestPermission([this, alive](bool granted) {
+        const auto living = alive.lock();
+        if (living && *living && !granted)
+            publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
+    });
+}
+
+// MARK: keep-awake
+
+EngineInput AppModel::engineInput(Timestamp now) const {
+    return EngineInput{now, battery_, thermal_.level, runningApps_, runningProcesses_};
+}
+
+void AppModel::evaluateEngine(Timestamp now) {
+    auto [events, desired] = engine_.evaluate(engineInput(now));
+    parts_.holder->apply(desired);
+    publish(Field::activeSession, activeSession_, engine_.active());
+    for (const auto& event : events)
+        record(event);
+    if (!events.empty()) {
+        std::weak_ptr<bool> alive = alive_;
+        // A task of its own, after this evaluation is done.
+        auto handle = std::make_shared<std::unique_ptr<Scheduler::Handle>>();
+        *handle = parts_.scheduler->after(Scheduler::Duration::zero(),
+                                          [this, alive, now, events, handle]() mutable {
+                                              const auto living = alive.lock();
+                                              if (living && *living) runAlerts(now, events);
+                                              handle.reset();
+                                          });
+    }
+    scheduleDeadline();
+}
+
+void AppModel::scheduleDeadline() {
+    deadline_.reset();
+    const auto& session = engine_.active();
+    if (!session) return;
+    const Timestamp now = parts_.clock->now();
+    std::vector<Timestamp> candidates{session->capAt};
+    if (session->endsAt) candidates.push_back(*session->endsAt);
+    if (!session->questionAsked)
+        candidates.push_back(addingSeconds(session->capAt, -rails_.questionLead));
+    std::erase_if(candidates, [now](Timestamp t) { return t <= now; });
+    if (candidates.empty()) return;
+    const Timestamp earliest = *std::min_element(candidates.begin(), candidates.end());
+    deadline_ = parts_.scheduler->after(seconds(secondsBetween(now, earliest) + 0.05),
+                                        [this] { evaluateEngine(parts_.clock->now()); });
+}
+
+void AppModel::record(const KeepAwakeEvent& event) {
+    using Kind = KeepAwakeEvent::Kind;
+    switch (event.kind) {
+    case Kind::started: publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>{}); break;
+    case Kind::questionDue:
+        publish(Field::pendingQuestion, pendingQuestion_,
+                std::optional<ActiveSession>(event.session));
+        publish(Field::questionHiddenInWindow, questionHiddenInWindow_, false);
+        break;
+    case Kind::extended:
+        publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
+        break;
+    case Kind::ended: {
+        publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
+        const EndReason reason = event.reason.value_or(EndReason::user);
+        if (reason == EndReason::user || reason == EndReason::quit) break;
+        const bool serious = reason == EndReason::batteryFloor ||
+                             reason == EndReason::thermalCritical ||
+                             reason == EndReason::durationCap;
+        publish(Field::sessionNote, sessionNote_,
+                std::optional<SessionNote>(SessionNote{AlertEngine::endText(event.session, reason),
+                                                       event.at.value_or(parts_.clock->now()),
+                                                       serious && !isVisible_}));
+        break;
+    }
+    }
+}
+
+void AppModel::startManual(const ManualRequest& request) {
+    const Timestamp now = parts_.clock->now();
+    if (const auto refusal = engine_.startRefusal(engineInput(now))) {
+        publish(Field::notice, notice_,
+                std::optional<Notice>(Notice{UUID::random(), "Keep-awake did not start", *refusal}));
+        return;
+    }
+    engine_.requestManual(request);
+    evaluateEngine(now);
+}
+
+void AppModel::endSession() {
+    const Timestamp now = parts_.clock->now();
+    if (const auto event = engine_.endByUser(now)) record(*event);
+    evaluateEngine(now);
+}
+
+void AppModel::answerQuestion(bool extend) {
+    const Timestamp now = parts_.clock->now();
+    if (const auto event = engine_.answerQuestion(extend, now)) record(*event);
+    evaluateEngine(now);
+}
+
+void AppModel::storeJson(std::string_view key, const Json& value) {
+    if (parts_.defaults) parts_.defaults->setValue(key, value);
+}
+
+void AppModel::setRules(std::vector<KeepAwakeRule> rules) {
+    publish(Field::storedRules, storedRules_, std::move(rules));
+    engine_.rules = storedRules_;
+    storeJson("keepAwakeRules", toJson(storedRules_));
+    evaluateEngine(parts_.clock->now());
+}
+
+void AppModel::saveRule(const RuleDraft& draft) {
+    const bool first = storedRules_.empty();
+    auto rules = storedRules_;
+    const auto existing = std::find_if(rules.begin(), rules.end(), [&](const KeepAwakeRule& r) {
+        return draft.id && r.id == *draft.id;
+    });
+    if (existing != rules.end()) {
+        existing->condition = draft.condition;
+        existing->keepDisplayOn = draft.keepDisplayOn;
+    } else {
+        rules.push_back(KeepAwakeRule{UUID::random(), draft.condition, draft.keepDisplayOn, true});
+    }
+    setRules(std::move(rules));
+    publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
+    const bool asked = parts_.defaults && parts_.defaults->value("loginItemQuestionAsked") ==
+                                             std::optional<Json>(Json(true));
+    if (first && !asked && !options_.noLoginItemQuestion &&
+        loginItemStatus_ != LoginItem::Status::enabled)
+        publish(Field::loginQuestionPending, loginQuestionPending_, true);
+    evaluateEngine(parts_.clock->now());
+}
+
+void AppModel::deleteRule(const UUID& id) {
+    auto rules = storedRules_;
+    std::erase_if(rules, [&](const KeepAwakeRule& r) { return r.id == id; });
+    setRules(std::move(rules));
+}
+
+void AppModel::toggleRule(const UUID& id, bool enabled) {
+    auto rules = storedRules_;
+    const auto it = std::find_if(rules.begin(), rules.end(),
+                                 [&](const KeepAwakeRule& r) { return r.id == id; });
+    if (it == rules.end()) return;
+    it->isEnabled = enabled;
+    setRules(std::move(rules));
+}
+
+std::vector<std::string> AppModel::matchingNow(const RuleDraft& draft) const {
+    const KeepAwakeRule rule{UUID::random(), draft.condition, draft.keepDisplayOn, true};
+    return rule.matchingNow(runningApps_, runningProcesses_, parts_.clock->now(),
+                            parts_.calendar);
+}
+
+void AppModel::answerLoginQuestion(bool open) {
+    storeJson("loginItemQuestionAsked", Json(true));
+    publish(Field::loginQuestionPending, loginQuestionPending_, false);
+    if (!parts_.loginItem) return;
+    if (open && !options_.showLoginQuestion)
+        if (const auto error = parts_.loginItem->registerItem())
+            publish(Field::notice, notice_,
+                    std::optional<Notice>(
+                        Notice{UUID::random(), "Could not add Vuzur to Login Items", *error}));
+    publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
+}
+
+void AppModel::setOpenAtLogin(bool on) {
+    if (!parts_.loginItem) return;
+    const auto error = on ? parts_.loginItem->registerItem() : parts_.loginItem->unregisterItem();
+    if (error)
+        publish(Field::notice, notice_,
+                std::optional<Notice>(Notice{UUID::random(),
+                                             on ? "Could not add Vuzur to Login Items"
+                                                : "Could not remove Vuzur from Login Items",
+                                             *error}));
+    publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
+}
+
+bool AppModel::menuBarAttention() const {
+    if (thermal_.level == ThermalLevel::critical) return true;
+    if (pendingQuestion_) return true;
+    if (unseenAlerts_ >= 1) return true;
+    return sessionNote_ && sessionNote_->attention;
+}
+
+// MARK: history
+
+void AppModel::loadHistory() {
+    if (!parts_.store) return;
+    try {
+        publish(Field::dailyHealth, dailyHealth_, parts_.store->dailyHealth());
+        publish(Field::historyLines, historyLines_, parts_.store->lines(std::nullopt));
+        publish(Field::historyBytes, historyBytes_, parts_.store->sizeOnDisk());
+    } catch (const std::exception&) {
+    }
+    if (!recordSince_ && !historyLines_.empty())
+        publish(Field::recordSince, recordSince_,
+                std::optional<Timestamp>(historyLines_.front().time()));
+}
+
+Export::File AppModel::exportFile(Export::Format format) const {
+    const Timestamp now = parts_.clock->now();
+    std::vector<HistoryLine> lines;
+    std::vector<DailyHealthPoint> daily;
+    if (parts_.store) try {
+            lines = parts_.store->lines(std::nullopt);
+            daily = parts_.store->dailyHealth();
+        } catch (const std::exception&) {
+        }
+    if (format == Export::Format::markdown) {
+        std::optional<Timestamp> first;
+        if (!lines.empty()) first = lines.front().time();
+        return Export::batteryReport({now, parts_.machineModel, battery_, daily, lines, first},
+                                     Export::PlainDateFormatter(parts_.calendar), parts_.calendar);
+    }
+    return Export::history(now, lines, daily, format, parts_.calendar);
+}
+
+void AppModel::askDeleteOlderHistory() {
+    if (!parts_.store) return;
+    publish(Field::deleteCandidates, deleteCandidates_,
+            std::optional<std::vector<std::string>>(
+                Retention::filesOlderThanWindow(*parts_.store, parts_.clock->now(), parts_.calendar)));
+}
+
+void AppModel::confirmDeleteOlderHistory() {
+    std::vector<std::string> deleted;
+    if (parts_.store) deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
+    publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
+    Notice notice{UUID::random(), "Nothing to delete", ""};
+    if (!deleted.empty()) {
+        notice.title = "Deleted " + std::to_string(deleted.size()) + " day file";
+        if (deleted.size() != 1) notice.title.push_back('s');
+        for (size_t i = 0; i < deleted.size(); ++i)
+            notice.message.append(i == 0 ? "" : "\n").append(deleted[i]);
+    }
+    publish(Field::notice, notice_, std::optional<Notice>(std::move(notice)));
+    loadHistory();
+}
+
+// MARK: what the screens set
+
+void AppModel::setVisible(bool visible) {
+    if (visible == isVisible_) return;
+    publish(Field::isVisible, isVisible_, visible);
+    if (visible) {
+        publish(Field::unseenAlerts, unseenAlerts_, 0);
+        if (sessionNote_ && sessionNote_->attention) {
+            auto note = *sessionNote_;
+            note.attention = false;
+            publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>(std::move(note)));
+        }
+    }
+    if (started_) restartLoop();
+}
+
+void AppModel::setWindowOpen(bool open) {
+    publish(Field::isWindowOpen, isWindowOpen_, open);
+}
+
+void AppModel::setTab(Tab tab) {
+    publish(Field::tab, tab_, tab);
+}
+
+void AppModel::setAppWindow(PowerWindow window) {
+    publish(Field::appWindow, appWindow_, window);
+    refreshApps();
+}
+
+void AppModel::setRails(const GuardRails& rails) {
+    publish(Field::rails, rails_, rails);
+    storeJson("guardRails", toJson(rails_));
+    engine_.rails = rails_;
+}
+
+void AppModel::setAlertSettings(const AlertSettings& settings) {
+    publish(Field::alertSettings, alertSettings_, settings);
+    storeJson("alertSettings", toJson(alertSettings_));
+    alertEngine_.settings = alertSettings_;
+}
+
+void AppModel::setRuleDraft(std::optional<RuleDraft> draft) {
+    publish(Field::ruleDraft, ruleDraft_, std::move(draft));
+}
+
+void AppModel::setNotice(std::optional<Notice> notice) {
+    publish(Field::notice, notice_, std::move(notice));
+}
+
+void AppModel::setQuestionHiddenInWindow(bool hidden) {
+    publish(Field::questionHiddenInWindow, questionHiddenInWindow_, hidden);
+}
+
+void AppModel::setDeleteCandidates(std::optional<std::vector<std::string>> candidates) {
+    publish(Field::deleteCandidates, deleteCandidates_, std::move(candidates));
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,267 @@
+#pragma once
+
+#include <PowerCore/alerts/AlertEngine.hpp>
+#include <PowerCore/apps/AppPowerMonitor.hpp>
+#include <PowerCore/awake/AssertionHolder.hpp>
+#include <PowerCore/awake/AssertionList.hpp>
+#include <PowerCore/awake/KeepAwakeEngine.hpp>
+#include <PowerCore/awake/RunningAppsSource.hpp>
+#include <PowerCore/battery/PowerNotifications.hpp>
+#include <PowerCore/battery/PowerSourceWatcher.hpp>
+#include <PowerCore/foundation/Clock.hpp>
+#include <PowerCore/foundation/DefaultsStore.hpp>
+#include <PowerCore/foundation/Scheduler.hpp>
+#include <PowerCore/history/Export.hpp>
+#include <PowerCore/history/HistoryStore.hpp>
+#include <PowerCore/thermal/SensorSet.hpp>
+#include <PowerCore/thermal/ThermalEpisodes.hpp>
+#include <PowerCore/thermal/ThermalSnapshot.hpp>
+#include <QuorvelPower/LaunchOptions.hpp>
+#include <QuorvelPower/model/Diagnostics.hpp>
+#include <QuorvelPower/model/LoginItem.hpp>
+#include <QuorvelPower/model/Notifier.hpp>
+#include <functional>
+#include <memory>
+
+namespace QuorvelPower {
+
+// Everything the model runs over, built once by the composition root (or by a test).
+struct ModelParts {
+    std::shared_ptr<const PowerCore::Clock> clock;
+    std::shared_ptr<PowerCore::Scheduler> scheduler;
+    PowerCore::Calendar calendar = PowerCore::Calendar::utc();
+    // The blocking readers; each refresh calls them once, off the main thread.
+    std::function<PowerCore::BatterySnapshot()> readBattery;
+    std::function<PowerCore::ThermalSnapshot()> readThermal;
+    std::function<PowerCore::SensorSet()> readSensors;
+    bool hasSensorTable = false;
+    std::string machineModel;
+    PowerCore::AppPowerMonitor monitor;
+    std::shared_ptr<PowerCore::HistoryStore> store;
+    std::shared_ptr<Notifier> notifier;
+    std::shared_ptr<PowerCore::AssertionHolder> holder;
+    std::shared_ptr<const PowerCore::AssertionTable> assertionTable;
+    std::shared_ptr<PowerCore::DefaultsStore> defaults;
+    std::shared_ptr<LoginItem> loginItem;
+    std::shared_ptr<PowerCore::RunningAppsSource> runningApps;
+    std::shared_ptr<PowerCore::PowerNotifications> powerNotifications;
+    // The short name of a process, from the process reader.
+    std::function<std::optional<std::string>(std::int32_t)> processName;
+    std::int32_t ownPID = 0;
+    std::shared_ptr<Diagnostics> diagnostics; // none without --diagnostics
+    // Ends the program through the driver's ordinary quit path.
+    std::function<void()> terminate;
+};
+
+struct SessionNote {
+    std::string text;
+    PowerCore::Timestamp at;
+    bool attention = false;
+    bool operator==(const SessionNote&) const = default;
+};
+
+struct RuleDraft {
+    std::optional<PowerCore::UUID> id;
+    PowerCore::RuleCondition condition;
+    bool keepDisplayOn = false;
+    bool operator==(const RuleDraft&) const = default;
+};
+
+struct Notice {
+    PowerCore::UUID id;
+    std::string title;
+    std::string message;
+    bool operator==(const Notice&) const = default;
+};
+
+// The one model of the running program: the latest readings, the history glue, the
+// keep-awake orchestration and the alerts. Plain C++ on the main thread: the blocking reads
+// run through the scheduler's background work, timers through its `after`. Observers hear
+// of a field only when its value really changed.
+class AppModel {
+public:
+    enum class Field {
+        battery, thermal, sensors, apps, appWindow, assertions, episodes, lastRefresh,
+        unplugSample, recordSince, refreshing, runningApps, runningProcesses, unseenAlerts, tab,
+        isWindowOpen, isVisible, activeSession, pendingQuestion, questionHiddenInWindow,
+        sessionNote, ruleDraft, loginQuestionPending, loginItemStatus, notice, rails, storedRules,
+        alertSettings, dailyHealth, historyLines, historyBytes, deleteCandidates
+    };
+    using Observer = std::function<void(Field)>;
+
+    AppModel(ModelParts parts, LaunchOptions options);
+    ~AppModel();
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+
+    // Start-up and quit.
+    void start();
+    void quitting();
+    void quitForQA();
+
+    // Sampling.
+    void refresh(std::function<void()> done = {});
+    void restartLoop();
+    void powerSourceChanged();
+    void thermalStateChanged() { refresh(); }
+    void refreshApps();
+
+    // Keep-awake orchestration.
+    void evaluateEngine(PowerCore::Timestamp now);
+    PowerCore::EngineInput engineInput(PowerCore::Timestamp now) const;
+    void startManual(const PowerCore::ManualRequest& request);
+    void endSession();
+    void answerQuestion(bool extend);
+    void saveRule(const RuleDraft& draft);
+    void setRules(std::vector<PowerCore::KeepAwakeRule> rules);
+    void deleteRule(const PowerCore::UUID& id);
+    void toggleRule(const PowerCore::UUID& id, bool enabled);
+    std::vector<std::string> matchingNow(const RuleDraft& draft) const;
+    void answerLoginQuestion(bool open);
+    void setOpenAtLogin(bool on);
+    bool menuBarAttention() const;
+
+    // History glue.
+    void loadHistory();
+    PowerCore::Export::File exportFile(PowerCore::Export::Format format) const;
+    void askDeleteOlderHistory();
+    void confirmDeleteOlderHistory();
+    void alertSwitchedOn();
+
+    // What the screens set.
+    void setVisible(bool visible);
+    void setWindowOpen(bool open);
+    void setTab(Tab tab);
+    void setAppWindow(PowerCore::PowerWindow window);
+    void setRails(const PowerCore::GuardRails& rails);
+    void setAlertSettings(const PowerCore::AlertSettings& settings);
+    void setRuleDraft(std::optional<RuleDraft> draft);
+    void setNotice(std::optional<Notice> notice);
+    void setQuestionHiddenInWindow(bool hidden);
+    void setDeleteCandidates(std::optional<std::vector<std::string>> candidates);
+
+    // The published fields.
+    const PowerCore::BatterySnapshot& battery() const { return battery_; }
+    const PowerCore::ThermalSnapshot& thermal() const { return thermal_; }
+    const PowerCore::SensorSet& sensors() const { return sensors_; }
+    bool hasSensorTable() const { return parts_.hasSensorTable; }
+    const std::vector<PowerCore::AppPower>& apps() const { return apps_; }
+    int appsNotMeasured() const { return appsNotMeasured_; }
+    bool appsUseEnergy() const { return appsUseEnergy_; }
+    PowerCore::PowerWindow appWindow() const { return appWindow_; }
+    const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
+    const PowerCore::ThermalEpisodes& episodes() const { return episodes_; }
+    const std::optional<PowerCore::Timestamp>& lastRefresh() const { return lastRefresh_; }
+    const std::optional<PowerCore::BatterySnapshot>& unplugSample() const { return unplugSample_; }
+    const std::optional<PowerCore::Timestamp>& recordSince() const { return recordSince_; }
+    bool refreshing() const { return refreshing_; }
+    bool refreshQueued() const { return refreshQueued_; }
+    const std::vector<PowerCore::RunningApp>& runningApps() const { return runningApps_; }
+    const std::vector<PowerCore::RunningProcess>& runningProcesses() const {
+        return runningProcesses_;
+    }
+    int unseenAlerts() const { return unseenAlerts_; }
+    Tab tab() const { return tab_; }
+    bool isWindowOpen() const { return isWindowOpen_; }
+    bool isVisible() const { return isVisible_; }
+    const PowerCore::KeepAwakeEngine& engine() const { return engine_; }
+    const std::vector<PowerCore::KeepAwakeRule>& storedRules() const { return storedRules_; }
+    const std::optional<PowerCore::ActiveSession>& activeSession() const { return activeSession_; }
+    const std::optional<PowerCore::ActiveSession>& pendingQuestion() const {
+        return pendingQuestion_;
+    }
+    bool questionHiddenInWindow() const { return questionHiddenInWindow_; }
+    const std::optional<SessionNote>& sessionNote() const { return sessionNote_; }
+    const std::optional<RuleDraft>& ruleDraft() const { return ruleDraft_; }
+    bool loginQuestionPending() const { return loginQuestionPending_; }
+    LoginItem::Status loginItemStatus() const { return loginItemStatus_; }
+    const std::optional<Notice>& notice() const { return notice_; }
+    const PowerCore::GuardRails& rails() const { return rails_; }
+    const PowerCore::AlertSettings& alertSettings() const { return alertSettings_; }
+    const std::vector<PowerCore::DailyHealthPoint>& dailyHealth() const { return dailyHealth_; }
+    const std::vector<PowerCore::HistoryLine>& historyLines() const { return historyLines_; }
+    std::uint64_t historyBytes() const { return historyBytes_; }
+    const std::optional<std::vector<std::string>>& deleteCandidates() const {
+        return deleteCandidates_;
+    }
+    const LaunchOptions& options() const { return options_; }
+    const PowerCore::AppPowerMonitor& monitor() const { return parts_.monitor; }
+    // When the pending deadline wake-up fires, for tests and diagnostics.
+    bool hasDeadline() const { return deadline_ != nullptr; }
+
+    static constexpr double visibleCadence = 5, hiddenCadence = 30, sampleSpacing = 300;
+    static constexpr double alertCooldown = 1800;
+
+private:
+    struct Readings;
+    template <typename T>
+    void publish(Field field, T& member, T value);
+
+    void refreshOnce();
+    void finishRefresh(Readings& readings, PowerCore::Timestamp now,
+                       PowerCore::Clock::Monotonic started);
+    void loopTick();
+    void writeBatterySample(PowerCore::Timestamp now);
+    void markUnplugged(const PowerCore::BatterySnapshot& snapshot);
+    void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
+    void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
+    void scheduleDeadline();
+    void record(const PowerCore::KeepAwakeEvent& event);
+    void storeJson(std::string_view key, const PowerCore::Json& value);
+    std::optional<std::string> nameForPID(std::int32_t pid) const;
+
+    ModelParts parts_;
+    LaunchOptions options_;
+    Observer observer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+    PowerCore::BatterySnapshot battery_;
+    PowerCore::ThermalSnapshot thermal_;
+    PowerCore::SensorSet sensors_;
+    std::vector<PowerCore::AppPower> apps_;
+    int appsNotMeasured_ = 0;
+    bool appsUseEnergy_ = false;
+    PowerCore::PowerWindow appWindow_ = PowerCore::PowerWindow::fiveMinutes;
+    std::vector<PowerCore::AssertionRow> assertions_;
+    PowerCore::ThermalEpisodes episodes_;
+    std::optional<PowerCore::Timestamp> lastRefresh_;
+    std::optional<PowerCore::BatterySnapshot> unplugSample_;
+    std::optional<PowerCore::Timestamp> recordSince_;
+    bool refreshing_ = false;
+    bool refreshQueued_ = false;
+    std::vector<PowerCore::RunningApp> runningApps_;
+    std::vector<PowerCore::RunningProcess> runningProcesses_;
+    int unseenAlerts_ = 0;
+    Tab tab_ = Tab::battery;
+    bool isWindowOpen_ = false;
+    bool isVisible_ = false;
+
+    PowerCore::GuardRails rails_;
+    std::vector<PowerCore::KeepAwakeRule> storedRules_;
+    PowerCore::KeepAwakeEngine engine_;
+    std::optional<PowerCore::ActiveSession> activeSession_;
+    std::optional<PowerCore::ActiveSession> pendingQuestion_;
+    bool questionHiddenInWindow_ = false;
+    std::optional<SessionNote> sessionNote_;
+    std::optional<RuleDraft> ruleDraft_;
+    bool loginQuestionPending_ = false;
+    LoginItem::Status loginItemStatus_ = LoginItem::Status::notRegistered;
+    std::optional<Notice> notice_;
+
+    PowerCore::AlertSettings alertSettings_;
+    PowerCore::AlertEngine alertEngine_;
+    std::vector<PowerCore::DailyHealthPoint> dailyHealth_;
+    std::vector<PowerCore::HistoryLine> historyLines_;
+    std::uint64_t historyBytes_ = 0;
+    std::optional<std::vector<std::string>> deleteCandidates_;
+
+    std::unique_ptr<PowerCore::PowerSourceWatcher> watcher_;
+    std::unique_ptr<PowerCore::Scheduler::Handle> loop_, deadline_, quitTimer_;
+    std::vector<std::function<void()>> refreshWaiters_;
+    std::optional<PowerCore::Timestamp> lastBatterySample_, lastAppsSample_;
+    bool started_ = false;
+};
+
+} // namespace QuorvelPower
