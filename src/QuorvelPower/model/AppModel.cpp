@@ -3,6 +3,7 @@
 #include <QuorvelPower/model/AppModel.hpp>
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
 namespace QuorvelPower {
 
@@ -54,8 +55,7 @@ struct AppModel::Readings {
     SensorSet sensors{};
 };
 
-template <typename T>
-void AppModel::publish(Field field, T& member, T value) {
+template <typename T> void AppModel::publish(Field field, T& member, T value) {
     if (member == value) return;
     member = std::move(value);
     if (observer_) observer_(field);
@@ -71,6 +71,8 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
                                             alertSettingsFromJson, AlertSettings{}))
     , alertEngine_(alertSettings_, alertCooldown) {
+    if (!parts_.monitor || !parts_.holder || !parts_.scheduler || !parts_.clock)
+        throw std::invalid_argument("AppModel needs a clock, a scheduler, a monitor and a holder");
     tab_ = options_.openTab.value_or(Tab::battery);
     battery_ = parts_.readBattery();
     thermal_ = parts_.readThermal();
@@ -159,7 +161,7 @@ void AppModel::refreshOnce() {
     const auto started = parts_.clock->monotonicNow();
     const Timestamp now = parts_.clock->now();
     auto readings = std::make_shared<Readings>(Readings{
-        parts_.readBattery, parts_.readThermal, parts_.readSensors, parts_.monitor, {}, {}, {}});
+        parts_.readBattery, parts_.readThermal, parts_.readSensors, *parts_.monitor, {}, {}, {}});
     std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
         [readings, now] {
@@ -182,20 +184,21 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
     parts_.monitor = std::move(readings.monitor);
     refreshApps();
 
-    if (parts_.runningApps) publish(Field::runningApps, runningApps_, parts_.runningApps->runningApps());
+    if (parts_.runningApps)
+        publish(Field::runningApps, runningApps_, parts_.runningApps->runningApps());
     std::vector<RunningProcess> processes;
-    if (!parts_.monitor.readings().empty())
-        for (const auto& delta : parts_.monitor.readings().back().deltas)
+    if (!parts_.monitor->readings().empty())
+        for (const auto& delta : parts_.monitor->readings().back().deltas)
             processes.push_back({delta.identity, delta.name, delta.path, false});
     publish(Field::runningProcesses, runningProcesses_, std::move(processes));
 
     if (tab_ == Tab::awake && isVisible_ && parts_.assertionTable)
         publish(Field::assertions, assertions_,
-                parts_.assertionTable->read(
-                    [this](std::int32_t pid) { return nameForPID(pid); }, parts_.ownPID));
+                parts_.assertionTable->read([this](std::int32_t pid) { return nameForPID(pid); },
+                                            parts_.ownPID));
 
     auto episodes = episodes_;
-    const auto closed = episodes.ingest(thermal_, parts_.monitor.topNames(now, 3));
+    const auto closed = episodes.ingest(thermal_, parts_.monitor->topNames(now, 3));
     publish(Field::episodes, episodes_, std::move(episodes));
     if (closed && parts_.store) try {
             parts_.store->append(HistoryLine{*closed});
@@ -209,15 +212,15 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
         if (!unplugSample_) markUnplugged(battery_);
     } else if (unplugSample_) {
         publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
-        parts_.monitor.markUnplugged(std::nullopt);
+        parts_.monitor->markUnplugged(std::nullopt);
     }
 
     if ((!lastAppsSample_ || secondsBetween(*lastAppsSample_, now) >= sampleSpacing) &&
-        !parts_.monitor.readings().empty()) {
+        !parts_.monitor->readings().empty()) {
         lastAppsSample_ = now;
         if (parts_.store) try {
-                parts_.store->append(HistoryLine{AppsLine{
-                    now, parts_.monitor.historyReadings(now), appsNotMeasured_}});
+                parts_.store->append(HistoryLine{
+                    AppsLine{now, parts_.monitor->historyReadings(now), appsNotMeasured_}});
             } catch (const std::exception&) {
             }
     }
@@ -245,7 +248,7 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
 }
 
 void AppModel::refreshApps() {
-    auto ranking = parts_.monitor.apps(appWindow_, parts_.clock->now());
+    auto ranking = parts_.monitor->apps(appWindow_, parts_.clock->now());
     appsNotMeasured_ = ranking.notMeasured;
     appsUseEnergy_ = PowerImpact::usesEnergy(ranking.apps);
     publish(Field::apps, apps_, std::move(ranking.apps));
@@ -259,8 +262,8 @@ void AppModel::writeBatterySample(Timestamp now) {
         } catch (const std::exception&) {
         }
         if (battery_.battery) try {
-                if (parts_.store->appendDailyHealth(DailyHealthPoint::of(
-                        parts_.store->dayName(now), *battery_.battery)))
+                if (parts_.store->appendDailyHealth(
+                        DailyHealthPoint::of(parts_.store->dayName(now), *battery_.battery)))
                     publish(Field::dailyHealth, dailyHealth_, parts_.store->dailyHealth());
             } catch (const std::exception&) {
             }
@@ -270,7 +273,7 @@ void AppModel::writeBatterySample(Timestamp now) {
 
 void AppModel::markUnplugged(const BatterySnapshot& snapshot) {
     publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(snapshot));
-    parts_.monitor.markUnplugged(snapshot.time);
+    parts_.monitor->markUnplugged(snapshot.time);
 }
 
 void AppModel::powerSourceChanged() {
@@ -281,7 +284,7 @@ void AppModel::powerSourceChanged() {
         markUnplugged(battery_);
     } else {
         publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
-        parts_.monitor.markUnplugged(std::nullopt);
+        parts_.monitor->markUnplugged(std::nullopt);
     }
     evaluateEngine(now);
 }
@@ -373,7 +376,9 @@ void AppModel::scheduleDeadline() {
 void AppModel::record(const KeepAwakeEvent& event) {
     using Kind = KeepAwakeEvent::Kind;
     switch (event.kind) {
-    case Kind::started: publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>{}); break;
+    case Kind::started:
+        publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>{});
+        break;
     case Kind::questionDue:
         publish(Field::pendingQuestion, pendingQuestion_,
                 std::optional<ActiveSession>(event.session));
@@ -401,8 +406,9 @@ void AppModel::record(const KeepAwakeEvent& event) {
 void AppModel::startManual(const ManualRequest& request) {
     const Timestamp now = parts_.clock->now();
     if (const auto refusal = engine_.startRefusal(engineInput(now))) {
-        publish(Field::notice, notice_,
-                std::optional<Notice>(Notice{UUID::random(), "Keep-awake did not start", *refusal}));
+        publish(
+            Field::notice, notice_,
+            std::optional<Notice>(Notice{UUID::random(), "Keep-awake did not start", *refusal}));
         return;
     }
     engine_.requestManual(request);
@@ -447,7 +453,7 @@ void AppModel::saveRule(const RuleDraft& draft) {
     setRules(std::move(rules));
     publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
     const bool asked = parts_.defaults && parts_.defaults->value("loginItemQuestionAsked") ==
-                                             std::optional<Json>(Json(true));
+                                              std::optional<Json>(Json(true));
     if (first && !asked && !options_.noLoginItemQuestion &&
         loginItemStatus_ != LoginItem::Status::enabled)
         publish(Field::loginQuestionPending, loginQuestionPending_, true);
@@ -471,8 +477,7 @@ void AppModel::toggleRule(const UUID& id, bool enabled) {
 
 std::vector<std::string> AppModel::matchingNow(const RuleDraft& draft) const {
     const KeepAwakeRule rule{UUID::random(), draft.condition, draft.keepDisplayOn, true};
-    return rule.matchingNow(runningApps_, runningProcesses_, parts_.clock->now(),
-                            parts_.calendar);
+    return rule.matchingNow(runningApps_, runningProcesses_, parts_.clock->now(), parts_.calendar);
 }
 
 void AppModel::answerLoginQuestion(bool open) {
@@ -542,13 +547,14 @@ Export::File AppModel::exportFile(Export::Format format) const {
 void AppModel::askDeleteOlderHistory() {
     if (!parts_.store) return;
     publish(Field::deleteCandidates, deleteCandidates_,
-            std::optional<std::vector<std::string>>(
-                Retention::filesOlderThanWindow(*parts_.store, parts_.clock->now(), parts_.calendar)));
+            std::optional<std::vector<std::string>>(Retention::filesOlderThanWindow(
+                *parts_.store, parts_.clock->now(), parts_.calendar)));
 }
 
 void AppModel::confirmDeleteOlderHistory() {
     std::vector<std::string> deleted;
-    if (parts_.store) deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
+    if (parts_.store)
+        deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
     publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
     Notice notice{UUID::random(), "Nothing to delete", ""};
     if (!deleted.empty()) {

@@ -36,7 +36,7 @@ struct ModelParts {
     std::function<PowerCore::SensorSet()> readSensors;
     bool hasSensorTable = false;
     std::string machineModel;
-    PowerCore::AppPowerMonitor monitor;
+    std::optional<PowerCore::AppPowerMonitor> monitor;
     std::shared_ptr<PowerCore::HistoryStore> store;
     std::shared_ptr<Notifier> notifier;
     std::shared_ptr<PowerCore::AssertionHolder> holder;
@@ -81,11 +81,38 @@ struct Notice {
 class AppModel {
 public:
     enum class Field {
-        battery, thermal, sensors, apps, appWindow, assertions, episodes, lastRefresh,
-        unplugSample, recordSince, refreshing, runningApps, runningProcesses, unseenAlerts, tab,
-        isWindowOpen, isVisible, activeSession, pendingQuestion, questionHiddenInWindow,
-        sessionNote, ruleDraft, loginQuestionPending, loginItemStatus, notice, rails, storedRules,
-        alertSettings, dailyHealth, historyLines, historyBytes, deleteCandidates
+        battery,
+        thermal,
+        sensors,
+        apps,
+        appWindow,
+        assertions,
+        episodes,
+        lastRefresh,
+        unplugSample,
+        recordSince,
+        refreshing,
+        runningApps,
+        runningProcesses,
+        unseenAlerts,
+        tab,
+        isWindowOpen,
+        isVisible,
+        activeSession,
+        pendingQuestion,
+        questionHiddenInWindow,
+        sessionNote,
+        ruleDraft,
+        loginQuestionPending,
+        loginItemStatus,
+        notice,
+        rails,
+        storedRules,
+        alertSettings,
+        dailyHealth,
+        historyLines,
+        historyBytes,
+        deleteCandidates
     };
     using Observer = std::function<void(Field)>;
 
@@ -187,7 +214,7 @@ public:
         return deleteCandidates_;
     }
     const LaunchOptions& options() const { return options_; }
-    const PowerCore::AppPowerMonitor& monitor() const { return parts_.monitor; }
+    const PowerCore::AppPowerMonitor& monitor() const { return *parts_.monitor; }
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }
 
@@ -196,8 +223,7 @@ public:
 
 private:
     struct Readings;
-    template <typename T>
-    void publish(Field field, T& member, T value);
+    template <typename T> void publish(Field field, T& member, T value);
 
     void refreshOnce();
     void finishRefresh(Readings& readings, PowerCore::Timestamp now,

@@ -1,0 +1,403 @@
+// The application model on virtual time: cadence, queued refreshes, sample spacing, the
+// keep-awake wake-ups and the history glue. No test sleeps.
+#include "TestSupport.hpp"
+
+#include <PowerCore/linux/PosixHistoryFileSystem.hpp>
+#include <PowerCore/testing/ManualScheduler.hpp>
+#include <PowerCore/testing/MemoryDefaultsStore.hpp>
+#include <PowerCore/testing/RecordingAssertionHolder.hpp>
+#include <QuorvelPower/model/AppModel.hpp>
+#include <gtest/gtest.h>
+
+using namespace PowerCore;
+using namespace QuorvelPower;
+using namespace std::chrono_literals;
+using VuzurTests::at;
+
+namespace {
+
+struct NoProcesses final : QuorvelProcess::ProcessSource {
+    std::vector<std::int32_t> allPIDs() override { return {}; }
+    std::optional<QuorvelProcess::BSDInfo> bsdInfo(std::int32_t) override { return {}; }
+    std::optional<QuorvelProcess::Usage> usage(std::int32_t) override { return {}; }
+    std::optional<std::string> executablePath(std::int32_t) override { return {}; }
+};
+
+// Answers every call at once with `answer`, counting them.
+struct ScriptedNotifier final : Notifier {
+    bool answer = false;
+    int posts = 0, requests = 0;
+    void requestPermission(Answer done) override { ++requests, done(answer); }
+    void post(const Alert&, Answer done) override { ++posts, done(answer); }
+};
+
+struct CountingTable final : AssertionTable {
+    mutable int reads = 0;
+    std::vector<AssertionRow> read(const AssertionList::NameForPID&, std::int32_t) const override {
+        ++reads;
+        return {};
+    }
+};
+
+struct FixedLoginItem final : LoginItem {
+    Status current = Status::notRegistered;
+    Status status() const override { return current; }
+    std::optional<std::string> registerItem() override {
+        return current = Status::enabled, std::nullopt;
+    }
+    std::optional<std::string> unregisterItem() override {
+        return current = Status::notRegistered, std::nullopt;
+    }
+};
+
+BatterySnapshot::Battery pack(std::int64_t percent) {
+    BatterySnapshot::Battery battery;
+    battery.chargePercent = percent;
+    battery.designCapacitymAh = 5000;
+    battery.fullChargeCapacitymAh = 4000;
+    battery.maximumCapacityPercent = 80;
+    battery.cycleCount = 300;
+    return battery;
+}
+
+class ModelTest : public ::testing::Test {
+protected:
+    void build(LaunchOptions options = {}) {
+        ModelParts parts;
+        parts.clock = clock;
+        parts.scheduler = scheduler;
+        parts.readBattery = [this] {
+            auto snapshot = snapshotNow;
+            snapshot.time = clock->now();
+            return snapshot;
+        };
+        parts.readThermal = [this] {
+            ThermalSnapshot thermal;
+            thermal.time = clock->now();
+            thermal.level = thermalLevel;
+            return thermal;
+        };
+        parts.readSensors = [] { return SensorSet{}; };
+        parts.monitor = AppPowerMonitor(QuorvelProcess::ProcessSampler(
+            std::make_shared<NoProcesses>(), QuorvelProcess::MachClock(1, 1), [] { return 0; }));
+        parts.store = store;
+        parts.notifier = notifier;
+        parts.holder = holder;
+        parts.assertionTable = table;
+        parts.defaults = defaults;
+        parts.loginItem = loginItem;
+        parts.ownPID = 4242;
+        parts.terminate = [this] { ++terminations; };
+        model = std::make_unique<AppModel>(std::move(parts), std::move(options));
+    }
+
+    // Runs background work until nothing is pending (a refresh and its queued follow-ups).
+    void settle() {
+        while (scheduler->runBackground() > 0) {
+        }
+    }
+    void advance(std::chrono::duration<double> by) {
+        scheduler->advance(std::chrono::duration_cast<Scheduler::Duration>(by));
+        settle();
+    }
+    size_t batteryLines() const {
+        size_t count = 0;
+        for (const auto& line : store->lines(std::nullopt))
+            count += std::holds_alternative<BatterySnapshot>(line.record);
+        return count;
+    }
+
+    VuzurTests::TemporaryFolder folder;
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(at("2026-12-06T12:00:00Z"));
+    std::shared_ptr<ManualScheduler> scheduler = std::make_shared<ManualScheduler>(*clock);
+    BatterySnapshot snapshotNow{clock->now(), PowerSource::ac, pack(80)};
+    ThermalLevel thermalLevel = ThermalLevel::nominal;
+    std::shared_ptr<HistoryStore> store = std::make_shared<HistoryStore>(
+        folder.path() / "History", Calendar::utc(), std::make_shared<PosixHistoryFileSystem>());
+    std::shared_ptr<ScriptedNotifier> notifier = std::make_shared<ScriptedNotifier>();
+    std::shared_ptr<RecordingAssertionHolder> holder = std::make_shared<RecordingAssertionHolder>();
+    std::shared_ptr<CountingTable> table = std::make_shared<CountingTable>();
+    std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
+    std::shared_ptr<FixedLoginItem> loginItem = std::make_shared<FixedLoginItem>();
+    std::unique_ptr<AppModel> model;
+    int terminations = 0;
+};
+
+std::optional<double> nextIn(const ManualScheduler& scheduler) {
+    const auto next = scheduler.nextDeadline();
+    if (!next) return std::nullopt;
+    return std::chrono::duration<double>(*next).count();
+}
+
+} // namespace
+
+TEST_F(ModelTest, CadenceFollowsVisibilityAndChangesRefreshAtOnce) {
+    build();
+    model->start();
+    EXPECT_TRUE(model->refreshing()) << "the loop refreshes at once";
+    settle();
+    EXPECT_FALSE(model->refreshing());
+    EXPECT_EQ(nextIn(*scheduler), 30.0);
+
+    model->setVisible(true);
+    EXPECT_TRUE(model->refreshing());
+    settle();
+    EXPECT_EQ(nextIn(*scheduler), 5.0);
+    const auto first = model->lastRefresh();
+    advance(5s);
+    EXPECT_NE(model->lastRefresh(), first);
+
+    model->setVisible(false);
+    settle();
+    EXPECT_EQ(nextIn(*scheduler), 30.0);
+}
+
+TEST_F(ModelTest, RequestsDuringARefreshCollapseIntoOneMore) {
+    build();
+    model->refresh();
+    model->refresh();
+    model->refresh();
+    model->refresh();
+    EXPECT_TRUE(model->refreshQueued());
+    EXPECT_EQ(scheduler->runBackground(), 1);
+    EXPECT_EQ(scheduler->runBackground(), 1) << "exactly one more";
+    EXPECT_EQ(scheduler->runBackground(), 0);
+    EXPECT_FALSE(model->refreshing());
+    EXPECT_FALSE(model->refreshQueued());
+}
+
+TEST_F(ModelTest, BatteryLinesAreSpacedExceptOnASourceChange) {
+    build();
+    model->refresh();
+    settle();
+    EXPECT_EQ(batteryLines(), 1u);
+    EXPECT_EQ(model->recordSince(), clock->now());
+    for (int i = 0; i < 9; ++i) {
+        advance(30s);
+        model->refresh();
+        settle();
+    }
+    EXPECT_EQ(batteryLines(), 1u) << "270 s later";
+
+    snapshotNow.source = PowerSource::battery;
+    model->powerSourceChanged();
+    EXPECT_EQ(batteryLines(), 2u) << "a change of source writes at once";
+    advance(290s);
+    model->refresh();
+    settle();
+    EXPECT_EQ(batteryLines(), 2u) << "the spacing starts again from the change";
+    advance(10s);
+    model->refresh();
+    settle();
+    EXPECT_EQ(batteryLines(), 3u);
+    EXPECT_EQ(store->dailyHealth().size(), 1u) << "one point per day";
+}
+
+TEST_F(ModelTest, UnplugSampleIsTakenOnceAndClearedOnPower) {
+    build();
+    snapshotNow.source = PowerSource::battery;
+    model->refresh();
+    settle();
+    ASSERT_TRUE(model->unplugSample());
+    const auto unplugged = model->unplugSample()->time;
+    advance(30s);
+    model->refresh();
+    settle();
+    EXPECT_EQ(model->unplugSample()->time, unplugged);
+
+    snapshotNow.source = PowerSource::ac;
+    advance(30s);
+    model->refresh();
+    settle();
+    EXPECT_FALSE(model->unplugSample());
+}
+
+TEST_F(ModelTest, WithoutABatteryLinesAreWrittenButNoHealthPoint) {
+    snapshotNow = BatterySnapshot{clock->now(), PowerSource::ac, std::nullopt};
+    build();
+    model->refresh();
+    settle();
+    EXPECT_EQ(batteryLines(), 1u);
+    EXPECT_TRUE(store->dailyHealth().empty());
+}
+
+TEST_F(ModelTest, UndeliveredAlertsWaitUntilSomethingIsOnScreen) {
+    AlertSettings settings;
+    settings.healthBelow = true; // health is 80 %, threshold 85
+    settings.healthThresholdPercent = 85;
+    defaults->setValue("alertSettings", toJson(settings));
+    build();
+    model->refresh();
+    settle();
+    EXPECT_EQ(notifier->posts, 1);
+    EXPECT_EQ(model->unseenAlerts(), 1);
+    EXPECT_TRUE(model->menuBarAttention());
+    model->setVisible(true);
+    EXPECT_EQ(model->unseenAlerts(), 0);
+
+    model->alertSwitchedOn();
+    EXPECT_EQ(model->unseenAlerts(), 1) << "permission refused";
+}
+
+TEST_F(ModelTest, AssertionListIsReadOnlyWhileTheAwakeTabIsOnScreen) {
+    LaunchOptions options;
+    options.openTab = Tab::awake;
+    build(options);
+    model->refresh();
+    settle();
+    EXPECT_EQ(table->reads, 0) << "selected, but nothing on screen";
+    model->setVisible(true);
+    model->refresh();
+    settle();
+    EXPECT_GE(table->reads, 1);
+    const int reads = table->reads;
+    model->setTab(Tab::battery);
+    model->refresh();
+    settle();
+    EXPECT_EQ(table->reads, reads);
+}
+
+TEST_F(ModelTest, DeadlineWakesForTheQuestionThenAtTheCap) {
+    GuardRails rails;
+    rails.durationCap = 7200;
+    rails.questionLead = 600;
+    defaults->setValue("guardRails", toJson(rails));
+    build();
+    model->startManual(ManualRequest{false, std::nullopt, std::nullopt});
+    ASSERT_TRUE(model->activeSession());
+    advance(0s); // the alerts of the start run as a task of their own
+    EXPECT_EQ(holder->log.front(), "create system 900"); // never longer than the ceiling
+    EXPECT_NEAR(*nextIn(*scheduler), 6600.05, 1e-6);
+
+    advance(std::chrono::duration<double>(6600.05));
+    EXPECT_TRUE(model->pendingQuestion());
+    EXPECT_TRUE(model->menuBarAttention());
+    EXPECT_NEAR(*nextIn(*scheduler), 600.0, 1e-6) << "then at the cap";
+
+    advance(600s);
+    EXPECT_FALSE(model->activeSession());
+    EXPECT_FALSE(model->pendingQuestion());
+    ASSERT_TRUE(model->sessionNote());
+    EXPECT_TRUE(model->sessionNote()->attention) << "ended by the cap with nothing on screen";
+    EXPECT_TRUE(holder->balanced());
+    EXPECT_FALSE(holder->current());
+}
+
+TEST_F(ModelTest, EndsLeaveNotesAndRefusalsLeaveNotices) {
+    build();
+    model->setVisible(true);
+    model->startManual(ManualRequest{true, 3600, std::nullopt});
+    ASSERT_TRUE(model->activeSession());
+    model->endSession();
+    EXPECT_FALSE(model->sessionNote()) << "ended by hand: no note";
+
+    model->startManual(ManualRequest{false, 60, std::nullopt});
+    advance(std::chrono::duration<double>(60.05));
+    ASSERT_TRUE(model->sessionNote()) << "time up";
+    EXPECT_FALSE(model->sessionNote()->attention);
+
+    snapshotNow.source = PowerSource::battery;
+    snapshotNow.battery->chargePercent = 10; // below the floor of 20 %
+    model->refresh();
+    settle();
+    model->startManual(ManualRequest{false, 60, std::nullopt});
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "Keep-awake did not start");
+    EXPECT_FALSE(model->activeSession());
+}
+
+TEST_F(ModelTest, BatteryFloorEndDrawsAttentionOnlyWithNothingOnScreen) {
+    for (const bool visible : {true, false}) {
+        SCOPED_TRACE(visible ? "popover open" : "nothing on screen");
+        snapshotNow = BatterySnapshot{clock->now(), PowerSource::battery, pack(50)};
+        build();
+        model->setVisible(visible);
+        model->startManual(ManualRequest{false, 3600, std::nullopt});
+        snapshotNow.battery->chargePercent = 15;
+        model->refresh();
+        settle();
+        ASSERT_TRUE(model->sessionNote());
+        EXPECT_EQ(model->sessionNote()->attention, !visible);
+        EXPECT_EQ(model->menuBarAttention(), !visible);
+    }
+}
+
+TEST_F(ModelTest, LoginQuestionIsAskedOnceAfterTheFirstRule) {
+    const RuleDraft draft{
+        std::nullopt, RuleCondition{WhileAppRuns{"org.gnome.Totem", "Videos", std::nullopt, false}},
+        false};
+    build();
+    model->saveRule(draft);
+    EXPECT_TRUE(model->loginQuestionPending());
+    model->answerLoginQuestion(true);
+    EXPECT_FALSE(model->loginQuestionPending());
+    EXPECT_EQ(model->loginItemStatus(), LoginItem::Status::enabled);
+    model->saveRule(draft);
+    EXPECT_FALSE(model->loginQuestionPending());
+    EXPECT_EQ(model->storedRules().size(), 2u);
+    EXPECT_TRUE(defaults->value("keepAwakeRules"));
+
+    // A new run with the question already answered, and one that was told not to ask.
+    defaults = std::make_shared<MemoryDefaultsStore>();
+    LaunchOptions quiet;
+    quiet.noLoginItemQuestion = true;
+    loginItem->current = LoginItem::Status::notRegistered;
+    build(quiet);
+    model->saveRule(draft);
+    EXPECT_FALSE(model->loginQuestionPending());
+
+    const auto rules = model->storedRules();
+    model->toggleRule(UUID::random(), false);
+    EXPECT_EQ(model->storedRules(), rules) << "an unknown id changes nothing";
+}
+
+TEST_F(ModelTest, DeletingOlderHistorySaysHowMuchWent) {
+    build();
+    model->confirmDeleteOlderHistory();
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "Nothing to delete");
+    EXPECT_EQ(model->notice()->message, "");
+
+    const auto oldLine = [&](const char* when) {
+        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::ac, pack(70)}});
+    };
+    oldLine("2026-11-01T10:00:00Z");
+    model->confirmDeleteOlderHistory();
+    EXPECT_EQ(model->notice()->title, "Deleted 1 day file");
+    oldLine("2026-11-02T10:00:00Z");
+    oldLine("2026-11-03T10:00:00Z");
+    model->confirmDeleteOlderHistory();
+    EXPECT_EQ(model->notice()->title, "Deleted 2 day files");
+    EXPECT_EQ(model->notice()->message, "2026-11-02.jsonl\n2026-11-03.jsonl");
+}
+
+TEST_F(ModelTest, RecordSinceComesFromLinesNotFromHealthPoints) {
+    store->appendDailyHealth(DailyHealthPoint::of("2026-12-01", pack(80)));
+    build();
+    model->loadHistory();
+    EXPECT_EQ(model->dailyHealth().size(), 1u);
+    EXPECT_FALSE(model->recordSince());
+}
+
+TEST(DiagnosticsReport, FiguresOfTheRefreshes) {
+    const auto start = at("2026-12-06T12:00:00Z");
+    Diagnostics none("d.json", start);
+    auto report = none.report(addingSeconds(start, 3), std::nullopt);
+    EXPECT_EQ(report.size(), 13u);
+    EXPECT_EQ(report["refreshCount"], 0);
+    EXPECT_EQ(report["refreshMedianMs"], -1.0);
+    EXPECT_EQ(report["refreshWorstAfterFirstMs"], -1.0);
+
+    Diagnostics some("d.json", start);
+    for (const double ms : {120.0, 8.0, 10.0, 9.0})
+        some.recordRefresh(ms);
+    some.mark("firstRefresh", addingSeconds(start, 0.5));
+    some.mark("firstRefresh", addingSeconds(start, 2));
+    report = some.report(addingSeconds(start, 4), ProcessFigures{1e7, 0.25, 8, 2});
+    EXPECT_EQ(report["refreshMedianMs"], 10.0);
+    EXPECT_EQ(report["refreshWorstMs"], 120.0);
+    EXPECT_EQ(report["refreshFirstMs"], 120.0);
+    EXPECT_EQ(report["refreshWorstAfterFirstMs"], 10.0);
+    EXPECT_EQ(report["marks"]["firstRefresh"], 0.5) << "the first time wins";
+    EXPECT_EQ(report["idleWakeupsPerSecond"], 2.0);
+}
