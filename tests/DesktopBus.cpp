@@ -107,7 +107,12 @@ std::string FakeDesktop::startDaemon(int& pid) {
 
 FakeDesktop::FakeDesktop() {
     sessionAddress_ = startDaemon(sessionDaemon_);
-    systemAddress_ = startDaemon(systemDaemon_);
+    try {
+        systemAddress_ = startDaemon(systemDaemon_);
+    } catch (...) {
+        endProcess(sessionDaemon_);
+        throw;
+    }
     if (const char* v = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
         hadSession_ = true, savedSession_ = v;
     if (const char* v = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) hadSystem_ = true, savedSystem_ = v;
@@ -165,17 +170,6 @@ int FakeDesktop::start(const std::string& templateName, const std::string& busNa
     if (!eventually([&] { return nameHasOwner(bus, busName); }, 20))
         throw std::runtime_error("the fake " + templateName + " did not come up");
     return pid;
-}
-
-void FakeDesktop::kill(int pid) {
-    for (auto it = services_.begin(); it != services_.end(); ++it) {
-        if (it->pid != pid) continue;
-        endProcess(pid);
-        const Service gone = *it;
-        services_.erase(it);
-        eventually([&] { return !nameHasOwner(gone.bus, gone.name); });
-        return;
-    }
 }
 
 } // namespace VuzurTests

@@ -31,8 +31,6 @@ public:
     // and returns its pid once it owns `busName`. Throws when it does not come up.
     int start(const std::string& templateName, const std::string& busName, Bus bus,
               const std::string& parametersJson = "");
-    // Ends a fake service at once, as a crash would, and waits for its name to go.
-    void kill(int pid);
 
     const std::string& address(Bus bus) const;
     // A connection of the test's own to one of the buses, for asking the fakes directly.

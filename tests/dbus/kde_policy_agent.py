@@ -1,9 +1,10 @@
 '''KDE Plasma's power-management policy agent, its inhibitions only.
 
 AddInhibition(types, app, reason) gives a cookie, ReleaseInhibition(cookie) drops it,
-and the ActiveInhibitions property lists (what, who, why, mode, types) as Plasma 6 does.
-Types: 1 suspend (InterruptSession), 4 screen (ChangeScreenSettings). An inhibition goes
-away when the connection that took it leaves the bus.
+and the ActiveInhibitions property lists (what, who, why, mode, flags) as Plasma 6 does:
+what names the behaviours ("sleep" for InterruptSession = 1, "idle" for
+ChangeScreenSettings = 4), flags are the request's state (1 active, 2 allowed). An
+inhibition goes away when the connection that took it leaves the bus.
 '''
 
 import dbus
@@ -22,8 +23,8 @@ def load(mock, parameters):
 
 
 def _publish(mock):
-    rows = [dbus.Struct((w, who, why, 'block', dbus.UInt32(t)), signature='ssssu')
-            for w, who, why, t, _ in mock.inhibitions.values()]
+    rows = [dbus.Struct((w, who, why, 'block', dbus.UInt32(1 | 2)), signature='ssssu')
+            for w, who, why, _, _ in mock.inhibitions.values()]
     mock.UpdateProperties(MAIN_IFACE, {'ActiveInhibitions': dbus.Array(rows, signature='(ssssu)')})
 
 

@@ -1,6 +1,7 @@
 #include <PowerCore/linux/DBusConnection.hpp>
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <algorithm>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -9,8 +10,9 @@ namespace PowerCore {
 namespace {
 
 // Long enough for a busy session manager, short enough that a hung one does not freeze
-// the program for long.
-constexpr std::chrono::milliseconds callTimeout{2000};
+// the program for long. A call that times out may still have been carried out: the
+// connection is then dropped, which makes the service let go of whatever it holds for us.
+constexpr std::chrono::milliseconds callTimeout{1000};
 
 constexpr const char* gnomeName = "org.gnome.SessionManager";
 constexpr const char* gnomePath = "/org/gnome/SessionManager";
@@ -49,15 +51,19 @@ std::string_view describe(InhibitionService service) {
 }
 
 LiveAssertionHolder::LiveAssertionHolder() {
-    session_ = DBus::connect(DBus::Bus::session);
-    if (session_ && DBus::nameHasOwner(*session_, gnomeName, callTimeout))
+    findServiceLocked();
+    deadlines_ = std::thread([this] { runDeadlines(); });
+}
+
+void LiveAssertionHolder::findServiceLocked() {
+    auto* session = sessionLocked();
+    if (session != nullptr && DBus::nameHasOwner(*session, gnomeName, callTimeout))
         service_ = InhibitionService::gnomeSession;
-    else if (session_ && DBus::nameHasOwner(*session_, kdeName, callTimeout))
+    else if (session != nullptr && DBus::nameHasOwner(*session, kdeName, callTimeout))
         service_ = InhibitionService::kdePolicyAgent;
-    else if ((system_ = DBus::connect(DBus::Bus::system)) &&
-             DBus::nameHasOwner(*system_, logindName, callTimeout))
+    else if (auto* system = systemLocked();
+             system != nullptr && DBus::nameHasOwner(*system, logindName, callTimeout))
         service_ = InhibitionService::logind;
-    if (service_ != InhibitionService::none) deadlines_ = std::thread([this] { runDeadlines(); });
 }
 
 LiveAssertionHolder::~LiveAssertionHolder() {
@@ -114,6 +120,8 @@ sdbus::IConnection* LiveAssertionHolder::systemLocked() {
 }
 
 bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& reason) {
+    // A program started before the desktop's services looks again until it finds one.
+    if (service_ == InhibitionService::none) findServiceLocked();
     const bool display = kind == AssertionKind::display;
     const std::string app(appName);
     Held held{kind, reason};
@@ -156,7 +164,8 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
                 .withTimeout(callTimeout)
                 .withArguments(std::string("idle"), app, reason, std::string("block"))
                 .storeResultsTo(lock);
-            held.lock = lock.release();
+            // Our own copy, closed on exec: a child must never keep the machine awake.
+            held.lock = ::fcntl(lock.get(), F_DUPFD_CLOEXEC, 3);
             if (held.lock < 0) return false;
             // The display has its own service; without one the machine still stays
             // awake, which is the better half of the wish.
@@ -170,6 +179,7 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
                             .storeResultsTo(held.cookie);
                     } catch (const sdbus::Error&) {
                         held.cookie = 0;
+                        session_.reset();
                     }
             }
             break;
@@ -177,6 +187,10 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
         }
     } catch (const sdbus::Error&) {
         if (held.lock >= 0) ::close(held.lock);
+        if (service_ == InhibitionService::logind)
+            system_.reset();
+        else
+            session_.reset();
         return false;
     }
     held_ = std::move(held);
@@ -187,7 +201,9 @@ void LiveAssertionHolder::releaseLocked() {
     if (!held_) return;
     Held held = std::move(*held_);
     held_.reset();
-    // Release results are not checked: a service that is gone has let go already.
+    // Sent without waiting for the answer: a release is not checked, messages on one
+    // connection arrive in order (so a replacement is taken after the release), and a
+    // release that cannot even be sent drops the connection, which releases as well.
     try {
         switch (service_) {
         case InhibitionService::none:
@@ -197,16 +213,16 @@ void LiveAssertionHolder::releaseLocked() {
                 proxy(*bus, gnomeName, gnomePath)
                     ->callMethod("Uninhibit")
                     .onInterface(gnomeName)
-                    .withTimeout(callTimeout)
-                    .withArguments(held.cookie);
+                    .withArguments(held.cookie)
+                    .dontExpectReply();
             break;
         case InhibitionService::kdePolicyAgent:
             if (auto* bus = sessionLocked())
                 proxy(*bus, kdeName, kdePath)
                     ->callMethod("ReleaseInhibition")
                     .onInterface(kdeName)
-                    .withTimeout(callTimeout)
-                    .withArguments(held.cookie);
+                    .withArguments(held.cookie)
+                    .dontExpectReply();
             break;
         case InhibitionService::logind:
             if (held.lock >= 0) ::close(held.lock);
@@ -216,11 +232,12 @@ void LiveAssertionHolder::releaseLocked() {
                     proxy(*bus, screenSaverName, screenSaverPath)
                         ->callMethod("UnInhibit")
                         .onInterface(screenSaverName)
-                        .withTimeout(callTimeout)
-                        .withArguments(held.cookie);
+                        .withArguments(held.cookie)
+                        .dontExpectReply();
             break;
         }
     } catch (const sdbus::Error&) {
+        session_.reset();
     }
     if (held.lock >= 0) ::close(held.lock);
 }

@@ -27,14 +27,16 @@ struct OwnInhibition {
     std::string reason;
 };
 
-// Holds at most one idle inhibition with the desktop's own service, chosen once at
-// construction, first found wins: GNOME's session manager, KDE's policy agent, else a
-// logind "idle" lock (plus the screensaver interface for the display). None of these has a
-// timeout of its own, so a deadline thread releases the inhibition when no refresh came
-// within the timeout: a hung main thread still lets the machine sleep. Every inhibition
-// belongs to the holder's own bus connections (or logind's lock descriptor), so the death
-// of the process releases it at once. Only idle sleep is ever inhibited: never the lid or
-// the power key.
+// Holds at most one inhibition with the desktop's own service, chosen at construction,
+// first found wins: GNOME's session manager, KDE's policy agent, else a logind "idle" lock
+// (plus the screensaver interface for the display); while none is found, each new
+// inhibition looks again. None of these has a timeout of its own, so a deadline thread
+// releases the inhibition when no refresh came within the timeout: a hung main thread
+// still lets the machine sleep. Every inhibition belongs to the holder's own bus
+// connections (or logind's lock descriptor), so the death of the process releases it at
+// once. We never take a lid-switch or power-key lock; GNOME turns its suspend flag into a
+// logind "sleep" lock, which logind's default LidSwitchIgnoreInhibited=yes leaves the lid
+// free of.
 //
 // apply() and current() are for the owner's one thread; own() may be asked from any.
 class LiveAssertionHolder final : public AssertionHolder {
@@ -59,6 +61,7 @@ private:
         std::uint32_t cookie = 0; // GNOME's or KDE's, or the screensaver's
         int lock = -1;            // logind's descriptor
     };
+    void findServiceLocked();
     bool createLocked(AssertionKind kind, const std::string& reason);
     void releaseLocked();
     sdbus::IConnection* sessionLocked();

@@ -1,5 +1,6 @@
 #include <PowerCore/linux/DBusConnection.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <algorithm>
 #include <string_view>
 
 namespace PowerCore {
@@ -17,6 +18,7 @@ struct Found {
     std::string who, why, type;
     bool display = false; // one of our own kinds, for matching
     bool idle = false;
+    bool kindKnown = true; // Plasma 5 does not say
 };
 
 std::vector<std::string_view> tokens(std::string_view text) {
@@ -95,8 +97,10 @@ void readGnome(sdbus::IConnection& bus, std::vector<Found>& rows) {
             call(bus, name, path, inhibitorInterface, "GetFlags", flags);
         } catch (const sdbus::Error& error) {
             // The service itself went: nothing more to ask it.
-            if (error.getName() != "org.freedesktop.DBus.Error.UnknownObject" &&
-                error.getName() != "org.freedesktop.DBus.Error.UnknownMethod")
+            const auto& what = error.getName();
+            if (what != "org.freedesktop.DBus.Error.UnknownObject" &&
+                what != "org.freedesktop.DBus.Error.UnknownInterface" &&
+                what != "org.freedesktop.DBus.Error.UnknownMethod")
                 throw;
             continue;
         }
@@ -107,23 +111,43 @@ void readGnome(sdbus::IConnection& bus, std::vector<Found>& rows) {
     }
 }
 
-// KDE: the ActiveInhibitions property, (what, who, why, mode, types); types 1 suspend,
-// 4 screen.
+// KDE: the ActiveInhibitions property of Plasma 6, (what, who, why, mode, flags), whose
+// what names the behaviours ("sleep", "idle" for the screen); Plasma 5 has only
+// ListInhibitions, (who, why) without a kind.
 void readKde(sdbus::IConnection& bus, std::vector<Found>& rows) {
     constexpr const char* name = "org.kde.Solid.PowerManagement.PolicyAgent";
+    constexpr const char* path = "/org/kde/Solid/PowerManagement/PolicyAgent";
     using Fields = std::tuple<std::string, std::string, std::string, std::string, std::uint32_t>;
     using Inhibition =
         sdbus::Struct<std::string, std::string, std::string, std::string, std::uint32_t>;
     sdbus::Variant value;
-    sdbus::createProxy(bus, name, "/org/kde/Solid/PowerManagement/PolicyAgent")
-        ->callMethod("Get")
-        .onInterface("org.freedesktop.DBus.Properties")
-        .withTimeout(callTimeout)
-        .withArguments(std::string(name), std::string("ActiveInhibitions"))
-        .storeResultsTo(value);
+    try {
+        sdbus::createProxy(bus, name, path)
+            ->callMethod("Get")
+            .onInterface("org.freedesktop.DBus.Properties")
+            .withTimeout(callTimeout)
+            .withArguments(std::string(name), std::string("ActiveInhibitions"))
+            .storeResultsTo(value);
+    } catch (const sdbus::Error& error) {
+        if (error.getName() != "org.freedesktop.DBus.Error.InvalidArgs" &&
+            error.getName() != "org.freedesktop.DBus.Error.UnknownProperty")
+            throw;
+        std::vector<sdbus::Struct<std::string, std::string>> listed;
+        call(bus, name, path, name, "ListInhibitions", listed);
+        for (const auto& entry : listed) {
+            Found row{.service = InhibitionService::kdePolicyAgent,
+                      .who = std::get<0>(entry),
+                      .why = std::get<1>(entry),
+                      .type = "?"};
+            row.idle = true;
+            row.kindKnown = false;
+            rows.push_back(std::move(row));
+        }
+        return;
+    }
     for (const auto& inhibition : value.get<std::vector<Inhibition>>()) {
-        const auto& [what, who, why, mode, types] = static_cast<const Fields&>(inhibition);
-        bool screen = (types & 4) != 0, suspend = (types & 1) != 0;
+        const auto& [what, who, why, mode, flags] = static_cast<const Fields&>(inhibition);
+        bool screen = false, suspend = false;
         for (const auto token : tokens(what)) {
             screen = screen || token == "idle" || token == "screen";
             suspend = suspend || token == "sleep";
@@ -138,6 +162,36 @@ void readKde(sdbus::IConnection& bus, std::vector<Found>& rows) {
             row.type = screen ? displaySleep : systemSleep;
         rows.push_back(std::move(row));
     }
+}
+
+// The pid of the process that owns a bus name; 0 when there is none.
+std::uint32_t ownerPID(sdbus::IConnection& bus, const std::string& name) {
+    std::uint32_t pid = 0;
+    try {
+        sdbus::createProxy(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus")
+            ->callMethod("GetConnectionUnixProcessID")
+            .onInterface("org.freedesktop.DBus")
+            .withTimeout(callTimeout)
+            .withArguments(name)
+            .storeResultsTo(pid);
+    } catch (const sdbus::Error&) {
+    }
+    return pid;
+}
+
+// The desktops copy inhibitions between their lists: GNOME's session manager takes a
+// logind lock for its clients' suspend inhibitions, KDE's agent lists logind's locks as
+// its own. Each inhibition is shown once, where it was taken.
+void dropMirrors(std::vector<Found>& rows, std::uint32_t gnomePID) {
+    std::erase_if(rows, [&](const Found& row) {
+        if (row.service == InhibitionService::logind)
+            return gnomePID != 0 && row.pid == std::int32_t(gnomePID);
+        if (row.service != InhibitionService::kdePolicyAgent) return false;
+        return std::any_of(rows.begin(), rows.end(), [&](const Found& other) {
+            return other.service == InhibitionService::logind && other.who == row.who &&
+                   other.why == row.why;
+        });
+    });
 }
 
 template <typename Reader>
@@ -156,12 +210,14 @@ void readEach(sdbus::IConnection* bus, Reader reader, std::vector<Found>& rows) 
                 std::make_move_iterator(found.end()));
 }
 
-bool isOwn(const Found& row, const std::optional<OwnInhibition>& own) {
+bool isOwn(const Found& row, const std::optional<OwnInhibition>& own, std::int32_t ownPID) {
     if (!own || row.service != own->service || !row.idle) return false;
+    // Where the service names the process, it must be this one (logind lists every user's).
+    if (row.pid != 0 && row.pid != ownPID) return false;
     if (row.who != LiveAssertionHolder::appName || row.why != own->reason) return false;
     // On logind our lock is the idle kind whatever the display wish; elsewhere the
     // service's own kind tells.
-    return row.service == InhibitionService::logind ||
+    return row.service == InhibitionService::logind || !row.kindKnown ||
            row.display == (own->kind == AssertionKind::display);
 }
 
@@ -178,6 +234,7 @@ std::vector<AssertionRow> LiveAssertionTable::read(const AssertionList::NameForP
     readEach(system.get(), readLogind, found);
     readEach(session.get(), readGnome, found);
     readEach(session.get(), readKde, found);
+    if (session) dropMirrors(found, ownerPID(*session, "org.gnome.SessionManager"));
 
     const auto own = own_ ? own_() : std::nullopt;
     std::vector<AssertionRow> rows;
@@ -185,7 +242,7 @@ std::vector<AssertionRow> LiveAssertionTable::read(const AssertionList::NameForP
     for (auto& row : found) {
         AssertionRow out;
         // The first row that matches is ours (a second copy of the same wish is not).
-        out.isPower = !ownMarked && isOwn(row, own);
+        out.isPower = !ownMarked && isOwn(row, own, ownPID);
         ownMarked = ownMarked || out.isPower;
         out.pid = out.isPower ? ownPID : row.pid;
         out.type =

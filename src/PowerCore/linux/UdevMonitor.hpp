@@ -31,8 +31,10 @@ private:
     std::string subsystem_;
 };
 
-// Where the kernel signals thermal trip crossings (udev "thermal" events): a monitor the
-// event loop can watch. Elsewhere none; the refresh loop still reads the state.
+// The kernel's thermal-zone events (udev "thermal"), where a udev daemon runs: a monitor
+// the event loop can watch, so a trip crossing refreshes at once. Few machines send them
+// (the user_space governor and some SoC drivers do; the default step_wise governor of x86
+// laptops does not), so the refresh loop's reading stays the real source of the state.
 std::unique_ptr<UdevMonitor> thermalStateNotifications(std::string& whyNot);
 
 } // namespace PowerCore

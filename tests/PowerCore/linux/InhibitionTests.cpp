@@ -5,8 +5,10 @@
 
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sdbus-c++/sdbus-c++.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace PowerCore;
@@ -42,7 +44,7 @@ protected:
             desktop->start("kde_policy_agent.py", kdeName, FakeDesktop::Bus::session);
             break;
         case InhibitionService::logind:
-            desktop->start("logind", logindName, FakeDesktop::Bus::system);
+            desktop->start("logind_inhibitors.py", logindName, FakeDesktop::Bus::system);
             desktop->start("screensaver.py", screenSaverName, FakeDesktop::Bus::session);
             break;
         case InhibitionService::none:
@@ -50,13 +52,31 @@ protected:
         }
     }
 
-    std::vector<AssertionRow> rows(const LiveAssertionTable::Own& own = {}) {
+    // The list as the program sees it; `named` names this process as the process reader
+    // would, else no process has a name and rows carry the names the services give.
+    std::vector<AssertionRow> rows(const LiveAssertionTable::Own& own = {}, bool named = true) {
         return LiveAssertionTable(own).read(
-            [](std::int32_t pid) -> std::optional<std::string> {
-                if (pid == ::getpid()) return "power_core_tests";
+            [named](std::int32_t pid) -> std::optional<std::string> {
+                if (named && pid == ::getpid()) return "power_core_tests";
                 return std::nullopt;
             },
             ::getpid());
+    }
+
+    // The methods a fake was called with, in order, among `methods`.
+    std::vector<std::string> calls(const char* name, const char* path,
+                                   const std::vector<std::string>& methods) {
+        using Call = sdbus::Struct<std::uint64_t, std::string, std::vector<sdbus::Variant>>;
+        std::vector<Call> all;
+        sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), name, path)
+            ->callMethod("GetCalls")
+            .onInterface("org.freedesktop.DBus.Mock")
+            .storeResultsTo(all);
+        std::vector<std::string> seen;
+        for (const auto& call : all)
+            if (std::find(methods.begin(), methods.end(), std::get<1>(call)) != methods.end())
+                seen.push_back(std::get<1>(call));
+        return seen;
     }
 
     // What the screensaver interface holds: (app, reason) pairs.
@@ -100,10 +120,21 @@ TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
 
             holder.apply(wish(AssertionKind::system, "Build", 0.2));
             EXPECT_EQ(holder.current()->timeout, 1);
-            EXPECT_EQ(rows(own), list); // a refresh takes nothing new
+            EXPECT_EQ(rows(own), list);
 
             holder.apply(wish(AssertionKind::display, "Build"));
             list = rows(own);
+            // A refresh calls nothing; a replacement releases before it takes.
+            if (service == InhibitionService::gnomeSession) {
+                EXPECT_EQ(calls(gnomeName, "/org/gnome/SessionManager", {"Inhibit", "Uninhibit"}),
+                          (std::vector<std::string>{"Inhibit", "Uninhibit", "Inhibit"}));
+            }
+            if (service == InhibitionService::kdePolicyAgent) {
+                EXPECT_EQ(calls(kdeName, "/org/kde/Solid/PowerManagement/PolicyAgent",
+                                {"AddInhibition", "ReleaseInhibition"}),
+                          (std::vector<std::string>{"AddInhibition", "ReleaseInhibition",
+                                                    "AddInhibition"}));
+            }
             ASSERT_EQ(list.size(), 1u) << "the old inhibition is released before the new one";
             EXPECT_TRUE(list[0].isPower);
             EXPECT_EQ(list[0].type, "PreventUserIdleDisplaySleep");
@@ -146,6 +177,12 @@ TEST_F(Inhibitions, DeadlineThreadReleasesWhenNoRefreshComes) {
     startDesktop(InhibitionService::gnomeSession);
     LiveAssertionHolder holder;
     holder.apply(wish(AssertionKind::system, "Frozen", 1));
+    // Refreshes push the deadline back.
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        holder.apply(wish(AssertionKind::system, "Frozen", 1));
+        ASSERT_TRUE(holder.own()) << "released although refreshed";
+    }
     ASSERT_EQ(rows().size(), 1u);
     // The main thread does nothing more, as a hung one would.
     EXPECT_TRUE(eventually([&] { return rows().empty(); }, 5));
@@ -212,14 +249,13 @@ TEST_F(Inhibitions, ListGathersEveryServiceOwnRowFirst) {
                        std::string("block"))
         .storeResultsTo(block);
 
-    const auto list = rows([&holder] { return holder.own(); });
+    const auto list = rows([&holder] { return holder.own(); }, false);
     std::vector<std::string> seen;
     for (const auto& row : list)
         seen.push_back(row.processName + "|" + row.type + "|" + row.name + "|" +
                        (row.keepsAwake() ? "awake" : "not counted"));
-    // The fake logind names every inhibitor's process 123456, which nothing here names.
     EXPECT_EQ(seen, (std::vector<std::string>{
-                        "power_core_tests|PreventUserIdleDisplaySleep|Quorvel Vuzur: Film|awake",
+                        "Quorvel Vuzur|PreventUserIdleDisplaySleep|Quorvel Vuzur: Film|awake",
                         "backup|sleep (delay)|Saving|not counted",
                         "okular|PreventUserIdleSystemSleep|Presenting|awake",
                         "org.gnome.Totem|PreventUserIdleDisplaySleep|Playing a film|awake",
