@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace QuorvelPower {
@@ -13,6 +14,12 @@ struct SystemRoots {
     std::filesystem::path procfs = "/proc";
     // Where desktop entries are looked for (XDG_DATA_HOME, XDG_DATA_DIRS).
     std::vector<std::filesystem::path> dataFolders;
+    // The user's own files (XDG_DATA_HOME, XDG_CONFIG_HOME, HOME).
+    std::filesystem::path historyFolder;
+    std::filesystem::path defaultsFile;
+    std::filesystem::path autostartFolder;
+    // The user's language for desktop entries' names (LC_ALL, LC_MESSAGES, LANG).
+    std::string language;
 
     // From the environment, through `variable` (std::getenv in the composition root).
     static SystemRoots fromEnvironment(const std::function<const char*(const char*)>& variable);
