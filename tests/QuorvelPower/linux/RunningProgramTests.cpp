@@ -1,0 +1,140 @@
+// The real program, started as a user's session would start it: its own folders, a
+// recorded laptop, fake desktop services on private buses.
+#include "DesktopBus.hpp"
+#include "TestSupport.hpp"
+
+#include <PowerCore/foundation/Json.hpp>
+#include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using VuzurTests::FakeDesktop;
+
+extern char** environ;
+
+namespace {
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class RunningProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const auto why = FakeDesktop::unavailableReason(); !why.empty()) GTEST_SKIP() << why;
+        desktop = std::make_unique<FakeDesktop>();
+    }
+
+    // Starts vuzur with `arguments` in the test's folders; its pid.
+    pid_t launch(const std::vector<std::string>& arguments) {
+        std::vector<std::string> args{VUZUR_BINARY};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> env{
+            "XDG_DATA_HOME=" + (folder.path() / "data").string(),
+            "XDG_CONFIG_HOME=" + (folder.path() / "config").string(),
+            "VUZUR_SYSFS_ROOT=" +
+                VuzurTests::testData("sysfs/dell_xps15_9560_discharging").string()};
+        for (char** e = environ; *e != nullptr; ++e)
+            if (!std::string_view(*e).starts_with("XDG_") &&
+                !std::string_view(*e).starts_with("VUZUR_"))
+                env.emplace_back(*e);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::vector<char*> argv, envp;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            for (auto& e : env)
+                envp.push_back(e.data());
+            envp.push_back(nullptr);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+
+    // The exit status once it ends within `seconds`; -1 when it did not.
+    int waitFor(pid_t pid, double seconds) {
+        int status = 0;
+        pid_t done = 0;
+        VuzurTests::eventually([&] { return (done = ::waitpid(pid, &status, WNOHANG)) == pid; },
+                               seconds);
+        if (done != pid) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::filesystem::path history() const {
+        return folder.path() / "data" / "Quorvel Vuzur" / "History";
+    }
+
+    VuzurTests::TemporaryFolder folder;
+    std::unique_ptr<FakeDesktop> desktop;
+};
+
+} // namespace
+
+TEST_F(RunningProgram, QuitsAfterItsTimeWithDiagnosticsAndOneSample) {
+    const auto report = folder.path() / "d.json";
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = launch({"--quit-after", "3", "--diagnostics", report.string()});
+    EXPECT_EQ(waitFor(pid, 20), 0);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_GT(took, 2.9);
+
+    const auto diagnostics = PowerCore::parseJson(readAll(report));
+    ASSERT_TRUE(diagnostics);
+    EXPECT_EQ(diagnostics->size(), 13u);
+    EXPECT_GE((*diagnostics)["refreshCount"].get<int>(), 1);
+    EXPECT_GT((*diagnostics)["peakFootprintBytes"].get<double>(), 0);
+
+    // One battery line with the recorded laptop's values, and one health point.
+    std::vector<std::string> days;
+    for (const auto& entry : std::filesystem::directory_iterator(history()))
+        days.push_back(entry.path().filename().string());
+    std::sort(days.begin(), days.end());
+    ASSERT_EQ(days.size(), 2u);
+    const auto lines = readAll(history() / days[0]);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1);
+    EXPECT_NE(lines.find("\"chargePercent\":92"), std::string::npos);
+    EXPECT_NE(lines.find("\"designCapacitymAh\":4912"), std::string::npos);
+    const auto health = readAll(history() / "daily-health.jsonl");
+    EXPECT_EQ(std::count(health.begin(), health.end(), '\n'), 1);
+}
+
+TEST_F(RunningProgram, TermSignalReleasesTheInhibitionAndWritesDiagnostics) {
+    desktop->start("gnome_session_manager.py", "org.gnome.SessionManager",
+                   FakeDesktop::Bus::session);
+    const auto report = folder.path() / "d.json";
+    const pid_t pid =
+        launch({"--keep-awake", "600", "--keep-display-on", "--diagnostics", report.string()});
+    const PowerCore::LiveAssertionTable table({});
+    const auto held = [&] { return table.read({}, 0); };
+    ASSERT_TRUE(VuzurTests::eventually([&] { return held().size() == 1; }));
+    EXPECT_EQ(held()[0].type, "PreventUserIdleDisplaySleep");
+    EXPECT_EQ(held()[0].name, "Quorvel Vuzur: for 10 min");
+
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitFor(pid, 10), 0);
+    EXPECT_TRUE(held().empty());
+    EXPECT_TRUE(PowerCore::parseJson(readAll(report)));
+}
+
+TEST_F(RunningProgram, ACorruptSettingsFileIsLeftAsItWas) {
+    const auto settings = folder.path() / "config" / "quorvel-vuzur" / "defaults.json";
+    std::filesystem::create_directories(settings.parent_path());
+    { std::ofstream(settings) << "{\"guardRails\": {not json"; }
+    EXPECT_EQ(waitFor(launch({"--quit-after", "1"}), 20), 0);
+    EXPECT_EQ(readAll(settings), "{\"guardRails\": {not json");
+}
