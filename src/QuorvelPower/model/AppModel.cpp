@@ -301,12 +301,16 @@ void AppModel::runAlerts(Timestamp now, std::vector<KeepAwakeEvent> events) {
     input.now = now;
     input.battery = battery_;
     if (episodes_.open) input.episodeOpenSince = episodes_.open->start;
-    if (!apps_.empty() && apps_.front().share)
-        input.topApp = TopApp{apps_.front().name, *apps_.front().share};
+    input.topApp = topApp(apps_);
     input.sessionEvents = std::move(events);
     input.capHours = rails_.durationCap / 3600;
     auto alerts = std::make_shared<std::vector<Alert>>(alertEngine_.evaluate(input));
     if (!alerts->empty()) postAlerts(alerts, 0);
+}
+
+std::optional<TopApp> AppModel::topApp(const std::vector<AppPower>& apps) {
+    if (apps.empty() || !apps.front().share) return std::nullopt;
+    return TopApp{apps.front().name, *apps.front().share};
 }
 
 void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t next) {

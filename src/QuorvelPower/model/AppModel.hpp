@@ -218,6 +218,10 @@ public:
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }
 
+    // The application the alerts weigh: the first of the list, when it has a share; the
+    // others are never looked at.
+    static std::optional<PowerCore::TopApp> topApp(const std::vector<PowerCore::AppPower>& apps);
+
     static constexpr double visibleCadence = 5, hiddenCadence = 30, sampleSpacing = 300;
     static constexpr double alertCooldown = 1800;
 

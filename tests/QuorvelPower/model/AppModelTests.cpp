@@ -379,6 +379,18 @@ TEST_F(ModelTest, RecordSinceComesFromLinesNotFromHealthPoints) {
     EXPECT_FALSE(model->recordSince());
 }
 
+TEST(TopApp, OnlyTheFirstEntryCounts) {
+    AppPower unmeasured, busy;
+    unmeasured.name = "idle helper";
+    busy.name = "compiler";
+    busy.share = 80;
+    EXPECT_FALSE(AppModel::topApp({unmeasured, busy}));
+    const auto top = AppModel::topApp({busy, unmeasured});
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->name, "compiler");
+    EXPECT_EQ(top->share, 80);
+}
+
 TEST(DiagnosticsReport, FiguresOfTheRefreshes) {
     const auto start = at("2026-12-06T12:00:00Z");
     Diagnostics none("d.json", start);
