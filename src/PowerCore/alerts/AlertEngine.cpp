@@ -1,5 +1,6 @@
 #include <PowerCore/alerts/AlertEngine.hpp>
 #include <PowerCore/battery/DischargeMath.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <cmath>
 #include <fmt/format.h>
 
@@ -232,6 +233,10 @@ std::vector<Alert> AlertEngine::evaluate(const AlertInput& input) {
     throttlingRule(input, alerts);
     appRule(input, alerts);
     sessionRule(input, alerts);
+    for (auto& alert : alerts) {
+        alert.title = platformText(alert.title);
+        alert.body = platformText(alert.body);
+    }
     return alerts;
 }
 
@@ -260,7 +265,7 @@ std::string AlertEngine::endText(const ActiveSession& session, EndReason reason)
         ending = " ended because Vuzur quit.";
         break;
     }
-    return "Keep-awake " + session.title + ending;
+    return "Keep-awake " + session.title + platformText(ending);
 }
 
 } // namespace PowerCore

@@ -1,4 +1,5 @@
 #include <PowerCore/awake/AssertionList.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -20,7 +21,7 @@ bool AssertionRow::keepsAwake() const {
 
 std::string AssertionRow::meaning() const {
     if (type == "PreventUserIdleSystemSleep" || type == "NoIdleSleepAssertion")
-        return "keeps the Mac awake";
+        return platformText("keeps the Mac awake");
     if (type == "PreventUserIdleDisplaySleep" || type == "NoDisplaySleepAssertion")
         return "keeps the display awake";
     if (type == "PreventSystemSleep") return "prevents sleep, even on battery";

@@ -1,4 +1,5 @@
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <algorithm>
 #include <cmath>
 
@@ -142,7 +143,7 @@ bool KeepAwakeEngine::matches(const KeepAwakeRule& rule, const EngineInput& inpu
 std::optional<std::string> KeepAwakeEngine::startRefusal(const EngineInput& input) const {
     if (active_) return "A session is already active. End it first.";
     if (blockedByThermal_ || input.thermal == ThermalLevel::critical)
-        return "The Mac is critically hot. Keep-awake waits until it cools down.";
+        return platformText("The Mac is critically hot. Keep-awake waits until it cools down.");
     if (blockedByBattery_ || isAtFloor(input))
         return "The battery is at or under " + std::to_string(rails.batteryFloorPercent) +
                " %. Keep-awake waits for the charger or more charge.";

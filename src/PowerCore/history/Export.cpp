@@ -1,4 +1,5 @@
 #include <PowerCore/battery/DischargeMath.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <PowerCore/history/Export.hpp>
 #include <array>
 #include <fmt/format.h>
@@ -195,7 +196,7 @@ File batteryReport(const ReportInputs& in, const DateFormatter& dates, const Cal
             s.averageWatts ? fmt::format("{:.1f} W", *s.averageWatts) : std::string(emDash));
     }
     out += "\nMade by Quorvel Vuzur on this Mac. Nothing was sent anywhere.\n";
-    return {"power-battery-report-" + stamp(in.now, calendar) + ".md", std::move(out)};
+    return {"power-battery-report-" + stamp(in.now, calendar) + ".md", platformText(out)};
 }
 
 File history(Timestamp now, const std::vector<HistoryLine>& lines,

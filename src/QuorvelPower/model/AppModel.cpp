@@ -1,4 +1,5 @@
 #include <PowerCore/apps/PowerImpact.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <PowerCore/history/Retention.hpp>
 #include <QuorvelPower/model/AppModel.hpp>
 #include <algorithm>
@@ -491,8 +492,9 @@ void AppModel::answerLoginQuestion(bool open) {
     if (open && !options_.showLoginQuestion)
         if (const auto error = parts_.loginItem->registerItem())
             publish(Field::notice, notice_,
-                    std::optional<Notice>(
-                        Notice{UUID::random(), "Could not add Vuzur to Login Items", *error}));
+                    std::optional<Notice>(Notice{UUID::random(),
+                                                 platformText("Could not add Vuzur to Login Items"),
+                                                 *error}));
     publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
 }
 
@@ -501,10 +503,11 @@ void AppModel::setOpenAtLogin(bool on) {
     const auto error = on ? parts_.loginItem->registerItem() : parts_.loginItem->unregisterItem();
     if (error)
         publish(Field::notice, notice_,
-                std::optional<Notice>(Notice{UUID::random(),
-                                             on ? "Could not add Vuzur to Login Items"
-                                                : "Could not remove Vuzur from Login Items",
-                                             *error}));
+                std::optional<Notice>(
+                    Notice{UUID::random(),
+                           platformText(on ? "Could not add Vuzur to Login Items"
+                                           : "Could not remove Vuzur from Login Items"),
+                           *error}));
     publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
 }
 

@@ -57,8 +57,8 @@ TEST(AlertEngine, MilestonesOnceEachInOrder) {
     const auto alerts = engine.evaluate(input);
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_EQ(alerts[0].key, "cycles-500");
-    EXPECT_EQ(alerts[1].body,
-              "The battery has completed 1000 charge cycles (1200 now). Apple rates it for 1,000.");
+    EXPECT_EQ(alerts[1].body, "The battery has completed 1000 charge cycles (1200 now). "
+                              "Batteries are commonly rated for 1,000.");
     EXPECT_TRUE(engine.evaluate(input).empty());
 }
 

@@ -221,7 +221,7 @@ TEST(Engine, RefusalsAndQuit) {
     auto e = engine();
     const auto now = at("2026-03-14T10:00:00Z");
     EXPECT_EQ(*e.startRefusal(input(now, PowerSource::ac, 80, ThermalLevel::critical)),
-              "The Mac is critically hot. Keep-awake waits until it cools down.");
+              "The computer is critically hot. Keep-awake waits until it cools down.");
     e.requestManual({false, {}, {}});
     e.evaluate(input(now));
     EXPECT_EQ(*e.startRefusal(input(now)), "A session is already active. End it first.");

@@ -65,16 +65,16 @@ TEST(BatteryReport, DesktopWithoutHistory) {
     EXPECT_EQ(file.name, "power-battery-report-2026-03-14-0926.md");
     EXPECT_EQ(file.data, "# Quorvel Vuzur battery report\n\n"
                          "- Generated: 14 March 2026 at 09:26\n"
-                         "- Mac: Macmini9,1\n"
+                         "- Computer: Macmini9,1\n"
                          "\n## Battery now\n\n"
-                         "This Mac has no battery (AC Vuzur).\n"
+                         "This computer has no battery (AC Vuzur).\n"
                          "\n## Daily health points\n\n"
                          "| Day | Full-charge (mAh) | Design (mAh) | Cycles | Maximum capacity |\n"
                          "|---|---|---|---|---|\n"
                          "\n## Last discharge sessions\n\n"
                          "| Start | End | From | To | Average draw |\n"
                          "|---|---|---|---|---|\n"
-                         "\nMade by Quorvel Vuzur on this Mac. Nothing was sent anywhere.\n");
+                         "\nMade by Quorvel Vuzur on this computer. Nothing was sent anywhere.\n");
 }
 
 TEST(BatteryReport, BatteryRowsHealthPointsAndTheLastSevenSessions) {
