@@ -1,0 +1,84 @@
+#include <PowerCore/foundation/PlatformWords.hpp>
+#include <QuorvelPower/ui/Format.hpp>
+#include <QuorvelPower/ui/PopoverTexts.hpp>
+#include <algorithm>
+#include <chrono>
+#include <fmt/format.h>
+
+namespace QuorvelPower::PopoverTexts {
+
+using namespace PowerCore;
+
+Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors) {
+    Line line;
+    if (!snapshot.battery) {
+        line.title = "No battery";
+        line.caption = std::string(rawValue(snapshot.source));
+        if (sensors.systemPowerWatts)
+            line.caption += fmt::format(" · {:.1f} W", *sensors.systemPowerWatts);
+        return line;
+    }
+    const auto& b = *snapshot.battery;
+    const auto state = b.state == ChargeState::discharging ? std::string("on battery")
+                                                           : std::string(rawValue(b.state));
+    line.title = fmt::format("{} %, {}", b.chargePercent, state);
+    std::vector<std::string> items;
+    if (const auto watts = b.watts()) items.push_back(fmt::format("{:.1f} W", *watts));
+    if (b.timeRemainingMinutes) items.push_back(Format::minutes(b.timeRemainingMinutes) + " left");
+    for (size_t i = 0; i < items.size(); ++i)
+        line.caption.append(i == 0 ? "" : " · ").append(items[i]);
+    return line;
+}
+
+Line thermal(const ThermalSnapshot& thermal, const SensorSet& sensors) {
+    Line line;
+    line.title = "Thermal: " + std::string(title(thermal.level));
+    const auto cpu = std::find_if(sensors.temperatures.begin(), sensors.temperatures.end(),
+                                  [](const auto& t) { return t.family == SensorFamily::cpu; });
+    if (cpu != sensors.temperatures.end()) {
+        line.caption = fmt::format("{:.0f} °C", cpu->hottestCelsius);
+        if (!sensors.fans.empty())
+            line.caption += fmt::format(" · fan {} rpm", std::int64_t(sensors.fans.front().rpm));
+    } else if (thermal.cpuSpeedLimit && *thermal.cpuSpeedLimit <= 99) {
+        line.caption = fmt::format("CPU limited to {} %", *thermal.cpuSpeedLimit);
+        line.captionIsAttention = true;
+    }
+    return line;
+}
+
+std::string timeOfDay(Timestamp time, const Calendar& calendar, bool seconds) {
+    const auto text = fmt::format("{:02}:{:02}", calendar.hour(time), calendar.minute(time));
+    if (!seconds) return text;
+    const auto sinceMinute = std::chrono::duration_cast<std::chrono::seconds>(
+        time.time_since_epoch() % std::chrono::minutes(1));
+    return text + fmt::format(":{:02}", (sinceMinute.count() + 60) % 60);
+}
+
+Session session(const ActiveSession& s, const Calendar& calendar) {
+    const Timestamp ends = s.endsAt ? std::min(*s.endsAt, s.capAt) : s.capAt;
+    return {"Awake " + s.title,
+            platformText(s.keepDisplayOn ? "Mac and display stay awake"
+                                         : "Mac stays awake, display may sleep"),
+            "Ends by " + timeOfDay(ends, calendar) + " at the latest"};
+}
+
+std::string railsCaption(const GuardRails& rails) {
+    return platformText(fmt::format("Stops at {} % on battery or if the Mac gets critically hot; "
+                                    "asks you 10 minutes before {} h.",
+                                    rails.batteryFloorPercent, Format::hours(rails.durationCap)));
+}
+
+std::string untilOffButton(const GuardRails& rails) {
+    return "Until I turn it off (up to " + Format::hours(rails.durationCap) + " h)";
+}
+
+std::string extendButton(const GuardRails& rails) {
+    return "Keep awake for another " + Format::hours(rails.durationCap) + " h";
+}
+
+std::string question(const ActiveSession& session, const Calendar& calendar) {
+    return "Still working? Keep-awake " + session.title + " reaches its limit at " +
+           timeOfDay(session.capAt, calendar) + ".";
+}
+
+} // namespace QuorvelPower::PopoverTexts

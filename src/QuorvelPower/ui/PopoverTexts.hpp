@@ -1,0 +1,38 @@
+#pragma once
+
+#include <PowerCore/awake/KeepAwakeEngine.hpp>
+#include <PowerCore/battery/BatterySnapshot.hpp>
+#include <PowerCore/foundation/Calendar.hpp>
+#include <PowerCore/thermal/SensorSet.hpp>
+#include <PowerCore/thermal/ThermalSnapshot.hpp>
+#include <optional>
+#include <string>
+
+// What the popover writes, apart from its layout: plain functions of the model's values.
+namespace QuorvelPower::PopoverTexts {
+
+struct Line {
+    std::string title;
+    std::string caption; // empty: no caption
+    bool captionIsAttention = false;
+};
+
+Line battery(const PowerCore::BatterySnapshot& snapshot, const PowerCore::SensorSet& sensors);
+Line thermal(const PowerCore::ThermalSnapshot& thermal, const PowerCore::SensorSet& sensors);
+
+// The active session: its title line, what stays awake, and when it ends at the latest.
+struct Session {
+    std::string title, keeps, endsBy;
+};
+Session session(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar);
+
+std::string railsCaption(const PowerCore::GuardRails& rails);
+std::string untilOffButton(const PowerCore::GuardRails& rails);
+std::string extendButton(const PowerCore::GuardRails& rails);
+std::string question(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar);
+
+// A time of day without the date, "09:26".
+std::string timeOfDay(PowerCore::Timestamp time, const PowerCore::Calendar& calendar,
+                      bool seconds = false);
+
+} // namespace QuorvelPower::PopoverTexts

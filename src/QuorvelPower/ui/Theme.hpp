@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QColor>
+#include <QFrame>
+#include <QLabel>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QApplication;
+class QVBoxLayout;
+
+namespace QuorvelPower {
+
+// The one colour set of every screen.
+namespace Theme {
+QColor accent();
+QColor attention();
+QColor good();
+QColor page();
+QColor card();
+QColor hairline();
+QColor secondaryText();
+
+// "--appearance dark" gives the dark palette, any other value the light one; without the
+// option the desktop's own palette stays. The comparison is exact: "Dark" is light.
+void applyAppearance(QApplication& application, const std::vector<std::string>& arguments);
+} // namespace Theme
+
+// A rounded panel with an optional title row; the content goes into body().
+class Card final : public QFrame {
+public:
+    explicit Card(const QString& title = {}, QWidget* trailing = nullptr,
+                  QWidget* parent = nullptr);
+    QVBoxLayout* body() const { return body_; }
+
+private:
+    QVBoxLayout* body_;
+};
+
+// A short text on a capsule of its own colour.
+class Pill final : public QLabel {
+public:
+    Pill(const QString& text, const QColor& color, QWidget* parent = nullptr);
+};
+
+// A large value with its unit and a caption under it.
+class BigNumber final : public QWidget {
+public:
+    BigNumber(const QString& value, const std::optional<QString>& unit, const QString& caption,
+              QWidget* parent = nullptr);
+};
+
+// Texts for labels: the caption and callout fonts of the screens.
+QFont captionFont();
+QFont calloutFont(bool medium = false);
+QString toQString(const std::string& text);
+
+} // namespace QuorvelPower
