@@ -25,10 +25,10 @@ switches() {
 cpu_ticks() { awk '{print $14 + $15}' /proc/"$1"/stat; }
 
 # Without --diagnostics: the program's own cost, nothing else running in it.
-"$binary" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$binary" >/dev/null 2>&1 &
 plain=$!
 # With --diagnostics: the refresh figures (its watchdog adds ~20 probes a second).
-"$binary" --quit-after "$seconds" --diagnostics "$work/d.json" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$binary" --quit-after "$seconds" --diagnostics "$work/d.json" >/dev/null 2>&1 &
 measured=$!
 sleep 40 # past start-up and the first refreshes
 s0=$(switches $plain); c0=$(cpu_ticks $plain); t0=$(date +%s.%N)

@@ -1,5 +1,5 @@
 // Composition root: the only place that reads the environment and names system folders.
-#include <QCoreApplication>
+#include <QApplication>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/linux/LiveModel.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
@@ -7,23 +7,86 @@
 #include <QuorvelPower/qt/ApplicationDriver.hpp>
 #include <QuorvelPower/qt/QtScheduler.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
+#include <QuorvelPower/ui/InstanceService.hpp>
+#include <QuorvelPower/ui/Screens.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+namespace {
+
+constexpr const char* usage =
+    "Usage: vuzur [options]\n"
+    "Quorvel Vuzur: the battery, the power each application uses, the thermal state and\n"
+    "the sensors, a history on disk, and keep-awake within guard rails, from the tray.\n"
+    "\n"
+    "Headless reports (print JSON and exit):\n"
+    "  --battery-json                 the battery and the power source\n"
+    "  --apps-json [--apps-json-interval S]\n"
+    "                                 the applications by the power they use\n"
+    "  --sensors-json                 temperatures, fans and system power\n"
+    "  --smc-keys-json                the SMC keys of a Mac running Linux\n"
+    "\n"
+    "The application:\n"
+    "  --open battery|apps|thermal|awake|history|settings\n"
+    "                                 open the window on a tab, or the settings\n"
+    "  --keep-awake SECONDS           keep the computer awake for 1 to 600 seconds\n"
+    "  --keep-display-on              ... and the display too\n"
+    "  --no-login-item-question       never ask about opening at login\n"
+    "  --appearance dark|light        the colours of the screens\n"
+    "  --quit-after SECONDS           quit after a while\n"
+    "  --diagnostics FILE             write the program's own cost to FILE when it quits\n"
+    "  --snapshot PATH                write the window as PNG (with --snapshot-delay S,\n"
+    "  --snapshot-popover PATH        --quit-after-snapshot, --show-rule-sheet,\n"
+    "                                 --show-cap-question, --show-login-question)\n"
+    "  --help, --version\n";
+
+bool has(const std::vector<std::string>& arguments, const char* flag) {
+    return std::find(arguments.begin() + 1, arguments.end(), flag) != arguments.end();
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace QuorvelPower;
     const std::vector<std::string> arguments(argv, argv + argc);
+    if (has(arguments, "--help")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (has(arguments, "--version")) {
+        std::printf("Quorvel Vuzur %s\n", VUZUR_VERSION);
+        return 0;
+    }
     LaunchOptions::installProcessArguments(argc, argv);
     const LiveServices services(SystemRoots::fromEnvironment(std::getenv));
 
     // Reports run before anything else exists.
     HeadlessCommands(services).runIfRequested(arguments);
 
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+        (platform == nullptr || *platform == '\0')) {
+        std::fputs("Quorvel Vuzur needs a graphical session (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set).\nRun it with QT_QPA_PLATFORM=offscreen to keep it "
+                   "going without one, or use a headless report (--help).\n",
+                   stderr);
+        return 1;
+    }
+
     // Before any thread exists, so that no thread takes the quit signals.
     QuitSignals quitSignals;
-    QCoreApplication application(argc, argv);
+    QApplication application(argc, argv);
+    application.setApplicationName("Quorvel Vuzur");
+    application.setApplicationVersion(VUZUR_VERSION);
+    application.setDesktopFileName("com.quorvel.power");
+    application.setQuitOnLastWindowClosed(false); // closing the window never quits
+    if (!InstanceService::claim()) return 0;      // the running copy opens its window
+    Theme::applyAppearance(application, arguments);
+
     const auto& options = LaunchOptions::current();
     const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv);
     std::shared_ptr<Diagnostics> diagnostics;
@@ -33,14 +96,22 @@ int main(int argc, char** argv) {
     auto scheduler = std::make_shared<QtScheduler>();
     LiveModel live = liveModel(services, roots, scheduler, diagnostics);
     ApplicationDriver* driver = nullptr;
+    Screens* screens = nullptr;
     live.parts.terminate = [&driver] {
         if (driver != nullptr) driver->quit();
+    };
+    live.parts.writeSnapshots = [&screens, &options] {
+        if (screens != nullptr) screens->writeSnapshots(options);
     };
     AppModel model(std::move(live.parts), options);
     ApplicationDriver running(model, diagnostics, [](const Diagnostics& report) {
         writeDiagnostics(report, std::chrono::system_clock::now());
     });
     driver = &running;
+    Screens shown(
+        model, [&running] { running.quit(); }, VUZUR_VERSION);
+    screens = &shown;
+    InstanceService instance([&shown] { shown.showMain(); });
 
     running.watch(quitSignals.descriptor(), [&] {
         if (quitSignals.take() != 0) running.quit();
@@ -56,5 +127,10 @@ int main(int argc, char** argv) {
         });
 
     model.start();
-    return application.exec();
+    shown.openLaunchWindows(options);
+    const int status = application.exec();
+    // The quit path has released everything and written what it had to: end here rather
+    // than wait for a worker that may still be reading a slow device.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -131,15 +131,17 @@ Timestamp processStartTime() {
 }
 
 std::optional<ProcessFigures> ownProcessFigures() {
+    // Each figure on its own: one that cannot be read stays 0.
     ProcessFigures figures;
     const auto status = QuorvelProcess::KernelFiles::readFile("/proc/self/status");
-    const auto peak = status ? labelled(*status, "VmHWM:") : std::nullopt;
+    if (const auto peak = status ? labelled(*status, "VmHWM:") : std::nullopt)
+        figures.peakFootprintBytes = double(*peak) * 1024;
     // getrusage counts every thread the process ever had, ended ones included.
     rusage usage{};
-    if (!peak || ::getrusage(RUSAGE_SELF, &usage) != 0) return std::nullopt;
-    figures.peakFootprintBytes = double(*peak) * 1024;
-    figures.idleWakeups = double(usage.ru_nvcsw);
-    figures.interruptWakeups = double(usage.ru_nivcsw);
+    if (::getrusage(RUSAGE_SELF, &usage) == 0) {
+        figures.idleWakeups = double(usage.ru_nvcsw);
+        figures.interruptWakeups = double(usage.ru_nivcsw);
+    }
     timespec cpu{};
     if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu) == 0)
         figures.cpuSeconds = double(cpu.tv_sec) + double(cpu.tv_nsec) / 1e9;

@@ -21,8 +21,11 @@ sigset_t quitSet() {
 
 QuitSignals::QuitSignals() {
     const sigset_t set = quitSet();
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
     fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    // Without a descriptor the signals would be held forever: let them end the program
+    // the plain way instead.
+    if (fd_ < 0) ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 QuitSignals::~QuitSignals() {

@@ -12,7 +12,12 @@ using namespace PowerCore;
 
 namespace {
 
+// A delay on the scheduler; values beyond any real wait (or not finite) count as a
+// thousand years, so they never fire rather than overflowing into "now".
 Scheduler::Duration seconds(double value) {
+    constexpr double never = 1000.0 * 365 * 86400;
+    if (!(value < never)) value = never;
+    if (!(value > 0)) value = 0;
     return std::chrono::duration_cast<Scheduler::Duration>(std::chrono::duration<double>(value));
 }
 
@@ -46,15 +51,27 @@ std::vector<KeepAwakeRule> storedRulesOf(const DefaultsStore* defaults) {
 } // namespace
 
 // What one refresh's background half reads.
+// What one refresh's background half reads. The monitor travels with it (it is large,
+// never copied) and comes back with the refresh.
 struct AppModel::Readings {
-    std::function<BatterySnapshot()> readBattery;
-    std::function<ThermalSnapshot()> readThermal;
-    std::function<SensorSet()> readSensors;
-    AppPowerMonitor monitor;
+    std::optional<AppPowerMonitor> monitor;
+    std::uint64_t sourceGeneration = 0;
+    bool readAssertions = false;
+    bool failed = false;
     BatterySnapshot battery{};
     ThermalSnapshot thermal{};
     SensorSet sensors{};
+    std::vector<RunningApp> runningApps;
+    std::vector<AssertionRow> assertions;
 };
+
+std::unique_ptr<Scheduler::Handle> AppModel::later(double delay, std::function<void()> fn) {
+    std::weak_ptr<bool> alive = alive_;
+    return parts_.scheduler->after(seconds(delay), [alive, fn = std::move(fn)] {
+        const auto living = alive.lock();
+        if (living && *living) fn();
+    });
+}
 
 template <typename T> void AppModel::publish(Field field, T& member, T value) {
     if (member == value) return;
@@ -107,15 +124,19 @@ void AppModel::start() {
     restartLoop();
     if (options_.keepAwakeSeconds)
         startManual(ManualRequest{options_.keepDisplayOn, *options_.keepAwakeSeconds, {}});
-    if (options_.quitAfter)
-        quitTimer_ = parts_.scheduler->after(seconds(*options_.quitAfter), [this] { quitForQA(); });
+    if (options_.quitAfter) quitTimer_ = later(*options_.quitAfter, [this] { quitForQA(); });
 }
 
 void AppModel::quitting() {
+    if (quitting_) return;
+    // Nothing runs after this: no tick, no wake-up, no refresh coming back.
+    quitting_ = true;
+    loop_.reset();
+    deadline_.reset();
+    snapshotTimer_.reset();
     const Timestamp now = parts_.clock->now();
     if (const auto event = engine_.endForQuit(now)) record(*event);
     publish(Field::activeSession, activeSession_, engine_.active());
-    deadline_.reset();
     parts_.holder->apply(std::nullopt);
 }
 
@@ -126,7 +147,7 @@ void AppModel::quitForQA() {
     publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
     publish(Field::notice, notice_, std::optional<Notice>{});
     // The driver's quit path runs quitting() once and ends the event loop.
-    quitTimer_ = parts_.scheduler->after(seconds(0.3), [this] {
+    quitTimer_ = later(0.3, [this] {
         if (parts_.terminate) parts_.terminate();
     });
 }
@@ -141,35 +162,50 @@ void AppModel::restartLoop() {
 void AppModel::loopTick() {
     // The next sleep starts when this refresh is over, at the cadence of that moment.
     refresh([this] {
-        loop_ = parts_.scheduler->after(seconds(isVisible_ ? visibleCadence : hiddenCadence),
-                                        [this] { loopTick(); });
+        if (quitting_) return;
+        loop_ = later(isVisible_ ? visibleCadence : hiddenCadence, [this] { loopTick(); });
     });
 }
 
 void AppModel::refresh(std::function<void()> done) {
+    if (quitting_) return;
     if (refreshing_) {
-        refreshQueued_ = true;
+        publish(Field::refreshQueued, refreshQueued_, true);
         if (done) done();
         return;
     }
     if (done) refreshWaiters_.push_back(std::move(done));
     publish(Field::refreshing, refreshing_, true);
-    refreshQueued_ = false;
+    publish(Field::refreshQueued, refreshQueued_, false);
     refreshOnce();
 }
 
 void AppModel::refreshOnce() {
     const auto started = parts_.clock->monotonicNow();
     const Timestamp now = parts_.clock->now();
-    auto readings = std::make_shared<Readings>(Readings{
-        parts_.readBattery, parts_.readThermal, parts_.readSensors, *parts_.monitor, {}, {}, {}});
+    auto readings = std::make_shared<Readings>();
+    readings->monitor = std::move(parts_.monitor);
+    parts_.monitor.reset();
+    readings->sourceGeneration = sourceGeneration_;
+    // Whether the list is read is decided as the refresh starts.
+    readings->readAssertions = tab_ == Tab::awake && isVisible_ && parts_.assertionTable;
     std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
-        [readings, now] {
-            readings->battery = readings->readBattery();
-            readings->thermal = readings->readThermal();
-            readings->sensors = readings->readSensors();
-            readings->monitor.sample(now);
+        [readings, now, readBattery = parts_.readBattery, readThermal = parts_.readThermal,
+         readSensors = parts_.readSensors, apps = parts_.runningApps, table = parts_.assertionTable,
+         processName = parts_.processName, ownPID = parts_.ownPID] {
+            try {
+                readings->battery = readBattery();
+                readings->thermal = readThermal();
+                readings->sensors = readSensors();
+                readings->monitor->sample(now);
+                if (apps) readings->runningApps = apps->runningApps();
+                if (readings->readAssertions)
+                    readings->assertions = table->read(processName, ownPID);
+            } catch (const std::exception&) {
+                // A reader that fails leaves the last values; the next refresh tries again.
+                readings->failed = true;
+            }
         },
         [this, alive, readings, now, started] {
             const auto living = alive.lock();
@@ -179,24 +215,50 @@ void AppModel::refreshOnce() {
 }
 
 void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic started) {
-    publish(Field::battery, battery_, std::move(readings.battery));
+    parts_.monitor = std::move(readings.monitor);
+    // The source changed while this refresh read: the change's own reading is the newer.
+    const bool sourceChanged = readings.sourceGeneration != sourceGeneration_;
+    if (pendingUnplugTime_) {
+        parts_.monitor->markUnplugged(*pendingUnplugTime_);
+        pendingUnplugTime_.reset();
+    }
+    if (quitting_) return;
+    if (!readings.failed) storeReadings(readings, now, sourceChanged);
+    if (parts_.diagnostics) {
+        parts_.diagnostics->mark("firstRefresh", parts_.clock->now());
+        parts_.diagnostics->recordRefresh(
+            std::chrono::duration<double, std::milli>(parts_.clock->monotonicNow() - started)
+                .count());
+    }
+    scheduleSnapshotIfRequested();
+
+    if (refreshQueued_) {
+        publish(Field::refreshQueued, refreshQueued_, false);
+        refreshOnce();
+        return;
+    }
+    publish(Field::refreshing, refreshing_, false);
+    auto waiters = std::move(refreshWaiters_);
+    refreshWaiters_.clear();
+    for (auto& waiter : waiters)
+        waiter();
+}
+
+void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
+    if (!sourceChanged) publish(Field::battery, battery_, std::move(readings.battery));
     publish(Field::thermal, thermal_, std::move(readings.thermal));
     publish(Field::sensors, sensors_, std::move(readings.sensors));
-    parts_.monitor = std::move(readings.monitor);
     refreshApps();
 
     if (parts_.runningApps)
-        publish(Field::runningApps, runningApps_, parts_.runningApps->runningApps());
+        publish(Field::runningApps, runningApps_, std::move(readings.runningApps));
     std::vector<RunningProcess> processes;
     if (!parts_.monitor->readings().empty())
         for (const auto& delta : parts_.monitor->readings().back().deltas)
             processes.push_back({delta.identity, delta.name, delta.path, false});
     publish(Field::runningProcesses, runningProcesses_, std::move(processes));
-
-    if (tab_ == Tab::awake && isVisible_ && parts_.assertionTable)
-        publish(Field::assertions, assertions_,
-                parts_.assertionTable->read([this](std::int32_t pid) { return nameForPID(pid); },
-                                            parts_.ownPID));
+    if (readings.readAssertions)
+        publish(Field::assertions, assertions_, std::move(readings.assertions));
 
     auto episodes = episodes_;
     const auto closed = episodes.ingest(thermal_, parts_.monitor->topNames(now, 3));
@@ -209,11 +271,13 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
     if (!lastBatterySample_ || secondsBetween(*lastBatterySample_, now) >= sampleSpacing)
         writeBatterySample(now);
 
-    if (battery_.source == PowerSource::battery) {
-        if (!unplugSample_) markUnplugged(battery_);
-    } else if (unplugSample_) {
-        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
-        parts_.monitor->markUnplugged(std::nullopt);
+    if (!sourceChanged) {
+        if (battery_.source == PowerSource::battery) {
+            if (!unplugSample_) markUnplugged(battery_);
+        } else if (unplugSample_) {
+            publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
+            parts_.monitor->markUnplugged(std::nullopt);
+        }
     }
 
     if ((!lastAppsSample_ || secondsBetween(*lastAppsSample_, now) >= sampleSpacing) &&
@@ -227,32 +291,26 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
     }
 
     evaluateEngine(now);
+    // Posting runs on by itself (a notification server may take seconds): the refresh is
+    // over when its readings are stored.
     runAlerts(now, {});
     publish(Field::lastRefresh, lastRefresh_, std::optional<Timestamp>(parts_.clock->now()));
-    if (parts_.diagnostics) {
-        parts_.diagnostics->mark("firstRefresh", parts_.clock->now());
-        parts_.diagnostics->recordRefresh(
-            std::chrono::duration<double, std::milli>(parts_.clock->monotonicNow() - started)
-                .count());
-    }
-
-    if (refreshQueued_) {
-        refreshQueued_ = false;
-        refreshOnce();
-        return;
-    }
-    publish(Field::refreshing, refreshing_, false);
-    auto waiters = std::move(refreshWaiters_);
-    refreshWaiters_.clear();
-    for (auto& waiter : waiters)
-        waiter();
 }
 
 void AppModel::refreshApps() {
+    // While a refresh holds the monitor, it recomputes the list when it comes back.
+    if (!parts_.monitor) return;
     auto ranking = parts_.monitor->apps(appWindow_, parts_.clock->now());
-    appsNotMeasured_ = ranking.notMeasured;
-    appsUseEnergy_ = PowerImpact::usesEnergy(ranking.apps);
+    publish(Field::appsNotMeasured, appsNotMeasured_, ranking.notMeasured);
+    publish(Field::appsUseEnergy, appsUseEnergy_, PowerImpact::usesEnergy(ranking.apps));
     publish(Field::apps, apps_, std::move(ranking.apps));
+}
+
+void AppModel::setMonitorUnplugTime(std::optional<Timestamp> time) {
+    if (parts_.monitor)
+        parts_.monitor->markUnplugged(time);
+    else
+        pendingUnplugTime_ = time;
 }
 
 void AppModel::writeBatterySample(Timestamp now) {
@@ -274,10 +332,12 @@ void AppModel::writeBatterySample(Timestamp now) {
 
 void AppModel::markUnplugged(const BatterySnapshot& snapshot) {
     publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(snapshot));
-    parts_.monitor->markUnplugged(snapshot.time);
+    setMonitorUnplugTime(snapshot.time);
 }
 
 void AppModel::powerSourceChanged() {
+    if (quitting_) return;
+    ++sourceGeneration_;
     const Timestamp now = parts_.clock->now();
     publish(Field::battery, battery_, parts_.readBattery());
     writeBatterySample(now);
@@ -285,14 +345,9 @@ void AppModel::powerSourceChanged() {
         markUnplugged(battery_);
     } else {
         publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
-        parts_.monitor->markUnplugged(std::nullopt);
+        setMonitorUnplugTime(std::nullopt);
     }
     evaluateEngine(now);
-}
-
-// Running applications carry no pid on Linux: the process reader names every process.
-std::optional<std::string> AppModel::nameForPID(std::int32_t pid) const {
-    return parts_.processName ? parts_.processName(pid) : std::nullopt;
 }
 
 // MARK: alerts
@@ -343,6 +398,7 @@ EngineInput AppModel::engineInput(Timestamp now) const {
 }
 
 void AppModel::evaluateEngine(Timestamp now) {
+    if (quitting_) return;
     auto [events, desired] = engine_.evaluate(engineInput(now));
     parts_.holder->apply(desired);
     publish(Field::activeSession, activeSession_, engine_.active());
@@ -352,12 +408,10 @@ void AppModel::evaluateEngine(Timestamp now) {
         std::weak_ptr<bool> alive = alive_;
         // A task of its own, after this evaluation is done.
         auto handle = std::make_shared<std::unique_ptr<Scheduler::Handle>>();
-        *handle = parts_.scheduler->after(Scheduler::Duration::zero(),
-                                          [this, alive, now, events, handle]() mutable {
-                                              const auto living = alive.lock();
-                                              if (living && *living) runAlerts(now, events);
-                                              handle.reset();
-                                          });
+        *handle = later(0, [this, now, events, handle]() mutable {
+            runAlerts(now, events);
+            handle.reset();
+        });
     }
     scheduleDeadline();
 }
@@ -374,8 +428,8 @@ void AppModel::scheduleDeadline() {
     std::erase_if(candidates, [now](Timestamp t) { return t <= now; });
     if (candidates.empty()) return;
     const Timestamp earliest = *std::min_element(candidates.begin(), candidates.end());
-    deadline_ = parts_.scheduler->after(seconds(secondsBetween(now, earliest) + 0.05),
-                                        [this] { evaluateEngine(parts_.clock->now()); });
+    deadline_ = later(secondsBetween(now, earliest) + 0.05,
+                      [this] { evaluateEngine(parts_.clock->now()); });
 }
 
 void AppModel::record(const KeepAwakeEvent& event) {
@@ -572,6 +626,43 @@ void AppModel::confirmDeleteOlderHistory() {
     }
     publish(Field::notice, notice_, std::optional<Notice>(std::move(notice)));
     loadHistory();
+}
+
+// MARK: launch snapshots
+
+RuleDraft AppModel::snapshotRuleDraft() {
+    return RuleDraft{std::nullopt,
+                     RuleCondition{WhileAppRuns{"com.apple.dt.Xcode", "Xcode",
+                                                "/Applications/Xcode.app", false}},
+                     true};
+}
+
+void AppModel::scheduleSnapshotIfRequested() {
+    const auto& o = options_;
+    if (snapshotScheduled_ || !(o.snapshotPath || o.popoverSnapshotPath || o.showRuleSheet ||
+                                o.showCapQuestion || o.showLoginQuestion))
+        return;
+    snapshotScheduled_ = true;
+    snapshotTimer_ = later(o.snapshotDelay.value_or(1), [this] {
+        const Timestamp now = parts_.clock->now();
+        if (options_.showRuleSheet)
+            publish(Field::ruleDraft, ruleDraft_, std::optional(snapshotRuleDraft()));
+        if (options_.showCapQuestion) {
+            ActiveSession session;
+            session.title = "until turned off";
+            session.startedAt = addingSeconds(now, -42600);
+            session.capAt = addingSeconds(now, 600);
+            session.questionAsked = true;
+            publish(Field::pendingQuestion, pendingQuestion_, std::optional(session));
+            publish(Field::questionHiddenInWindow, questionHiddenInWindow_, false);
+        }
+        if (options_.showLoginQuestion)
+            publish(Field::loginQuestionPending, loginQuestionPending_, true);
+        snapshotTimer_ = later(1, [this] {
+            if (parts_.writeSnapshots) parts_.writeSnapshots();
+            if (options_.quitAfterSnapshot) quitForQA();
+        });
+    });
 }
 
 // MARK: what the screens set

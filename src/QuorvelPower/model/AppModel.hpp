@@ -51,6 +51,8 @@ struct ModelParts {
     std::shared_ptr<Diagnostics> diagnostics; // none without --diagnostics
     // Ends the program through the driver's ordinary quit path.
     std::function<void()> terminate;
+    // Writes the snapshots the launch options ask for (the screens' part of it).
+    std::function<void()> writeSnapshots;
 };
 
 struct SessionNote {
@@ -85,6 +87,8 @@ public:
         thermal,
         sensors,
         apps,
+        appsNotMeasured,
+        appsUseEnergy,
         appWindow,
         assertions,
         episodes,
@@ -92,6 +96,7 @@ public:
         unplugSample,
         recordSince,
         refreshing,
+        refreshQueued,
         runningApps,
         runningProcesses,
         unseenAlerts,
@@ -169,6 +174,9 @@ public:
     void setQuestionHiddenInWindow(bool hidden);
     void setDeleteCandidates(std::optional<std::vector<std::string>> candidates);
 
+    // The snapshot hooks: the sample rule draft, the limit question, the login question.
+    static RuleDraft snapshotRuleDraft();
+
     // The published fields.
     const PowerCore::BatterySnapshot& battery() const { return battery_; }
     const PowerCore::ThermalSnapshot& thermal() const { return thermal_; }
@@ -214,7 +222,6 @@ public:
         return deleteCandidates_;
     }
     const LaunchOptions& options() const { return options_; }
-    const PowerCore::AppPowerMonitor& monitor() const { return *parts_.monitor; }
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }
 
@@ -232,6 +239,10 @@ private:
     void refreshOnce();
     void finishRefresh(Readings& readings, PowerCore::Timestamp now,
                        PowerCore::Clock::Monotonic started);
+    void storeReadings(Readings& readings, PowerCore::Timestamp now, bool sourceChanged);
+    void setMonitorUnplugTime(std::optional<PowerCore::Timestamp> time);
+    // `fn` after `delay` seconds on the main thread, unless the model is gone by then.
+    std::unique_ptr<PowerCore::Scheduler::Handle> later(double delay, std::function<void()> fn);
     void loopTick();
     void writeBatterySample(PowerCore::Timestamp now);
     void markUnplugged(const PowerCore::BatterySnapshot& snapshot);
@@ -240,7 +251,7 @@ private:
     void scheduleDeadline();
     void record(const PowerCore::KeepAwakeEvent& event);
     void storeJson(std::string_view key, const PowerCore::Json& value);
-    std::optional<std::string> nameForPID(std::int32_t pid) const;
+    void scheduleSnapshotIfRequested();
 
     ModelParts parts_;
     LaunchOptions options_;
@@ -288,10 +299,14 @@ private:
     std::optional<std::vector<std::string>> deleteCandidates_;
 
     std::unique_ptr<PowerCore::PowerSourceWatcher> watcher_;
-    std::unique_ptr<PowerCore::Scheduler::Handle> loop_, deadline_, quitTimer_;
+    std::unique_ptr<PowerCore::Scheduler::Handle> loop_, deadline_, quitTimer_, snapshotTimer_;
+    bool snapshotScheduled_ = false;
     std::vector<std::function<void()>> refreshWaiters_;
     std::optional<PowerCore::Timestamp> lastBatterySample_, lastAppsSample_;
     bool started_ = false;
+    bool quitting_ = false;
+    std::uint64_t sourceGeneration_ = 0;
+    std::optional<std::optional<PowerCore::Timestamp>> pendingUnplugTime_;
 };
 
 } // namespace QuorvelPower

@@ -14,15 +14,27 @@ ApplicationDriver::ApplicationDriver(AppModel& model, std::shared_ptr<Diagnostic
     , diagnostics_(std::move(diagnostics))
     , writeDiagnostics_(std::move(writeDiagnostics)) {
     if (!diagnostics_) return;
-    // Qt names the system thread after the object.
-    watchdog_.reset(QThread::create([this] { runWatchdog(); }));
-    watchdog_->setObjectName("power.watchdog");
-    watchdog_->start();
+    // From the first turn of the event loop: the start-up before it is not a stall.
+    QTimer::singleShot(0, this, [this] {
+        // Qt names the system thread after the object.
+        watchdog_.reset(QThread::create([this] { runWatchdog(); }));
+        watchdog_->setObjectName("power.watchdog");
+        watchdog_->start();
+    });
 }
 
 ApplicationDriver::~ApplicationDriver() {
-    stopping_ = true;
+    stopWatchdog();
+}
+
+void ApplicationDriver::stopWatchdog() {
+    {
+        const std::lock_guard lock(wake_.lock);
+        stopping_ = true;
+    }
+    wake_.changed.notify_all();
     if (watchdog_) watchdog_->wait();
+    watchdog_.reset();
 }
 
 void ApplicationDriver::watch(int fd, std::function<void()> onReadable) {
@@ -42,7 +54,7 @@ void ApplicationDriver::quit() {
     if (quitting_) return;
     quitting_ = true;
     model_.quitting();
-    stopping_ = true;
+    stopWatchdog();
     if (diagnostics_ && writeDiagnostics_) writeDiagnostics_(*diagnostics_);
     QCoreApplication::quit();
 }
@@ -51,30 +63,26 @@ void ApplicationDriver::quit() {
 // loop is the stall. A stall over 5 s does not hold the watchdog up; the late call still
 // records its whole wait.
 void ApplicationDriver::runWatchdog() {
-    struct Probe {
-        std::mutex lock;
-        std::condition_variable ran;
-        bool done = false;
-    };
+    std::unique_lock lock(wake_.lock);
     while (!stopping_) {
-        auto probe = std::make_shared<Probe>();
+        auto done = std::make_shared<bool>(false);
         const auto posted = std::chrono::steady_clock::now();
+        lock.unlock();
         QMetaObject::invokeMethod(
             this,
-            [probe, posted, diagnostics = diagnostics_] {
+            [this, done, posted, diagnostics = diagnostics_] {
                 diagnostics->recordStall(std::chrono::duration<double, std::milli>(
                                              std::chrono::steady_clock::now() - posted)
                                              .count());
-                const std::lock_guard lock(probe->lock);
-                probe->done = true;
-                probe->ran.notify_one();
+                const std::lock_guard probeLock(wake_.lock);
+                *done = true;
+                wake_.changed.notify_all();
             },
             Qt::QueuedConnection);
-        {
-            std::unique_lock lock(probe->lock);
-            probe->ran.wait_for(lock, std::chrono::seconds(5), [&] { return probe->done; });
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        lock.lock();
+        // At most 5 s for the answer; the quit wakes it at once.
+        wake_.changed.wait_for(lock, std::chrono::seconds(5), [&] { return *done || stopping_; });
+        wake_.changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return stopping_; });
     }
 }
 

@@ -2,10 +2,11 @@
 
 #include <QObject>
 #include <QuorvelPower/model/AppModel.hpp>
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -31,12 +32,17 @@ public:
 
 private:
     void runWatchdog();
+    void stopWatchdog();
 
     AppModel& model_;
     std::shared_ptr<Diagnostics> diagnostics_;
     std::function<void(const Diagnostics&)> writeDiagnostics_;
     bool quitting_ = false;
-    std::atomic<bool> stopping_{false};
+    struct Wake {
+        std::mutex lock;
+        std::condition_variable changed;
+    } wake_;
+    bool stopping_ = false; // under wake_.lock
     std::unique_ptr<QThread> watchdog_;
 };
 

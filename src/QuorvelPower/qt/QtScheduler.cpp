@@ -2,23 +2,64 @@
 #include <QTimer>
 #include <QuorvelPower/qt/QtScheduler.hpp>
 #include <chrono>
+#include <climits>
 
 namespace QuorvelPower {
 
 namespace {
 
+using Milliseconds = std::chrono::milliseconds;
+
+// A single-shot timer for any delay: QTimer counts in int milliseconds (24.8 days), so a
+// longer wait is slept in parts.
+class Timer final : public QObject {
+public:
+    Timer(QObject* parent, Milliseconds delay, std::function<void()> fn)
+        : QObject(parent)
+        , remaining_(delay)
+        , fn_(std::move(fn)) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { step(); });
+        arm();
+    }
+    void cancel() {
+        timer_.stop();
+        fn_ = nullptr;
+        deleteLater();
+    }
+
+private:
+    void arm() {
+        const Milliseconds part = std::min(remaining_, Milliseconds(INT_MAX));
+        remaining_ -= part;
+        timer_.start(part);
+    }
+    void step() {
+        if (remaining_.count() > 0) return arm();
+        auto fn = std::move(fn_);
+        fn_ = nullptr;
+        deleteLater();
+        if (fn) fn();
+    }
+
+    QTimer timer_;
+    Milliseconds remaining_;
+    std::function<void()> fn_;
+};
+
 class TimerHandle final : public PowerCore::Scheduler::Handle {
 public:
-    explicit TimerHandle(QTimer* timer)
+    explicit TimerHandle(Timer* timer)
         : timer_(timer) {}
     ~TimerHandle() override { cancel(); }
     void cancel() override {
-        if (timer_) timer_->deleteLater();
+        if (timer_) timer_->cancel();
         timer_ = nullptr;
     }
 
 private:
-    QPointer<QTimer> timer_;
+    QPointer<Timer> timer_;
 };
 
 } // namespace
@@ -35,22 +76,19 @@ QtScheduler::~QtScheduler() {
 
 std::unique_ptr<PowerCore::Scheduler::Handle> QtScheduler::after(Duration delay,
                                                                  std::function<void()> fn) {
-    auto* timer = new QTimer(this);
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(delay);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
-        timer->deleteLater();
-        fn();
-    });
-    timer->start(std::max<std::chrono::milliseconds>(ms, std::chrono::milliseconds(0)));
-    return std::make_unique<TimerHandle>(timer);
+    const auto ms = std::max(Milliseconds(0), std::chrono::ceil<Milliseconds>(delay));
+    return std::make_unique<TimerHandle>(new Timer(this, ms, std::move(fn)));
 }
 
 void QtScheduler::background(std::function<void()> work, std::function<void()> then) {
     QPointer<QtScheduler> self(this);
     pool_.start([self, work = std::move(work), then = std::move(then)]() mutable {
-        work();
+        // Whatever the work does, its continuation comes: the caller's bookkeeping (a
+        // refresh in flight) must always end.
+        try {
+            work();
+        } catch (...) {
+        }
         if (!self) return;
         QMetaObject::invokeMethod(
             self.data(), [then = std::move(then)] { then(); }, Qt::QueuedConnection);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sdbus-c++/sdbus-c++.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ protected:
         std::vector<std::string> args{VUZUR_BINARY};
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<std::string> env{
+            "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + folder.path().string(),
             "XDG_DATA_HOME=" + (folder.path() / "data").string(),
             "XDG_CONFIG_HOME=" + (folder.path() / "config").string(),
             "VUZUR_SYSFS_ROOT=" +
@@ -126,9 +128,45 @@ TEST_F(RunningProgram, TermSignalReleasesTheInhibitionAndWritesDiagnostics) {
     EXPECT_EQ(held()[0].name, "Quorvel Vuzur: for 10 min");
 
     ::kill(pid, SIGTERM);
-    EXPECT_EQ(waitFor(pid, 10), 0);
+    EXPECT_EQ(waitFor(pid, 5), 0);
     EXPECT_TRUE(held().empty());
+    // Released by the quit path itself, not only by the connection closing.
+    using Call = sdbus::Struct<std::uint64_t, std::string, std::vector<sdbus::Variant>>;
+    std::vector<Call> calls;
+    sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), "org.gnome.SessionManager",
+                       "/org/gnome/SessionManager")
+        ->callMethod("GetCalls")
+        .onInterface("org.freedesktop.DBus.Mock")
+        .storeResultsTo(calls);
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                            [](const Call& c) { return std::get<1>(c) == "Uninhibit"; }));
     EXPECT_TRUE(PowerCore::parseJson(readAll(report)));
+}
+
+TEST_F(RunningProgram, SnapshotsOfTheWindowAndThePopover) {
+    const auto window = folder.path() / "window.png", popover = folder.path() / "popover.png";
+    EXPECT_EQ(
+        waitFor(launch({"--open", "battery", "--snapshot", window.string(), "--snapshot-popover",
+                        popover.string(), "--snapshot-delay", "0.2", "--quit-after-snapshot"}),
+                20),
+        0);
+    // The window at its default size; the popover 320 wide at twice the resolution.
+    EXPECT_NE(readAll(window).find("IHDR"), std::string::npos);
+    const auto header = readAll(popover);
+    ASSERT_GT(header.size(), 24u);
+    const auto width = (std::uint32_t(std::uint8_t(header[16])) << 24) |
+                       (std::uint32_t(std::uint8_t(header[17])) << 16) |
+                       (std::uint32_t(std::uint8_t(header[18])) << 8) | std::uint8_t(header[19]);
+    EXPECT_EQ(width, 640u);
+}
+
+TEST_F(RunningProgram, HelpAndVersionNeverStartTheApplication) {
+    const auto help = VuzurTests::runProgram(VUZUR_BINARY, {"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.out.find("--battery-json"), std::string::npos);
+    const auto version = VuzurTests::runProgram(VUZUR_BINARY, {"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out.rfind("Quorvel Vuzur ", 0), 0u);
 }
 
 TEST_F(RunningProgram, ACorruptSettingsFileIsLeftAsItWas) {

@@ -150,6 +150,47 @@ TEST_F(ModelTest, CadenceFollowsVisibilityAndChangesRefreshAtOnce) {
     model->setVisible(false);
     settle();
     EXPECT_EQ(nextIn(*scheduler), 30.0);
+
+    // The sleep starts when the refresh is over, not when it began.
+    model->setVisible(true);
+    model->setVisible(false);
+    scheduler->advance(2s);
+    settle();
+    EXPECT_EQ(nextIn(*scheduler), 30.0);
+}
+
+TEST_F(ModelTest, QuittingEndsTheSessionReleasesAndStopsEverything) {
+    build();
+    model->start();
+    settle();
+    model->startManual(ManualRequest{true, 3600, std::nullopt});
+    ASSERT_TRUE(holder->current());
+    model->quitting();
+    EXPECT_FALSE(model->activeSession());
+    EXPECT_FALSE(holder->current());
+    EXPECT_TRUE(holder->balanced());
+    EXPECT_FALSE(model->sessionNote()) << "quitting leaves no note";
+    EXPECT_FALSE(model->hasDeadline());
+    model->refresh();
+    EXPECT_EQ(scheduler->pendingBackground(), 0u) << "no refresh after the quit path";
+    advance(60s);
+    EXPECT_EQ(scheduler->pendingBackground(), 0u) << "and no loop tick";
+}
+
+TEST_F(ModelTest, QuitForQATerminatesOnceAfterAMoment) {
+    LaunchOptions options;
+    options.quitAfter = 5;
+    build(options);
+    model->start();
+    settle();
+    model->askDeleteOlderHistory();
+    advance(std::chrono::duration<double>(5.29));
+    EXPECT_FALSE(model->deleteCandidates()) << "cleared as the quit begins";
+    EXPECT_EQ(terminations, 0);
+    advance(std::chrono::duration<double>(0.02));
+    EXPECT_EQ(terminations, 1);
+    advance(60s);
+    EXPECT_EQ(terminations, 1);
 }
 
 TEST_F(ModelTest, RequestsDuringARefreshCollapseIntoOneMore) {
@@ -290,6 +331,7 @@ TEST_F(ModelTest, EndsLeaveNotesAndRefusalsLeaveNotices) {
     ASSERT_TRUE(model->activeSession());
     model->endSession();
     EXPECT_FALSE(model->sessionNote()) << "ended by hand: no note";
+    EXPECT_FALSE(model->hasDeadline());
 
     model->startManual(ManualRequest{false, 60, std::nullopt});
     advance(std::chrono::duration<double>(60.05));
@@ -347,8 +389,17 @@ TEST_F(ModelTest, LoginQuestionIsAskedOnceAfterTheFirstRule) {
     EXPECT_FALSE(model->loginQuestionPending());
 
     const auto rules = model->storedRules();
+    defaults->values.erase("keepAwakeRules");
     model->toggleRule(UUID::random(), false);
     EXPECT_EQ(model->storedRules(), rules) << "an unknown id changes nothing";
+    EXPECT_FALSE(defaults->value("keepAwakeRules")) << "and writes nothing";
+
+    // A new run whose user answered the question before: never asked again.
+    defaults = std::make_shared<MemoryDefaultsStore>();
+    defaults->setValue("loginItemQuestionAsked", Json(true));
+    build();
+    model->saveRule(draft);
+    EXPECT_FALSE(model->loginQuestionPending());
 }
 
 TEST_F(ModelTest, DeletingOlderHistorySaysHowMuchWent) {

@@ -1,0 +1,243 @@
+#include <QDialog>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QSaveFile>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QuorvelPower/ui/Icons.hpp>
+#include <QuorvelPower/ui/MainWindow.hpp>
+#include <QuorvelPower/ui/PopoverTexts.hpp>
+#include <QuorvelPower/ui/Sheets.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <array>
+
+namespace QuorvelPower {
+
+using PowerCore::Export::Format;
+
+namespace {
+
+struct TabItem {
+    Tab tab;
+    const char* title;
+    const char* symbol;
+};
+
+constexpr std::array tabItems{
+    TabItem{Tab::battery, "Battery", "battery.75percent"},
+    TabItem{Tab::apps, "Apps", "app.badge"},
+    TabItem{Tab::thermal, "Thermal", "thermometer.medium"},
+    TabItem{Tab::awake, "Keep Awake", "cup.and.saucer"},
+    TabItem{Tab::history, "History", "clock.arrow.circlepath"},
+};
+
+int indexOf(Tab tab) {
+    for (size_t i = 0; i < tabItems.size(); ++i)
+        if (tabItems[i].tab == tab) return int(i);
+    return 0;
+}
+
+std::optional<QString> askWithDialog(QWidget* parent, const QString& suggested, Format format) {
+    const char* filter = format == Format::markdown ? "Markdown (*.md);;Text (*.txt)"
+                         : format == Format::json   ? "JSON (*.json)"
+                                                    : "CSV (*.csv)";
+    const QString path = QFileDialog::getSaveFileName(parent, "Export", suggested, filter);
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath askSavePath)
+    : model_(model)
+    , askSavePath_(std::move(askSavePath)) {
+    setObjectName("mainWindow");
+    setWindowTitle("Quorvel Vuzur");
+    setMinimumSize(760, 500);
+    resize(980, 700);
+    setAutoFillBackground(true);
+    if (!askSavePath_)
+        askSavePath_ = [this](const QString& suggested, Format format) {
+            return askWithDialog(this, suggested, format);
+        };
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(20, 12, 20, 12);
+    tabs_ = new QTabBar;
+    tabs_->setObjectName("tabPicker");
+    tabs_->setMaximumWidth(560);
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(false);
+    for (const auto& item : tabItems)
+        tabs_->addTab(symbol(item.symbol), item.title);
+    tabs_->setCurrentIndex(indexOf(model_.tab()));
+    connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < int(tabItems.size())) model_.setTab(tabItems[size_t(index)].tab);
+    });
+    header->addWidget(tabs_);
+    header->addStretch();
+    updated_ = new QLabel;
+    updated_->setObjectName("updated");
+    updated_->setFont(captionFont());
+    QPalette secondary = updated_->palette();
+    secondary.setColor(QPalette::WindowText, Theme::secondaryText());
+    updated_->setPalette(secondary);
+    header->addWidget(updated_);
+
+    auto* exportButton = new QToolButton;
+    exportButton->setObjectName("export");
+    exportButton->setText("Export");
+    exportButton->setIcon(symbol("square.and.arrow.up"));
+    exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    exportButton->setToolTip("Save a battery report or the history as a file");
+    exportButton->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(exportButton);
+    const auto addExport = [&](const char* title, const char* name, Format format) {
+        auto* action = menu->addAction(title);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, format] { exportFile(format); });
+    };
+    addExport("Battery report (Markdown)\u2026", "exportMarkdown", Format::markdown);
+    addExport("History (JSON)\u2026", "exportJson", Format::json);
+    addExport("History (CSV)\u2026", "exportCsv", Format::csv);
+    exportButton->setMenu(menu);
+    header->addWidget(exportButton);
+
+    auto* refresh = new QToolButton;
+    refresh->setObjectName("refresh");
+    refresh->setIcon(symbol("arrow.clockwise"));
+    refresh->setToolTip("Refresh now");
+    connect(refresh, &QToolButton::clicked, this, [this] { model_.refresh(); });
+    header->addWidget(refresh);
+    column->addLayout(header);
+
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette hairline = line->palette();
+    hairline.setColor(QPalette::WindowText, Theme::hairline());
+    line->setPalette(hairline);
+    column->addWidget(line);
+
+    screens_ = new QStackedWidget;
+    for (const auto& item : tabItems) {
+        auto* placeholder = new QLabel(item.title);
+        placeholder->setObjectName(QString("screen-") +
+                                   QString::fromUtf8(rawValue(item.tab).data()));
+        placeholder->setAlignment(Qt::AlignCenter);
+        screens_->addWidget(placeholder);
+    }
+    screens_->setCurrentIndex(indexOf(model_.tab()));
+    column->addWidget(screens_, 1);
+
+    token_ = observers.listen([this](AppModel::Field field) { update(field); });
+    update(AppModel::Field::lastRefresh);
+}
+
+void MainWindow::setScreen(Tab tab, QWidget* screen) {
+    const int index = indexOf(tab);
+    QWidget* old = screens_->widget(index);
+    screens_->insertWidget(index, screen);
+    screens_->removeWidget(old);
+    delete old;
+    screens_->setCurrentIndex(indexOf(model_.tab()));
+}
+
+void MainWindow::update(AppModel::Field field) {
+    using Field = AppModel::Field;
+    switch (field) {
+    case Field::tab:
+        tabs_->setCurrentIndex(indexOf(model_.tab()));
+        screens_->setCurrentIndex(indexOf(model_.tab()));
+        if (model_.tab() == Tab::history && isVisible()) model_.loadHistory();
+        break;
+    case Field::lastRefresh:
+        updated_->setText(model_.lastRefresh()
+                              ? "Updated " +
+                                    toQString(PopoverTexts::timeOfDay(
+                                        *model_.lastRefresh(), PowerCore::Calendar::local(), true))
+                              : QString());
+        break;
+    case Field::ruleDraft:
+    case Field::pendingQuestion:
+    case Field::questionHiddenInWindow:
+    case Field::loginQuestionPending:
+    case Field::deleteCandidates:
+    case Field::notice:
+        if (!syncPending_) {
+            syncPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                syncPending_ = false;
+                syncSheet();
+            });
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::syncSheet() {
+    const auto wanted = ActiveSheet::of(model_);
+    const std::string identity = wanted ? wanted->identity() : std::string();
+    if (identity == sheetIdentity_ && (sheet_ || !wanted)) return;
+    if (sheet_) {
+        // Closed because the model moved on: not a dismissal.
+        QDialog* old = sheet_;
+        sheet_ = nullptr;
+        old->disconnect(this);
+        old->hide();
+        old->deleteLater();
+    }
+    sheetIdentity_ = identity;
+    if (!wanted || !isVisible()) return;
+    sheet_ = makeSheet(*wanted, model_, this);
+    // Escape or the close button: the sheet is dismissed as the model's order says.
+    connect(sheet_, &QDialog::rejected, this, [this] { ActiveSheet::dismiss(model_); });
+    sheet_->open();
+}
+
+void MainWindow::exportFile(Format format) {
+    const auto file = model_.exportFile(format);
+    const auto path = askSavePath_(toQString(file.name), format);
+    if (!path) return;
+    QSaveFile out(*path);
+    const bool saved =
+        out.open(QIODevice::WriteOnly) &&
+        out.write(file.data.data(), qint64(file.data.size())) == qint64(file.data.size()) &&
+        out.commit();
+    if (!saved)
+        model_.setNotice(Notice{PowerCore::UUID::random(), "The file was not saved",
+                                out.errorString().toStdString()});
+}
+
+void MainWindow::bringToFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    model_.setWindowOpen(true);
+    model_.setVisible(true);
+    if (model_.tab() == Tab::history) model_.loadHistory();
+    sheetIdentity_.clear();
+    syncSheet();
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    model_.setWindowOpen(false);
+    model_.setVisible(false);
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <PowerCore/history/Export.hpp>
+#include <QPointer>
+#include <QWidget>
+#include <QuorvelPower/ui/ActiveSheet.hpp>
+#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QLabel;
+class QStackedWidget;
+class QTabBar;
+
+namespace QuorvelPower {
+
+// The main window "Quorvel Vuzur": the tab picker, the time of the last refresh, the export
+// menu, the refresh button, the selected tab's screen and the one sheet the model asks for.
+// Closing it never quits.
+class MainWindow final : public QWidget {
+public:
+    // Asks where to save an export (the suggested name given); none when cancelled.
+    using AskSavePath = std::function<std::optional<QString>(const QString& suggested,
+                                                             PowerCore::Export::Format format)>;
+
+    MainWindow(AppModel& model, ModelObservers& observers, AskSavePath askSavePath = {});
+
+    void bringToFront();
+    void exportFile(PowerCore::Export::Format format);
+    // The sheet on screen, if any (for snapshots and tests).
+    QDialog* sheet() const { return sheet_; }
+    // Each tab's screen; the tab issue fills them.
+    void setScreen(Tab tab, QWidget* screen);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void update(AppModel::Field field);
+    void syncSheet();
+
+    AppModel& model_;
+    AskSavePath askSavePath_;
+    QTabBar* tabs_;
+    QLabel* updated_;
+    QStackedWidget* screens_;
+    QPointer<QDialog> sheet_;
+    std::string sheetIdentity_;
+    bool syncPending_ = false;
+    ModelObservers::Token token_;
+};
+
+} // namespace QuorvelPower

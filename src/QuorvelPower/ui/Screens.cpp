@@ -1,0 +1,112 @@
+#include <QApplication>
+#include <QDialog>
+#include <QPainter>
+#include <QSystemTrayIcon>
+#include <QuorvelPower/ui/MainWindow.hpp>
+#include <QuorvelPower/ui/PopoverView.hpp>
+#include <QuorvelPower/ui/Screens.hpp>
+#include <QuorvelPower/ui/SettingsView.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/TrayItem.hpp>
+
+namespace QuorvelPower {
+
+Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
+    : model_(model)
+    , quit_(std::move(quit))
+    , observers_(model) {
+    const PopoverView::Actions popoverActions{[this](Tab tab) { showMain(tab); },
+                                              [this] { quit_(); }};
+    popover_ = std::make_unique<PopoverView>(model_, observers_, popoverActions, true);
+    main_ = std::make_unique<MainWindow>(model_, observers_);
+    settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
+    if (QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() != "offscreen")
+        tray_ = std::make_unique<TrayItem>(model_, observers_, *popover_,
+                                           TrayItem::Actions{[this](Tab tab) { showMain(tab); },
+                                                             [this] { showSettings(); },
+                                                             [this] { quit_(); }});
+}
+
+Screens::~Screens() = default;
+
+void Screens::showMain(std::optional<Tab> tab) {
+    popover_->hide();
+    if (tab && model_.tab() != *tab) model_.setTab(*tab);
+    main_->bringToFront();
+}
+
+void Screens::showSettings() {
+    popover_->hide();
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+void Screens::openLaunchWindows(const LaunchOptions& options) {
+    if (options.openSettings)
+        showSettings();
+    else if (options.openTab || options.snapshotPath || options.showRuleSheet ||
+             options.showCapQuestion || options.showLoginQuestion)
+        showMain();
+}
+
+bool Screens::writeSnapshots(const LaunchOptions& options) {
+    bool written = true;
+    if (options.snapshotPath) {
+        // The settings window when the options opened it, else the main window; else the
+        // first window on screen.
+        QWidget* wanted = options.openSettings ? static_cast<QWidget*>(settings_.get())
+                                               : static_cast<QWidget*>(main_.get());
+        if (!wanted->isVisible()) {
+            wanted = nullptr;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->isVisible() && window != popover_.get()) {
+                    wanted = window;
+                    break;
+                }
+        }
+        QWidget* sheet = wanted == main_.get() ? main_->sheet() : nullptr;
+        written = wanted != nullptr &&
+                  writeWindow(*wanted, sheet, QString::fromStdString(*options.snapshotPath));
+    }
+    if (options.popoverSnapshotPath)
+        written = writePopover(QString::fromStdString(*options.popoverSnapshotPath)) && written;
+    return written;
+}
+
+bool Screens::writeWindow(QWidget& window, QWidget* sheet, const QString& path) {
+    QPixmap image = window.grab();
+    if (image.isNull()) return false;
+    if (sheet != nullptr && sheet->isVisible()) {
+        const QPixmap over = sheet->grab();
+        const double scale = image.devicePixelRatio();
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+        painter.fillRect(QRectF(QPointF(0, 0), QSizeF(image.size()) / scale),
+                         QColor(0, 0, 0, int(0.08 * 255)));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        // Where the sheet sits over the window; centred near the top when the platform
+        // does not place it (offscreen).
+        QPoint at = sheet->mapToGlobal(QPoint(0, 0)) - window.mapToGlobal(QPoint(0, 0));
+        const QRect inside(QPoint(0, 0), window.size() - sheet->size());
+        if (!inside.contains(at)) at = QPoint((window.width() - sheet->width()) / 2, 40);
+        painter.drawPixmap(at, over);
+    }
+    return image.save(path, "PNG");
+}
+
+bool Screens::writePopover(const QString& path) {
+    // A fresh popover, drawn at twice the resolution on the window colour.
+    PopoverView fresh(model_, observers_, {[](Tab) {}, [] {}}, false);
+    fresh.setAttribute(Qt::WA_DontShowOnScreen);
+    fresh.show();
+    fresh.adjustSize();
+    QPixmap image(fresh.size() * 2);
+    image.setDevicePixelRatio(2);
+    image.fill(Theme::page());
+    fresh.render(&image);
+    fresh.hide();
+    return image.save(path, "PNG");
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,193 @@
+#include <PowerCore/foundation/PlatformWords.hpp>
+#include <PowerCore/history/Retention.hpp>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QuorvelPower/ui/SettingsView.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <climits>
+
+namespace QuorvelPower {
+
+namespace {
+
+QLabel* note(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setFont(captionFont());
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Theme::secondaryText());
+    label->setPalette(p);
+    return label;
+}
+
+QSpinBox* stepper(const char* name, int low, int high, int step, const QString& prefix,
+                  const QString& suffix) {
+    auto* box = new QSpinBox;
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    box->setPrefix(prefix);
+    box->setSuffix(suffix);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+QCheckBox* toggle(const char* name) {
+    auto* box = new QCheckBox;
+    box->setObjectName(name);
+    return box;
+}
+
+} // namespace
+
+QString SettingsView::byteCount(std::uint64_t bytes) {
+    const qint64 capped = bytes > std::uint64_t(LLONG_MAX) ? LLONG_MAX : qint64(bytes);
+    return QLocale::c().formattedDataSize(capped, 1, QLocale::DataSizeSIFormat);
+}
+
+SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString version)
+    : model_(model) {
+    setObjectName("settings");
+    setWindowTitle("Settings");
+    setFixedWidth(600);
+    setAutoFillBackground(true);
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(20, 20, 20, 20);
+    page->setSpacing(14);
+
+    auto* awake = new Card("Keep awake");
+    floor_ = stepper("batteryFloor", 5, 50, 5, "Stop at ", " % on battery");
+    connect(floor_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (updating_) return;
+        auto rails = model_.rails();
+        rails.batteryFloorPercent = value;
+        model_.setRails(rails);
+    });
+    cap_ = stepper("durationCap", 1, 24, 1, "Ask after ", " h");
+    connect(cap_, &QSpinBox::valueChanged, this, [this](int hours) {
+        if (updating_) return;
+        auto rails = model_.rails();
+        rails.durationCap = hours * 3600.0;
+        model_.setRails(rails);
+    });
+    login_ = toggle("openAtLogin");
+    login_->setText("Open Quorvel Vuzur at login");
+    connect(login_, &QCheckBox::clicked, this, [this](bool on) { model_.setOpenAtLogin(on); });
+    loginCaption_ = note({});
+    loginCaption_->setObjectName("loginCaption");
+    awake->body()->addWidget(floor_);
+    awake->body()->addWidget(cap_);
+    awake->body()->addWidget(login_);
+    awake->body()->addWidget(loginCaption_);
+    page->addWidget(awake);
+
+    auto* history = new Card("History");
+    historySize_ = new QLabel;
+    historySize_->setObjectName("historySize");
+    auto* remove = new QPushButton("Delete older than 7 days\u2026");
+    remove->setObjectName("deleteOlder");
+    connect(remove, &QPushButton::clicked, this, [this] { model_.askDeleteOlderHistory(); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(historySize_);
+    row->addStretch();
+    row->addWidget(remove);
+    history->body()->addLayout(row);
+    page->addWidget(history);
+
+    auto* alerts = new Card("Alerts");
+    health_ = toggle("alertHealth");
+    threshold_ = stepper("healthThreshold", 50, 95, 5, "Health threshold: ", " %");
+    cycles_ = toggle("alertCycles");
+    cycles_->setText("Cycle milestones (500 and 1,000)");
+    throttling_ = toggle("alertThrottling");
+    app_ = toggle("alertApp");
+    session_ = toggle("alertSession");
+    session_->setText("A keep-awake session ended on a guard rail, or asks about its limit");
+    const auto bind = [this](QCheckBox* box, bool PowerCore::AlertSettings::*field) {
+        connect(box, &QCheckBox::clicked, this, [this, field](bool on) {
+            auto settings = model_.alertSettings();
+            settings.*field = on;
+            alertChanged(on, settings);
+        });
+    };
+    bind(health_, &PowerCore::AlertSettings::healthBelow);
+    bind(cycles_, &PowerCore::AlertSettings::cycleMilestone);
+    bind(throttling_, &PowerCore::AlertSettings::throttlingLong);
+    bind(app_, &PowerCore::AlertSettings::appHighOnBattery);
+    bind(session_, &PowerCore::AlertSettings::sessionEnded);
+    connect(threshold_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (updating_) return;
+        auto settings = model_.alertSettings();
+        settings.healthThresholdPercent = value;
+        model_.setAlertSettings(settings);
+    });
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{health_, threshold_, cycles_, throttling_, app_, session_})
+        alerts->body()->addWidget(w);
+    alerts->body()->addWidget(
+        note("Alerts only inform. Notification permission is asked when you switch the first "
+             "one on, never at launch. Measured alerts speak at most once every 30 minutes; "
+             "the keep-awake ones every time."));
+    page->addWidget(alerts);
+
+    auto* about = new Card("About");
+    auto* versionRow = new QHBoxLayout;
+    versionRow->addWidget(new QLabel("Version"));
+    versionRow->addStretch();
+    auto* versionLabel = new QLabel(version);
+    versionLabel->setObjectName("version");
+    versionRow->addWidget(versionLabel);
+    about->body()->addLayout(versionRow);
+    about->body()->addWidget(note(toQString(PowerCore::platformText(
+        "Vuzur reads the battery, the thermal state and the sensors; it never limits charging, "
+        "never writes to the controller and never changes a system setting. The one thing it "
+        "does is keep the Mac awake while a session or rule you set is active, within the guard "
+        "rails above. History stays on this Mac, in Vuzur\u2019s own folder."))));
+    page->addWidget(about);
+    page->addStretch();
+
+    token_ = observers.listen([this](AppModel::Field) { update(); });
+    update();
+}
+
+void SettingsView::alertChanged(bool switchedOn, PowerCore::AlertSettings settings) {
+    model_.setAlertSettings(settings);
+    // Permission is asked after the switch is stored, on a later turn of the loop.
+    if (switchedOn) QTimer::singleShot(0, this, [this] { model_.alertSwitchedOn(); });
+}
+
+void SettingsView::update() {
+    updating_ = true;
+    const auto& rails = model_.rails();
+    floor_->setValue(rails.batteryFloorPercent);
+    cap_->setValue(int(rails.durationCap / 3600));
+    const auto status = model_.loginItemStatus();
+    login_->setChecked(status == LoginItem::Status::enabled);
+    login_->setEnabled(status != LoginItem::Status::unavailable);
+    loginCaption_->setText(toQString(LoginItem::caption(status)));
+    historySize_->setText(byteCount(model_.historyBytes()) +
+                          toQString(PowerCore::platformText(" on this Mac.")));
+    const auto& alerts = model_.alertSettings();
+    health_->setText(QString("Battery health under %1 %").arg(alerts.healthThresholdPercent));
+    health_->setChecked(alerts.healthBelow);
+    threshold_->setValue(alerts.healthThresholdPercent);
+    cycles_->setChecked(alerts.cycleMilestone);
+    throttling_->setText(
+        QString("Throttling for more than %1 minutes").arg(alerts.throttlingMinutes));
+    throttling_->setChecked(alerts.throttlingLong);
+    app_->setText(QString("One app above %1 % of the power on battery for %2 minutes")
+                      .arg(alerts.appSharePercent)
+                      .arg(alerts.appMinutes));
+    app_->setChecked(alerts.appHighOnBattery);
+    session_->setChecked(alerts.sessionEnded);
+    updating_ = false;
+}
+
+} // namespace QuorvelPower

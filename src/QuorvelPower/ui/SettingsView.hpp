@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+#include <QuorvelPower/ui/ModelObservers.hpp>
+
+class QCheckBox;
+class QLabel;
+class QSpinBox;
+
+namespace QuorvelPower {
+
+// The settings window: the guard rails and opening at login, the history's size and the
+// deletion of older days, the alert switches, and what Vuzur is.
+class SettingsView final : public QWidget {
+public:
+    SettingsView(AppModel& model, ModelObservers& observers, QString version);
+
+    // The history's size as a person reads it ("12.4 MB").
+    static QString byteCount(std::uint64_t bytes);
+
+private:
+    void update();
+    void alertChanged(bool switchedOn, PowerCore::AlertSettings settings);
+
+    AppModel& model_;
+    QSpinBox *floor_, *cap_, *threshold_;
+    QCheckBox *login_, *health_, *cycles_, *throttling_, *app_, *session_;
+    QLabel *loginCaption_, *historySize_;
+    bool updating_ = false;
+    ModelObservers::Token token_;
+};
+
+} // namespace QuorvelPower

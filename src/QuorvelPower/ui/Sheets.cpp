@@ -1,0 +1,141 @@
+#include <PowerCore/foundation/PlatformWords.hpp>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QuorvelPower/ui/PopoverTexts.hpp>
+#include <QuorvelPower/ui/Sheets.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <fmt/format.h>
+
+namespace QuorvelPower {
+
+namespace {
+
+QLabel* heading(const QString& text) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setWeight(QFont::DemiBold);
+    font.setPointSizeF(font.pointSizeF() + 2);
+    label->setFont(font);
+    label->setObjectName("sheetTitle");
+    label->setWordWrap(true);
+    return label;
+}
+
+QLabel* text(const QString& value) {
+    auto* label = new QLabel(value);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton* button(QDialogButtonBox* box, const QString& title, QDialogButtonBox::ButtonRole role,
+                    const char* name) {
+    auto* b = box->addButton(title, role);
+    b->setObjectName(name);
+    return b;
+}
+
+template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+
+} // namespace
+
+QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
+    auto* dialog = new QDialog(window);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setObjectName(QString::fromStdString("sheet-" + sheet.identity()));
+    dialog->setMinimumWidth(420);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(22, 20, 22, 18);
+    layout->setSpacing(12);
+    auto* box = new QDialogButtonBox;
+
+    std::visit(
+        Overloaded{
+            [&](const ActiveSheet::NoticeSheet& n) {
+                layout->addWidget(heading(toQString(n.notice.title)));
+                auto* message = text(toQString(n.notice.message));
+                message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                message->setObjectName("noticeMessage");
+                layout->addWidget(message);
+                auto* ok = button(box, "OK", QDialogButtonBox::AcceptRole, "ok");
+                ok->setDefault(true);
+                QObject::connect(ok, &QPushButton::clicked, dialog,
+                                 [&model] { model.setNotice(std::nullopt); });
+            },
+            [&](const ActiveSheet::Delete& d) {
+                const auto count = d.files.size();
+                if (count == 0) {
+                    layout->addWidget(heading("Nothing older than 7 days"));
+                } else {
+                    layout->addWidget(heading(toQString(
+                        fmt::format("Delete {} day file{}?", count, count == 1 ? "" : "s"))));
+                    auto* list = new QListWidget;
+                    list->setObjectName("files");
+                    for (const auto& file : d.files)
+                        list->addItem(toQString(file));
+                    list->setMaximumHeight(160);
+                    layout->addWidget(list);
+                    layout->addWidget(text(toQString(
+                        PowerCore::platformText("Only these files in Vuzur\u2019s own History "
+                                                "folder. The daily health points are kept."))));
+                }
+                auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
+                QObject::connect(cancel, &QPushButton::clicked, dialog,
+                                 [&model] { model.setDeleteCandidates(std::nullopt); });
+                if (count > 0) {
+                    auto* remove =
+                        button(box, "Delete", QDialogButtonBox::DestructiveRole, "delete");
+                    QObject::connect(remove, &QPushButton::clicked, dialog,
+                                     [&model] { model.confirmDeleteOlderHistory(); });
+                }
+            },
+            [&](const ActiveSheet::Login&) {
+                layout->addWidget(heading("Open Quorvel Vuzur at login?"));
+                layout->addWidget(text(toQString(PowerCore::platformText(
+                    "Rules only run while Vuzur is open. If you say yes, Vuzur adds itself to "
+                    "your Login Items (you will see it in System Settings \u2192 General \u2192 "
+                    "Login Items and can remove it there or in Vuzur\u2019s Settings). Nothing "
+                    "else changes."))));
+                auto* no = button(box, "No", QDialogButtonBox::RejectRole, "no");
+                QObject::connect(no, &QPushButton::clicked, dialog,
+                                 [&model] { model.answerLoginQuestion(false); });
+                auto* yes = button(box, "Yes, open at login", QDialogButtonBox::AcceptRole, "yes");
+                yes->setDefault(true);
+                QObject::connect(yes, &QPushButton::clicked, dialog,
+                                 [&model] { model.answerLoginQuestion(true); });
+            },
+            [&](const ActiveSheet::Question& q) {
+                layout->addWidget(heading("Still working?"));
+                layout->addWidget(text(
+                    toQString(PopoverTexts::question(q.session, PowerCore::Calendar::local()))));
+                auto* end = button(box, "End now", QDialogButtonBox::RejectRole, "endNow");
+                QObject::connect(end, &QPushButton::clicked, dialog,
+                                 [&model] { model.answerQuestion(false); });
+                auto* extend = button(box, toQString(PopoverTexts::extendButton(model.rails())),
+                                      QDialogButtonBox::AcceptRole, "extend");
+                extend->setDefault(true);
+                QObject::connect(extend, &QPushButton::clicked, dialog,
+                                 [&model] { model.answerQuestion(true); });
+            },
+            [&](const ActiveSheet::Rule& r) {
+                layout->addWidget(heading(r.draft.id ? "Edit rule" : "New rule"));
+                layout->addWidget(text(toQString(r.draft.condition.title())));
+                auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
+                QObject::connect(cancel, &QPushButton::clicked, dialog,
+                                 [&model] { model.setRuleDraft(std::nullopt); });
+                auto* save = button(box, "Save", QDialogButtonBox::AcceptRole, "save");
+                const RuleDraft draft = r.draft;
+                QObject::connect(save, &QPushButton::clicked, dialog,
+                                 [&model, draft] { model.saveRule(draft); });
+            },
+        },
+        sheet.sheet);
+    layout->addWidget(box);
+    return dialog;
+}
+
+} // namespace QuorvelPower
