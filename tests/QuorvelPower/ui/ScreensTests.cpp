@@ -1,0 +1,126 @@
+// The screens offscreen, over a model on recorded parts: each control calls what it names.
+#include "QuorvelPower/ModelFixture.hpp"
+#include "QuorvelPower/QtApplication.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QuorvelPower/ui/ActiveSheet.hpp>
+#include <QuorvelPower/ui/MainWindow.hpp>
+#include <QuorvelPower/ui/PopoverView.hpp>
+#include <QuorvelPower/ui/SettingsView.hpp>
+#include <fstream>
+
+using namespace VuzurTests;
+
+namespace {
+
+class ScreensTest : public ModelTest {
+protected:
+    static void SetUpTestSuite() { qtApplication(); }
+
+    template <typename T> T* control(QWidget& root, const char* name) {
+        auto* found = root.findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+};
+
+} // namespace
+
+TEST_F(ScreensTest, PopoverButtonsCallTheModel) {
+    build();
+    ModelObservers observers(*model);
+    std::vector<Tab> shown;
+    int quits = 0;
+    PopoverView popover(*model, observers,
+                        {[&](Tab tab) { shown.push_back(tab); }, [&] { ++quits; }}, false);
+    control<QToolButton>(popover, "displayOn")->click();
+    control<QPushButton>(popover, "oneHour")->click();
+    ASSERT_TRUE(model->activeSession());
+    EXPECT_TRUE(model->activeSession()->keepDisplayOn);
+    EXPECT_EQ(model->activeSession()->endsAt, addingSeconds(clock->now(), 3600));
+
+    popover.rebuild();
+    control<QPushButton>(popover, "endSession")->click();
+    EXPECT_FALSE(model->activeSession());
+    popover.rebuild();
+    control<QPushButton>(popover, "thermalLine")->click();
+    control<QPushButton>(popover, "openVuzur")->click();
+    control<QPushButton>(popover, "quit")->click();
+    EXPECT_EQ(shown, (std::vector<Tab>{Tab::thermal, Tab::battery}));
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(ScreensTest, SheetsComeAndGoInTheirOrder) {
+    LaunchOptions options;
+    options.showCapQuestion = true;
+    options.showLoginQuestion = true;
+    build(options);
+    model->start();
+    settle();
+    advance(1s); // the launch hooks raise the question and the login question
+    model->setRuleDraft(AppModel::snapshotRuleDraft());
+    model->setNotice(Notice{UUID::random(), "Saved", ""});
+
+    std::vector<std::string> order;
+    while (const auto sheet = ActiveSheet::of(*model)) {
+        order.push_back(sheet->identity().substr(0, sheet->identity().find('-')));
+        ActiveSheet::dismiss(*model);
+        ASSERT_LT(order.size(), 10u);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"rule", "question", "login", "notice"}));
+    EXPECT_TRUE(model->pendingQuestion()) << "hidden in the window only";
+    EXPECT_TRUE(defaults->value("loginItemQuestionAsked")) << "dismissed means answered no";
+    EXPECT_EQ(loginItem->current, LoginItem::Status::notRegistered);
+}
+
+TEST_F(ScreensTest, ExportCancelledSavedOrFailed) {
+    build();
+    ModelObservers observers(*model);
+    std::optional<QString> answer;
+    MainWindow window(*model, observers, [&](const QString&, Export::Format) { return answer; });
+
+    window.exportFile(Export::Format::csv);
+    EXPECT_FALSE(model->notice()) << "cancelled: nothing";
+
+    answer = QString::fromStdString((folder.path() / "history.csv").string());
+    window.exportFile(Export::Format::csv);
+    EXPECT_FALSE(model->notice());
+    EXPECT_TRUE(std::ifstream(folder.path() / "history.csv").good());
+
+    answer = QString::fromStdString((folder.path() / "missing" / "report.md").string());
+    window.exportFile(Export::Format::markdown);
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "The file was not saved");
+    EXPECT_FALSE(model->notice()->message.empty());
+}
+
+TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
+    build();
+    ModelObservers observers(*model);
+    SettingsView settings(*model, observers, "1.0");
+    auto* floor = control<QSpinBox>(settings, "batteryFloor");
+    floor->setValue(60);
+    EXPECT_EQ(model->rails().batteryFloorPercent, 50);
+    floor->setValue(0);
+    EXPECT_EQ(model->rails().batteryFloorPercent, 5);
+    auto* cap = control<QSpinBox>(settings, "durationCap");
+    cap->setValue(30);
+    EXPECT_EQ(model->rails().durationCap, 24 * 3600.0);
+    cap->setValue(0);
+    EXPECT_EQ(model->rails().durationCap, 3600.0);
+
+    control<QCheckBox>(settings, "alertCycles")->click();
+    EXPECT_TRUE(model->alertSettings().cycleMilestone);
+    QApplication::processEvents();
+    EXPECT_EQ(notifier->requests, 1);
+    control<QCheckBox>(settings, "alertCycles")->click(); // off: no question
+    QApplication::processEvents();
+    EXPECT_EQ(notifier->requests, 1);
+    EXPECT_EQ(control<QLabel>(settings, "version")->text(), "1.0");
+}
