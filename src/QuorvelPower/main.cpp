@@ -70,11 +70,13 @@ int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         (platform == nullptr || *platform == '\0')) {
-        std::fputs("Quorvel Vuzur needs a graphical session (neither DISPLAY nor "
-                   "WAYLAND_DISPLAY is set).\nRun it with QT_QPA_PLATFORM=offscreen to keep it "
-                   "going without one, or use a headless report (--help).\n",
+        // A console or an SSH session: say so, and still tell what the battery does.
+        std::fputs("Quorvel Vuzur: no graphical session found (no DISPLAY or WAYLAND_DISPLAY; "
+                   "QT_QPA_PLATFORM=offscreen runs it without one); the battery report:\n",
                    stderr);
-        return 1;
+        const std::vector<std::string> report{arguments.front(), "--battery-json"};
+        HeadlessCommands(services).runIfRequested(report);
+        return 0;
     }
 
     // Before any thread exists, so that no thread takes the quit signals.
