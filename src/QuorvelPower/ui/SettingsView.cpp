@@ -155,6 +155,11 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
 
     token_ = observers.listen([this](AppModel::Field) { update(); });
     update();
+    // Never shorter than what it holds at its width.
+    const int height =
+        page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();
+    setMinimumHeight(height);
+    resize(600, height);
 }
 
 void SettingsView::alertChanged(bool switchedOn, PowerCore::AlertSettings settings) {
