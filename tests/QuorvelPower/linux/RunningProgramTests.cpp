@@ -34,15 +34,17 @@ protected:
     }
 
     // Starts vuzur with `arguments` in the test's folders; its pid.
-    pid_t launch(const std::vector<std::string>& arguments) {
+    pid_t launch(const std::vector<std::string>& arguments, const std::string& machine = {}) {
         std::vector<std::string> args{VUZUR_BINARY};
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<std::string> env{
             "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + folder.path().string(),
             "XDG_DATA_HOME=" + (folder.path() / "data").string(),
             "XDG_CONFIG_HOME=" + (folder.path() / "config").string(),
-            "VUZUR_SYSFS_ROOT=" +
-                VuzurTests::testData("sysfs/dell_xps15_9560_discharging").string()};
+            !machine.empty()
+                ? machine
+                : "VUZUR_SYSFS_ROOT=" +
+                      VuzurTests::testData("sysfs/dell_xps15_9560_discharging").string()};
         for (char** e = environ; *e != nullptr; ++e)
             if (!std::string_view(*e).starts_with("XDG_") &&
                 !std::string_view(*e).starts_with("VUZUR_"))
@@ -158,6 +160,45 @@ TEST_F(RunningProgram, SnapshotsOfTheWindowAndThePopover) {
                        (std::uint32_t(std::uint8_t(header[17])) << 16) |
                        (std::uint32_t(std::uint8_t(header[18])) << 8) | std::uint8_t(header[19]);
     EXPECT_EQ(width, 640u);
+}
+
+// The size of a PNG from its header.
+std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& bytes) {
+    const auto at = [&](size_t i) {
+        return (std::uint32_t(std::uint8_t(bytes[i])) << 24) |
+               (std::uint32_t(std::uint8_t(bytes[i + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(bytes[i + 2])) << 8) | std::uint8_t(bytes[i + 3]);
+    };
+    if (bytes.size() < 24) return {0, 0};
+    return {at(16), at(20)};
+}
+
+TEST_F(RunningProgram, SettingsAndASheetWithoutABattery) {
+    const auto settings = folder.path() / "settings.png", sheet = folder.path() / "sheet.png";
+    const std::string machine =
+        "VUZUR_SYSFS_ROOT=" + VuzurTests::testData("sysfs/acpi_thermal_zone_example").string();
+    EXPECT_EQ(waitFor(launch({"--open", "settings", "--snapshot", settings.string(),
+                              "--snapshot-delay", "0.2", "--quit-after-snapshot"},
+                             machine),
+                      20),
+              0);
+    EXPECT_EQ(pngSize(readAll(settings)).first, 600u);
+    EXPECT_EQ(waitFor(launch({"--show-login-question", "--snapshot", sheet.string(),
+                              "--snapshot-delay", "0.2", "--quit-after-snapshot"},
+                             machine),
+                      20),
+              0);
+    EXPECT_EQ(pngSize(readAll(sheet)), (std::pair<std::uint32_t, std::uint32_t>{980, 700}));
+}
+
+TEST_F(RunningProgram, ASecondLaunchHandsOverToTheFirst) {
+    const pid_t first = launch({});
+    ASSERT_TRUE(VuzurTests::eventually(
+        [&] { return desktop->nameHasOwner(FakeDesktop::Bus::session, "com.quorvel.power"); }));
+    EXPECT_EQ(waitFor(launch({}), 10), 0);
+    EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first one goes on";
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitFor(first, 5), 0);
 }
 
 TEST_F(RunningProgram, HelpAndVersionNeverStartTheApplication) {

@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QToolButton>
 #include <QuorvelPower/ui/ActiveSheet.hpp>
 #include <QuorvelPower/ui/MainWindow.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/SettingsView.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
 #include <fstream>
 
 using namespace VuzurTests;
@@ -123,4 +125,31 @@ TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
     QApplication::processEvents();
     EXPECT_EQ(notifier->requests, 1);
     EXPECT_EQ(control<QLabel>(settings, "version")->text(), "1.0");
+}
+
+TEST_F(ScreensTest, TabPickerAndRefreshButton) {
+    build();
+    ModelObservers observers(*model);
+    MainWindow window(*model, observers,
+                      [](const QString&, Export::Format) { return std::nullopt; });
+    control<QTabBar>(window, "tabPicker")->setCurrentIndex(3);
+    EXPECT_EQ(model->tab(), Tab::awake);
+    model->setTab(Tab::history);
+    EXPECT_EQ(control<QTabBar>(window, "tabPicker")->currentIndex(), 4);
+    control<QToolButton>(window, "refresh")->click();
+    EXPECT_TRUE(model->refreshing());
+}
+
+TEST_F(ScreensTest, AppearanceIsDarkOnlyForExactlyDark) {
+    auto& application = qtApplication();
+    const QPalette before = application.palette();
+    Theme::applyAppearance(application, {"vuzur", "--appearance"});
+    EXPECT_EQ(application.palette(), before) << "the option without a value changes nothing";
+    Theme::applyAppearance(application, {"vuzur", "--appearance", "dark"});
+    const QColor dark = application.palette().color(QPalette::Window);
+    Theme::applyAppearance(application, {"vuzur", "--appearance", "Dark"});
+    const QColor light = application.palette().color(QPalette::Window);
+    EXPECT_LT(dark.lightness(), 80);
+    EXPECT_GT(light.lightness(), 180);
+    application.setPalette(before);
 }
