@@ -222,6 +222,8 @@ public:
         return deleteCandidates_;
     }
     const LaunchOptions& options() const { return options_; }
+    const PowerCore::Calendar& calendar() const { return parts_.calendar; }
+    PowerCore::Timestamp now() const { return parts_.clock->now(); }
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }
 

@@ -8,6 +8,8 @@
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/TrayItem.hpp>
+#include <QuorvelPower/ui/battery/BatteryView.hpp>
+#include <QuorvelPower/ui/history/HistoryView.hpp>
 
 namespace QuorvelPower {
 
@@ -19,6 +21,8 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
                                               [this] { quit_(); }};
     popover_ = std::make_unique<PopoverView>(model_, observers_, popoverActions, true);
     main_ = std::make_unique<MainWindow>(model_, observers_);
+    main_->setScreen(Tab::battery, new BatteryView(model_, observers_));
+    main_->setScreen(Tab::history, new HistoryView(model_, observers_));
     settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
     if (QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() != "offscreen")
         tray_ = std::make_unique<TrayItem>(model_, observers_, *popover_,

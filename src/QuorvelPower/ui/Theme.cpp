@@ -88,11 +88,12 @@ QString toQString(const std::string& text) {
 
 Card::Card(const QString& title, QWidget* trailing, QWidget* parent)
     : QFrame(parent) {
-    setObjectName("card");
+    // A property, not the object name, marks it: screens name their cards.
+    setProperty("vuzurCard", true);
     setAttribute(Qt::WA_StyledBackground, true);
     const QColor line = Theme::hairline();
-    setStyleSheet(QString("#card { background: %1; border: 1px solid rgba(%2,%3,%4,%5); "
-                          "border-radius: 14px; }")
+    setStyleSheet(QString("[vuzurCard=\"true\"] { background: %1; "
+                          "border: 1px solid rgba(%2,%3,%4,%5); border-radius: 14px; }")
                       .arg(Theme::card().name())
                       .arg(line.red())
                       .arg(line.green())

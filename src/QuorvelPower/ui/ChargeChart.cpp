@@ -1,0 +1,79 @@
+#include <QAreaSeries>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QValueAxis>
+#include <QuorvelPower/ui/ChargeChart.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+
+namespace QuorvelPower {
+
+namespace {
+
+qreal msecs(PowerCore::Timestamp time) {
+    return qreal(
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+}
+
+} // namespace
+
+ChargeChart::ChargeChart(QWidget* parent)
+    : QChartView(parent) {
+    setObjectName("chargeChart");
+    setRenderHint(QPainter::Antialiasing);
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setBackgroundVisible(false);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    line_ = new QLineSeries;
+    base_ = new QLineSeries;
+    area_ = new QAreaSeries(line_, base_);
+    QColor fill = Theme::accent();
+    fill.setAlphaF(0.18f);
+    area_->setBrush(fill);
+    area_->setPen(QPen(Theme::accent(), 2));
+    chart->addSeries(area_);
+    time_ = new QDateTimeAxis;
+    time_->setTitleText("Time");
+    time_->setFormat("d MMM HH:mm");
+    time_->setTickCount(5);
+    auto* charge = new QValueAxis;
+    charge->setRange(0, 100);
+    charge->setTitleText("Charge");
+    charge->setLabelFormat("%d");
+    chart->addAxis(time_, Qt::AlignBottom);
+    chart->addAxis(charge, Qt::AlignLeft);
+    area_->attachAxis(time_);
+    area_->attachAxis(charge);
+    setChart(chart);
+}
+
+void ChargeChart::setSamples(std::vector<ScreenData::ChargePoint> samples) {
+    samples_ = std::move(samples);
+    redraw();
+}
+
+void ChargeChart::resizeEvent(QResizeEvent* event) {
+    QChartView::resizeEvent(event);
+    redraw();
+}
+
+void ChargeChart::redraw() {
+    const int columns = std::max(100, int(chart()->plotArea().width()));
+    const auto points = ScreenData::reduceForColumns(samples_, columns);
+    QList<QPointF> top, bottom;
+    top.reserve(qsizetype(points.size()));
+    bottom.reserve(qsizetype(points.size()));
+    for (const auto& point : points) {
+        top.append(QPointF(msecs(point.time), point.percent));
+        bottom.append(QPointF(msecs(point.time), 0));
+    }
+    line_->replace(top);
+    base_->replace(bottom);
+    drawn_ = int(points.size());
+    if (!points.empty())
+        time_->setRange(QDateTime::fromMSecsSinceEpoch(qint64(msecs(points.front().time))),
+                        QDateTime::fromMSecsSinceEpoch(qint64(msecs(points.back().time))));
+}
+
+} // namespace QuorvelPower

@@ -1,0 +1,262 @@
+#include <PowerCore/battery/DischargeMath.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
+#include <QButtonGroup>
+#include <QCategoryAxis>
+#include <QChartView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QuorvelPower/ui/ChargeChart.hpp>
+#include <QuorvelPower/ui/Format.hpp>
+#include <QuorvelPower/ui/Icons.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/battery/BatteryView.hpp>
+#include <fmt/format.h>
+
+namespace QuorvelPower {
+
+using namespace PowerCore;
+
+namespace {
+
+QString words(const std::string& text) {
+    return toQString(platformText(text));
+}
+
+QLabel* secondary(const QString& text, const char* name = nullptr) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setFont(captionFont());
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Theme::secondaryText());
+    label->setPalette(p);
+    if (name != nullptr) label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
+BatteryView::BatteryView(AppModel& model, ModelObservers& observers)
+    : model_(model) {
+    setObjectName("batteryView");
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    token_ = observers.listen([this](AppModel::Field field) {
+        using F = AppModel::Field;
+        if (field != F::battery && field != F::historyLines && field != F::dailyHealth &&
+            field != F::unplugSample && field != F::sensors && field != F::recordSince)
+            return;
+        if (pending_) return;
+        pending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            pending_ = false;
+            rebuild();
+        });
+    });
+    rebuild();
+}
+
+void BatteryView::rebuild() {
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(16);
+    if (!model_.battery().battery) {
+        column->addWidget(noBattery());
+    } else {
+        column->addWidget(nowCard());
+        column->addWidget(healthCard());
+        column->addWidget(chargeCard());
+        column->addWidget(capacityCard());
+    }
+    column->addStretch();
+    setWidget(page); // the old page goes with it
+}
+
+QWidget* BatteryView::noBattery() {
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    auto* title = new QLabel(words("This Mac has no battery."));
+    title->setObjectName("noBatteryTitle");
+    QFont font = title->font();
+    font.setPointSizeF(font.pointSizeF() + 6);
+    font.setWeight(QFont::DemiBold);
+    title->setFont(font);
+    column->addWidget(title);
+    column->addWidget(secondary(
+        toQString("It draws from " + std::string(rawValue(model_.battery().source)) +
+                  ". Apps, thermal state and keep-awake work as usual; the battery history "
+                  "stays empty."),
+        "noBatteryText"));
+    if (const auto watts = model_.sensors().systemPowerWatts)
+        column->addWidget(new BigNumber(toQString(fmt::format("{:.1f}", *watts)), QString("W"),
+                                        "System power now"));
+    return box;
+}
+
+QWidget* BatteryView::nowCard() {
+    const auto& snapshot = model_.battery();
+    const auto& b = *snapshot.battery;
+    const bool discharging = b.state == ChargeState::discharging;
+    auto* card = new Card;
+    card->setObjectName("nowCard");
+    auto* row = new QHBoxLayout;
+    row->setSpacing(28);
+    row->addWidget(new BigNumber(QString::number(b.chargePercent), QString("%"),
+                                 toQString("charge, " + std::string(rawValue(b.state)))));
+    const auto watts = b.watts();
+    row->addWidget(new BigNumber(watts ? toQString(fmt::format("{:.1f}", *watts)) : "—",
+                                 QString("W"),
+                                 discharging ? "draw from the battery" : "into the battery"));
+    row->addWidget(new BigNumber(
+        toQString(Format::minutes(b.timeRemainingMinutes)), std::nullopt,
+        words(discharging ? "left, as macOS estimates" : "to full, as macOS estimates")));
+    if (const auto drain = DischargeMath::sinceUnplugged(model_.unplugSample(), snapshot))
+        row->addWidget(new BigNumber(
+            toQString(fmt::format("\u2212{} %", drain->droppedPercent)), std::nullopt,
+            toQString("since you unplugged " + Format::duration(drain->elapsed) + " ago")));
+    row->addStretch();
+    card->body()->addLayout(row);
+    auto* small = new QHBoxLayout;
+    if (b.temperatureCelsius)
+        small->addWidget(secondary(toQString(fmt::format("{:.1f} °C", *b.temperatureCelsius))));
+    if (b.voltageMillivolts)
+        small->addWidget(
+            secondary(toQString(fmt::format("{:.2f} V", double(*b.voltageMillivolts) / 1000))));
+    if (b.currentMilliamps)
+        small->addWidget(secondary(toQString(fmt::format("{} mA", *b.currentMilliamps))));
+    small->addStretch();
+    card->body()->addLayout(small);
+    return card;
+}
+
+QWidget* BatteryView::healthCard() {
+    const auto& b = *model_.battery().battery;
+    auto* card = new Card("Health");
+    card->setObjectName("healthCard");
+    auto* row = new QHBoxLayout;
+    row->setSpacing(28);
+    if (b.maximumCapacityPercent)
+        row->addWidget(new BigNumber(QString::number(*b.maximumCapacityPercent), QString("%"),
+                                     words("maximum capacity (as System Information shows)")));
+    else if (b.fullChargeCapacitymAh && b.designCapacitymAh && *b.designCapacitymAh >= 1)
+        row->addWidget(
+            new BigNumber(toQString(fmt::format("{:.1f}", double(*b.fullChargeCapacitymAh) /
+                                                              double(*b.designCapacitymAh) * 100)),
+                          QString("%"), "full-charge ÷ design capacity"));
+    if (b.fullChargeCapacitymAh)
+        row->addWidget(new BigNumber(
+            QString::number(*b.fullChargeCapacitymAh), QString("mAh"),
+            toQString("full charge today, of " +
+                      (b.designCapacitymAh ? std::to_string(*b.designCapacitymAh) : "—") +
+                      " mAh designed")));
+    if (b.cycleCount)
+        row->addWidget(new BigNumber(QString::number(*b.cycleCount), std::nullopt,
+                                     words("cycles of the 1,000 Apple rates it for")));
+    row->addStretch();
+    card->body()->addLayout(row);
+    if (b.condition) card->body()->addWidget(secondary(toQString(*b.condition)));
+    if (const auto& since = model_.recordSince())
+        card->body()->addWidget(
+            secondary(toQString("Record since " + model_.calendar().dayName(*since) + ". " +
+                                platformText("macOS keeps no battery history") +
+                                "; Vuzur's starts when it is installed."),
+                      "recordSince"));
+    return card;
+}
+
+QWidget* BatteryView::chargeCard() {
+    auto* picker = new QWidget;
+    auto* buttons = new QHBoxLayout(picker);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(0);
+    auto* group = new QButtonGroup(picker);
+    for (const auto range :
+         {ScreenData::ChartRange::day, ScreenData::ChartRange::week, ScreenData::ChartRange::all}) {
+        auto* button = new QPushButton(toQString(std::string(ScreenData::label(range))));
+        button->setCheckable(true);
+        button->setChecked(range == range_);
+        button->setObjectName(QString("range-") + toQString(std::string(ScreenData::label(range))));
+        group->addButton(button);
+        buttons->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, range] {
+            range_ = range;
+            QTimer::singleShot(0, this, [this] { rebuild(); });
+        });
+    }
+    auto* card = new Card("Charge", picker);
+    card->setObjectName("chargeCard");
+    auto samples = ScreenData::chargeSamples(model_.historyLines(), range_, model_.now());
+    if (samples.size() >= 2) {
+        auto* chart = new ChargeChart;
+        chart->setFixedHeight(160);
+        chart->setSamples(std::move(samples));
+        card->body()->addWidget(chart);
+    } else {
+        card->body()->addWidget(secondary(
+            "The chart fills in as Vuzur runs (one sample every 5 minutes).", "chartHint"));
+    }
+    return card;
+}
+
+QWidget* BatteryView::capacityCard() {
+    auto* card = new Card("Full-charge capacity and cycles, day by day");
+    card->setObjectName("capacityCard");
+    const auto& points = model_.dailyHealth();
+    if (points.size() < 2) {
+        card->body()->addWidget(secondary(
+            toQString("Vuzur stores one health point per day for as long as it is installed: " +
+                      std::to_string(points.size()) + " so far.")));
+        return card;
+    }
+    auto* series = new QLineSeries;
+    auto* days = new QCategoryAxis;
+    days->setTitleText("Day");
+    days->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    bool measured = false;
+    double low = 100, high = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const auto& p = points[i];
+        std::optional<double> value;
+        if (p.maximumCapacityPercent) {
+            value = double(*p.maximumCapacityPercent);
+            measured = true;
+        } else if (p.fullChargeCapacitymAh && p.designCapacitymAh && *p.designCapacitymAh >= 1) {
+            value = double(*p.fullChargeCapacitymAh) / double(*p.designCapacitymAh) * 100;
+        }
+        if (value) {
+            series->append(double(i), *value);
+            low = std::min(low, *value);
+            high = std::max(high, *value);
+        }
+        if (i == 0 || i + 1 == points.size() || points.size() <= 8)
+            days->append(toQString(p.day), double(i));
+    }
+    series->setName(measured ? "Maximum capacity %" : "Health %");
+    series->setPen(QPen(Theme::accent(), 2));
+    auto* chart = new QChart;
+    chart->addSeries(series);
+    chart->legend()->setVisible(true);
+    chart->setBackgroundVisible(false);
+    auto* value = new QValueAxis;
+    value->setRange(std::max(0.0, low - 5), std::min(110.0, high + 5));
+    chart->addAxis(days, Qt::AlignBottom);
+    chart->addAxis(value, Qt::AlignLeft);
+    series->attachAxis(days);
+    series->attachAxis(value);
+    days->setRange(0, double(points.size() - 1));
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setFixedHeight(140);
+    card->body()->addWidget(view);
+    if (points.back().cycleCount)
+        card->body()->addWidget(secondary(toQString(std::to_string(*points.back().cycleCount) +
+                                                    " cycles on " + points.back().day)));
+    return card;
+}
+
+} // namespace QuorvelPower
