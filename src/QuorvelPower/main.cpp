@@ -86,10 +86,19 @@ int main(int argc, char** argv) {
     application.setApplicationVersion(VUZUR_VERSION);
     application.setDesktopFileName("com.quorvel.power");
     application.setQuitOnLastWindowClosed(false); // closing the window never quits
-    if (!InstanceService::claim()) return 0;      // the running copy opens its window
+    const auto& options = LaunchOptions::current();
+    InstanceService instance;
+    // Runs for snapshots, measurements and timed sessions are never handed over.
+    const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
+                        options.keepAwakeSeconds || options.diagnosticsPath ||
+                        options.showRuleSheet || options.showCapQuestion ||
+                        options.showLoginQuestion;
+    if (!ownRun && !instance.claim()) {
+        std::fputs("Quorvel Vuzur is already running: its window was opened.\n", stderr);
+        return 0;
+    }
     Theme::applyAppearance(application, arguments);
 
-    const auto& options = LaunchOptions::current();
     const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv);
     std::shared_ptr<Diagnostics> diagnostics;
     if (options.diagnosticsPath)
@@ -113,7 +122,7 @@ int main(int argc, char** argv) {
     Screens shown(
         model, [&running] { running.quit(); }, VUZUR_VERSION);
     screens = &shown;
-    InstanceService instance([&shown] { shown.showMain(); });
+    instance.setOpen([&shown] { shown.showMain(); });
 
     running.watch(quitSignals.descriptor(), [&] {
         if (quitSignals.take() != 0) running.quit();

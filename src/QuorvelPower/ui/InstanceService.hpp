@@ -15,17 +15,22 @@ public:
     static constexpr const char* busName = "com.quorvel.power";
     static constexpr const char* objectPath = "/com/quorvel/power";
 
-    // Takes the name. False when another copy holds it; that copy was asked to open its
-    // window. Without a session bus there is no other copy to find: true.
-    static bool claim();
+    // Exports the object, so a launch that finds the name finds it answering too.
+    InstanceService();
 
-    explicit InstanceService(std::function<void()> open);
+    // Takes the name. False when another copy holds it and opened its window on our asking.
+    // Without a session bus, or when the bus refuses for another reason, true: this copy
+    // runs.
+    bool claim();
+    // What Open does; an Open that came before is done now.
+    void setOpen(std::function<void()> open);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Open();
 
 private:
     std::function<void()> open_;
+    bool openAsked_ = false;
 };
 
 } // namespace QuorvelPower

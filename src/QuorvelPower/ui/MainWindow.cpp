@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSaveFile>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -43,7 +44,7 @@ int indexOf(Tab tab) {
 }
 
 std::optional<QString> askWithDialog(QWidget* parent, const QString& suggested, Format format) {
-    const char* filter = format == Format::markdown ? "Markdown (*.md);;Text (*.txt)"
+    const char* filter = format == Format::markdown ? "Markdown (*.md)"
                          : format == Format::json   ? "JSON (*.json)"
                                                     : "CSV (*.csv)";
     const QString path = QFileDialog::getSaveFileName(parent, "Export", suggested, filter);
@@ -198,7 +199,14 @@ void MainWindow::syncSheet() {
         old->deleteLater();
     }
     sheetIdentity_ = identity;
-    if (!wanted || !isVisible()) return;
+    if (!wanted) return;
+    // A sheet asked for from elsewhere (the settings, the tray) brings the window up; its
+    // showing opens the sheet.
+    if (!isVisible()) {
+        sheetIdentity_.clear();
+        bringToFront();
+        return;
+    }
     sheet_ = makeSheet(*wanted, model_, this);
     // Escape or the close button: the sheet is dismissed as the model's order says.
     connect(sheet_, &QDialog::rejected, this, [this] { ActiveSheet::dismiss(model_); });
@@ -220,6 +228,7 @@ void MainWindow::exportFile(Format format) {
 }
 
 void MainWindow::bringToFront() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -227,6 +236,8 @@ void MainWindow::bringToFront() {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A window restored from the dock was never closed: nothing changes.
+    if (event->spontaneous()) return;
     model_.setWindowOpen(true);
     model_.setVisible(true);
     if (model_.tab() == Tab::history) model_.loadHistory();
@@ -236,6 +247,8 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    // Minimised is not closed.
+    if (event->spontaneous()) return;
     model_.setWindowOpen(false);
     model_.setVisible(false);
 }

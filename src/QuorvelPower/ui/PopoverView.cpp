@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -59,10 +60,15 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color = {}) 
 
 QLabel* icon(std::string_view name, const QColor& tint) {
     auto* l = new QLabel;
-    l->setPixmap(symbol(name).pixmap(20, 20));
+    // Our drawings in the colour the row asks for.
+    QPixmap pixmap = symbol(name).pixmap(20, 20);
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), tint);
+    painter.end();
+    l->setPixmap(pixmap);
     l->setFixedWidth(22);
     l->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-    Q_UNUSED(tint);
     return l;
 }
 
@@ -118,7 +124,17 @@ PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions act
     rebuild();
 }
 
+void PopoverView::setDisplayOn(bool on) {
+    displayOn_ = on;
+    scheduleRebuild();
+}
+
 void PopoverView::scheduleRebuild() {
+    // Hidden, it is rebuilt when it shows again.
+    if (live_ && !isVisible()) {
+        stale_ = true;
+        return;
+    }
     // A refresh changes many fields at once: one rebuild for all of them.
     if (rebuildPending_) return;
     rebuildPending_ = true;
@@ -277,7 +293,9 @@ void PopoverView::popUp(const QRect& trayGeometry) {
         // Under a top panel, above a bottom one; always inside the screen.
         if (at.y() + height() > area.bottom())
             at.setY((trayGeometry.isValid() ? trayGeometry.top() : at.y()) - height());
-        at.setX(std::clamp(at.x() - width / 2, area.left(), area.right() - width));
+        if (trayGeometry.isValid()) at.setX(trayGeometry.center().x());
+        at.setX(std::clamp(at.x() - width / 2, area.left(),
+                           std::max(area.left(), area.right() - width)));
         at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - height())));
         move(at);
     }
@@ -287,6 +305,10 @@ void PopoverView::popUp(const QRect& trayGeometry) {
 }
 
 void PopoverView::showEvent(QShowEvent* event) {
+    if (stale_) {
+        stale_ = false;
+        rebuild();
+    }
     QWidget::showEvent(event);
     if (live_) model_.setVisible(true);
 }
@@ -294,6 +316,13 @@ void PopoverView::showEvent(QShowEvent* event) {
 void PopoverView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (live_) model_.setVisible(model_.isWindowOpen());
+}
+
+bool PopoverView::event(QEvent* event) {
+    // Where the platform does not close a popup on an outside click (a Wayland toplevel),
+    // losing the focus closes it.
+    if (live_ && event->type() == QEvent::WindowDeactivate && isVisible()) hide();
+    return QWidget::event(event);
 }
 
 void PopoverView::keyPressEvent(QKeyEvent* event) {

@@ -23,11 +23,15 @@ public:
     // Places it at the tray item where the desktop tells, else at the pointer.
     void popUp(const QRect& trayGeometry);
     void rebuild();
+    // The "Keep the display on too" check, shared with the tray's menu.
+    bool displayOn() const { return displayOn_; }
+    void setDisplayOn(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void scheduleRebuild();
@@ -37,6 +41,7 @@ private:
     bool live_;
     bool displayOn_ = false;
     bool rebuildPending_ = false;
+    bool stale_ = false;
     QWidget* content_ = nullptr;
     ModelObservers::Token token_;
 };

@@ -24,7 +24,8 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     main_->setScreen(Tab::battery, new BatteryView(model_, observers_));
     main_->setScreen(Tab::history, new HistoryView(model_, observers_));
     settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
-    if (QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() != "offscreen")
+    // Asking whether a tray exists would fix Qt's answer for good before the panel is up.
+    if (QGuiApplication::platformName() != "offscreen")
         tray_ = std::make_unique<TrayItem>(model_, observers_, *popover_,
                                            TrayItem::Actions{[this](Tab tab) { showMain(tab); },
                                                              [this] { showSettings(); },
@@ -34,9 +35,10 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
 Screens::~Screens() = default;
 
 void Screens::showMain(std::optional<Tab> tab) {
-    popover_->hide();
     if (tab && model_.tab() != *tab) model_.setTab(*tab);
+    // The window first: something stays on screen throughout.
     main_->bringToFront();
+    popover_->hide();
 }
 
 void Screens::showSettings() {

@@ -153,7 +153,12 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
     page->addWidget(about);
     page->addStretch();
 
-    token_ = observers.listen([this](AppModel::Field) { update(); });
+    token_ = observers.listen([this](AppModel::Field field) {
+        using F = AppModel::Field;
+        if (field == F::rails || field == F::alertSettings || field == F::loginItemStatus ||
+            field == F::historyBytes)
+            update();
+    });
     update();
     // Never shorter than what it holds at its width.
     const int height =
@@ -168,11 +173,20 @@ void SettingsView::alertChanged(bool switchedOn, PowerCore::AlertSettings settin
     if (switchedOn) QTimer::singleShot(0, this, [this] { model_.alertSwitchedOn(); });
 }
 
+void SettingsView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    model_.loadHistory(); // the size on disk as it is now
+}
+
 void SettingsView::update() {
     updating_ = true;
+    // A value being typed is left alone.
+    const auto set = [](QSpinBox* box, int value) {
+        if (box->value() != value && !box->hasFocus()) box->setValue(value);
+    };
     const auto& rails = model_.rails();
-    floor_->setValue(rails.batteryFloorPercent);
-    cap_->setValue(int(rails.durationCap / 3600));
+    set(floor_, rails.batteryFloorPercent);
+    set(cap_, int(rails.durationCap / 3600));
     const auto status = model_.loginItemStatus();
     login_->setChecked(status == LoginItem::Status::enabled);
     login_->setEnabled(status != LoginItem::Status::unavailable);
@@ -182,7 +196,7 @@ void SettingsView::update() {
     const auto& alerts = model_.alertSettings();
     health_->setText(QString("Battery health under %1 %").arg(alerts.healthThresholdPercent));
     health_->setChecked(alerts.healthBelow);
-    threshold_->setValue(alerts.healthThresholdPercent);
+    set(threshold_, alerts.healthThresholdPercent);
     cycles_->setChecked(alerts.cycleMilestone);
     throttling_->setText(
         QString("Throttling for more than %1 minutes").arg(alerts.throttlingMinutes));

@@ -18,6 +18,9 @@ public:
     // The history's size as a person reads it ("12.4 MB").
     static QString byteCount(std::uint64_t bytes);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void update();
     void alertChanged(bool switchedOn, PowerCore::AlertSettings settings);

@@ -122,15 +122,13 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                                  [&model] { model.answerQuestion(true); });
             },
             [&](const ActiveSheet::Rule& r) {
+                // The rule sheet with its choices comes with the keep-awake tab; until then
+                // it shows the rule and saves nothing.
                 layout->addWidget(heading(r.draft.id ? "Edit rule" : "New rule"));
                 layout->addWidget(text(toQString(r.draft.condition.title())));
                 auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
                 QObject::connect(cancel, &QPushButton::clicked, dialog,
                                  [&model] { model.setRuleDraft(std::nullopt); });
-                auto* save = button(box, "Save", QDialogButtonBox::AcceptRole, "save");
-                const RuleDraft draft = r.draft;
-                QObject::connect(save, &QPushButton::clicked, dialog,
-                                 [&model, draft] { model.saveRule(draft); });
             },
         },
         sheet.sheet);

@@ -37,6 +37,7 @@ private:
     void create();
     void updateIcon();
     void rebuildMenu();
+    void scheduleMenu();
 
     AppModel& model_;
     PopoverView& popover_;
@@ -44,8 +45,8 @@ private:
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     QDBusServiceWatcher* watcher_ = nullptr;
-    bool displayOn_ = false;
-    bool menuStale_ = false;
+    bool menuStale_ = false, menuOpen_ = false, menuPending_ = false;
+    std::string_view shown_;
     ModelObservers::Token token_;
 };
 

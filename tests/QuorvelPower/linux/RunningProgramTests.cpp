@@ -197,6 +197,11 @@ TEST_F(RunningProgram, ASecondLaunchHandsOverToTheFirst) {
         [&] { return desktop->nameHasOwner(FakeDesktop::Bus::session, "com.quorvel.power"); }));
     EXPECT_EQ(waitFor(launch({}), 10), 0);
     EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first one goes on";
+    // The first answers the hand-over itself.
+    EXPECT_NO_THROW(sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session),
+                                       "com.quorvel.power", "/com/quorvel/power")
+                        ->callMethod("Open")
+                        .onInterface("com.quorvel.power.Application"));
     ::kill(first, SIGTERM);
     EXPECT_EQ(waitFor(first, 5), 0);
 }

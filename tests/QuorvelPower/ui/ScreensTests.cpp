@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -15,6 +16,7 @@
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/TrayItem.hpp>
 #include <fstream>
 
 using namespace VuzurTests;
@@ -152,4 +154,60 @@ TEST_F(ScreensTest, AppearanceIsDarkOnlyForExactlyDark) {
     EXPECT_LT(dark.lightness(), 80);
     EXPECT_GT(light.lightness(), 180);
     application.setPalette(before);
+}
+
+TEST_F(ScreensTest, VisibilityFollowsThePopoverAndTheWindow) {
+    build();
+    ModelObservers observers(*model);
+    PopoverView popover(*model, observers, {[](Tab) {}, [] {}}, true);
+    MainWindow window(*model, observers,
+                      [](const QString&, Export::Format) { return std::nullopt; });
+    popover.show();
+    EXPECT_TRUE(model->isVisible());
+    popover.hide();
+    EXPECT_FALSE(model->isVisible()) << "the window is closed";
+    window.show();
+    EXPECT_TRUE(model->isWindowOpen());
+    EXPECT_TRUE(model->isVisible());
+    popover.show();
+    popover.hide();
+    EXPECT_TRUE(model->isVisible()) << "the window is still open";
+    window.hide();
+    EXPECT_FALSE(model->isWindowOpen());
+    EXPECT_FALSE(model->isVisible());
+}
+
+TEST_F(ScreensTest, SheetButtonsActOnceAndEscapeDismisses) {
+    build();
+    ModelObservers observers(*model);
+    MainWindow window(*model, observers,
+                      [](const QString&, Export::Format) { return std::nullopt; });
+    window.show();
+    model->setNotice(Notice{UUID::random(), "Saved", "report.md"});
+    model->askDeleteOlderHistory();
+    QApplication::processEvents();
+    ASSERT_NE(window.sheet(), nullptr);
+    EXPECT_EQ(window.sheet()->objectName(), "sheet-delete");
+    control<QPushButton>(*window.sheet(), "cancel")->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(model->deleteCandidates());
+    ASSERT_TRUE(model->notice()) << "Cancel only clears the candidates";
+    ASSERT_NE(window.sheet(), nullptr);
+    EXPECT_EQ(control<QLabel>(*window.sheet(), "noticeMessage")->text(), "report.md");
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.sheet(), &escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(model->notice());
+    EXPECT_EQ(window.sheet(), nullptr);
+}
+
+TEST(TrayLabel, AttentionWinsThenTheDisplaySession) {
+    ActiveSession session;
+    session.keepDisplayOn = true;
+    EXPECT_EQ(trayLabelSymbol(session, true), "exclamationmark.triangle.fill");
+    EXPECT_EQ(trayLabelSymbol(session, false), "cup.and.saucer.fill");
+    session.keepDisplayOn = false;
+    EXPECT_EQ(trayLabelSymbol(session, false), "cup.and.saucer");
+    EXPECT_EQ(trayLabelSymbol(std::nullopt, false), "bolt");
 }
