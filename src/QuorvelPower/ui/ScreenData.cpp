@@ -1,3 +1,5 @@
+#include <PowerCore/foundation/PlatformWords.hpp>
+#include <QuorvelPower/ui/Format.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <algorithm>
 #include <fmt/format.h>
@@ -93,6 +95,144 @@ std::vector<ChargePoint> reduceForColumns(const std::vector<ChargePoint>& points
         at = stop;
     }
     return out;
+}
+
+std::string notMeasuredLine(int count) {
+    return fmt::format("{} system or other users' process{} not measured.", count,
+                       count == 1 ? "" : "es");
+}
+
+double shareFill(const std::optional<double>& share) {
+    if (!share || !(*share > 0)) return 0;
+    return std::min(*share / 100, 1.0);
+}
+
+std::string shareText(const std::optional<double>& share) {
+    return share ? fmt::format("{:.1f}%", *share) : "—";
+}
+
+std::string cpuText(const AppPower& app) {
+    if (!(app.interval > 0)) return "—";
+    return fmt::format("{:.0f}%", app.cpuSeconds / app.interval * 100);
+}
+
+std::string wakeupsText(const AppPower& app) {
+    if (!(app.interval > 0)) return "—";
+    return fmt::format("{:.1f}", app.idleWakeups / app.interval);
+}
+
+namespace {
+
+std::string_view familyLabel(SensorFamily family) {
+    switch (family) {
+    case SensorFamily::cpu:
+        return "CPU";
+    case SensorFamily::gpu:
+        return "GPU";
+    case SensorFamily::ssd:
+        return "SSD";
+    case SensorFamily::fan:
+        return "Fan";
+    case SensorFamily::systemPower:
+        break;
+    }
+    return "Vuzur";
+}
+
+} // namespace
+
+std::string temperatureCaption(const SensorSet::Temperature& t) {
+    return fmt::format("{}, hottest of {} sensor{}", familyLabel(t.family), t.sensorCount,
+                       t.sensorCount == 1 ? "" : "s");
+}
+
+std::string fanCaption(const SensorSet::Fan& fan) {
+    std::string caption = fmt::format("fan {}", fan.index + 1);
+    if (fan.maximumRPM) caption += fmt::format(" (up to {})", std::int64_t(*fan.maximumRPM));
+    return caption;
+}
+
+std::vector<ThermalEpisode> episodesNewestFirst(const ThermalEpisodes& all) {
+    std::vector<ThermalEpisode> episodes = all.closed;
+    if (all.open) episodes.push_back(*all.open);
+    std::stable_sort(
+        episodes.begin(), episodes.end(),
+        [](const ThermalEpisode& a, const ThermalEpisode& b) { return a.start > b.start; });
+    if (episodes.size() > 20) episodes.resize(20);
+    return episodes;
+}
+
+double maximumHours(const GuardRails& rails) {
+    return std::max(0.5, rails.durationCap / 3600);
+}
+
+double sessionSeconds(double hours, const GuardRails& rails) {
+    return std::min(hours, rails.durationCap / 3600) * 3600;
+}
+
+std::string railsNote(const GuardRails& rails) {
+    return platformText(fmt::format(
+        "Every session stops at {} % on battery (never on the charger), if the Mac becomes "
+        "critically hot, and asks you 10 minutes before its {}-hour limit. Vuzur never "
+        "prevents sleep when the lid is closed and never changes Energy Saver.",
+        rails.batteryFloorPercent, Format::hours(rails.durationCap)));
+}
+
+RuleChoice RuleChoice::of(const RuleCondition& condition) {
+    RuleChoice choice;
+    if (const auto* app = std::get_if<WhileAppRuns>(&condition.condition)) {
+        choice.kind = Kind::app;
+        choice.appChoice = app->bundleID;
+        choice.includeHelpers = app->includeHelpers;
+    } else if (const auto* task = std::get_if<TaskMatch>(&condition.condition)) {
+        choice.kind = Kind::task;
+        if (const auto* named = std::get_if<TaskNamed>(&task->match)) choice.taskName = named->name;
+        if (const auto* identity = std::get_if<TaskIdentity>(&task->match))
+            choice.taskPick =
+                QuorvelProcess::ProcessIdentity{identity->pid, identity->startTime}.text();
+    } else if (const auto* window = std::get_if<TimeWindow>(&condition.condition)) {
+        choice.kind = Kind::window;
+        choice.weekdays = window->weekdays;
+        choice.startMinute = window->startMinute;
+        choice.endMinute = window->endMinute;
+    }
+    return choice;
+}
+
+std::optional<RuleCondition>
+RuleChoice::condition(const std::vector<RunningApp>& apps,
+                      const std::vector<RunningProcess>& processes) const {
+    switch (kind) {
+    case Kind::app:
+        for (const auto& app : apps)
+            if (app.bundleID == appChoice && !appChoice.empty())
+                return RuleCondition{
+                    WhileAppRuns{app.bundleID, app.name, app.bundlePath, includeHelpers}};
+        return std::nullopt;
+    case Kind::task: {
+        for (const auto& process : processes)
+            if (!taskPick.empty() && process.identity.text() == taskPick)
+                return RuleCondition{TaskMatch{
+                    TaskIdentity{process.identity.pid, process.identity.startTime, process.name}}};
+        const auto first = taskName.find_first_not_of(" \t\n\r");
+        if (first == std::string::npos) return std::nullopt;
+        const auto last = taskName.find_last_not_of(" \t\n\r");
+        return RuleCondition{TaskMatch{TaskNamed{taskName.substr(first, last - first + 1)}}};
+    }
+    case Kind::window:
+        if (weekdays.empty()) return std::nullopt;
+        return RuleCondition{TimeWindow{weekdays, startMinute, endMinute}};
+    }
+    return std::nullopt;
+}
+
+std::string ruleSummary(const RuleCondition& condition, bool keepDisplayOn,
+                        const GuardRails& rails) {
+    const KeepAwakeRule rule{UUID::random(), condition, keepDisplayOn, true};
+    return platformText(rule.title() + (keepDisplayOn ? ", Mac and display" : ", Mac only") +
+                        fmt::format(". Stops at {} % on battery, if the Mac gets critically hot, "
+                                    "and asks you after {} h.",
+                                    rails.batteryFloorPercent, Format::hours(rails.durationCap)));
 }
 
 } // namespace QuorvelPower::ScreenData

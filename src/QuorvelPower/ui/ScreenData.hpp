@@ -1,8 +1,13 @@
 #pragma once
 
+#include <PowerCore/apps/AppPower.hpp>
+#include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/foundation/Calendar.hpp>
 #include <PowerCore/history/HistoryRecords.hpp>
+#include <PowerCore/thermal/SensorSet.hpp>
+#include <PowerCore/thermal/ThermalEpisodes.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,5 +46,42 @@ std::string capacityText(const PowerCore::DailyHealthPoint& point);
 // a year of samples draws as fast as a day and no dip disappears. Points must be in time
 // order; with no more points than twice the columns they come back as they are.
 std::vector<ChargePoint> reduceForColumns(const std::vector<ChargePoint>& points, int columns);
+
+// The apps tab.
+std::string notMeasuredLine(int count);
+double shareFill(const std::optional<double>& share); // 0...1 of the bar
+std::string shareText(const std::optional<double>& share);
+std::string cpuText(const PowerCore::AppPower& app);
+std::string wakeupsText(const PowerCore::AppPower& app);
+
+// The thermal tab.
+std::string temperatureCaption(const PowerCore::SensorSet::Temperature& temperature);
+std::string fanCaption(const PowerCore::SensorSet::Fan& fan);
+// The open episode and the closed ones, newest first, at most 20.
+std::vector<PowerCore::ThermalEpisode> episodesNewestFirst(const PowerCore::ThermalEpisodes& all);
+
+// The keep-awake tab: the stepper's hours and the session a choice of hours starts.
+double maximumHours(const PowerCore::GuardRails& rails);
+double sessionSeconds(double hours, const PowerCore::GuardRails& rails);
+std::string railsNote(const PowerCore::GuardRails& rails);
+
+// The rule sheet's choices, and the condition they make (none while incomplete).
+struct RuleChoice {
+    enum class Kind { app, task, window };
+    Kind kind = Kind::app;
+    std::string appChoice;
+    bool includeHelpers = false;
+    std::string taskName;
+    std::string taskPick; // the picked process's identity text
+    std::set<int> weekdays{2, 3, 4, 5, 6};
+    int startMinute = 9 * 60, endMinute = 18 * 60;
+
+    static RuleChoice of(const PowerCore::RuleCondition& condition);
+    std::optional<PowerCore::RuleCondition>
+    condition(const std::vector<PowerCore::RunningApp>& apps,
+              const std::vector<PowerCore::RunningProcess>& processes) const;
+};
+std::string ruleSummary(const PowerCore::RuleCondition& condition, bool keepDisplayOn,
+                        const PowerCore::GuardRails& rails);
 
 } // namespace QuorvelPower::ScreenData

@@ -69,3 +69,73 @@ TEST(ScreenData, ReductionKeepsEveryColumnsExtremes) {
                                [](const auto& a, const auto& b) { return a.time < b.time; }));
     EXPECT_EQ(ScreenData::reduceForColumns({year.begin(), year.begin() + 10}, 800).size(), 10u);
 }
+
+TEST(ScreenData, AppsFooterAndBar) {
+    EXPECT_EQ(ScreenData::notMeasuredLine(1), "1 system or other users' process not measured.");
+    EXPECT_EQ(ScreenData::notMeasuredLine(0), "0 system or other users' processes not measured.");
+    EXPECT_EQ(ScreenData::notMeasuredLine(2), "2 system or other users' processes not measured.");
+    EXPECT_EQ(ScreenData::shareFill(130), 1.0) << "never wider than the bar";
+    EXPECT_EQ(ScreenData::shareFill(std::nullopt), 0.0);
+    EXPECT_EQ(ScreenData::shareText(std::nullopt), "—");
+    AppPower app;
+    EXPECT_EQ(ScreenData::cpuText(app), "—") << "no interval";
+}
+
+TEST(ScreenData, ThermalCaptionsAndEpisodeOrder) {
+    EXPECT_EQ(ScreenData::fanCaption({0, 1200, std::nullopt, std::nullopt}), "fan 1");
+    EXPECT_EQ(ScreenData::fanCaption({1, 1200, 1000.0, 6199.7}), "fan 2 (up to 6199)");
+    EXPECT_EQ(ScreenData::temperatureCaption({SensorFamily::cpu, 61, "TC0P", 1}),
+              "CPU, hottest of 1 sensor");
+    ThermalEpisodes all;
+    ThermalEpisode old, newer, open;
+    old.start = at("2026-12-01T10:00:00Z");
+    old.end = at("2026-12-01T10:20:00Z");
+    newer.start = at("2026-12-03T10:00:00Z");
+    newer.end = at("2026-12-03T10:05:00Z");
+    open.start = at("2026-12-06T11:00:00Z");
+    all.closed = {old, newer};
+    all.open = open;
+    const auto listed = ScreenData::episodesNewestFirst(all);
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_FALSE(listed[0].end) << "the open one first";
+    EXPECT_EQ(listed[2].start, old.start);
+}
+
+TEST(ScreenData, KeepAwakeHoursNeverPassTheCap) {
+    GuardRails rails;
+    rails.durationCap = 12 * 3600;
+    EXPECT_EQ(ScreenData::maximumHours(rails), 12);
+    EXPECT_EQ(ScreenData::sessionSeconds(20, rails), 12 * 3600) << "a stepper above a lowered cap";
+    rails.durationCap = 600;
+    EXPECT_EQ(ScreenData::maximumHours(rails), 0.5);
+}
+
+TEST(ScreenData, RuleChoicesWithoutAConditionSaveNothing) {
+    using Kind = ScreenData::RuleChoice::Kind;
+    ScreenData::RuleChoice choice;
+    choice.kind = Kind::window;
+    ASSERT_TRUE(choice.condition({}, {}));
+    choice.weekdays.clear();
+    EXPECT_FALSE(choice.condition({}, {}));
+
+    choice = ScreenData::RuleChoice::of(
+        RuleCondition{TaskMatch{TaskIdentity{4711, 1767225600123456, "xcodebuild"}}});
+    EXPECT_EQ(choice.kind, Kind::task);
+    EXPECT_EQ(choice.taskPick, "4711@1767225600123456");
+    EXPECT_FALSE(choice.condition({}, {})) << "its process has exited and no name is given";
+    choice.taskName = "   ";
+    EXPECT_FALSE(choice.condition({}, {}));
+    choice.taskName = "  make ";
+    const auto named = choice.condition({}, {});
+    ASSERT_TRUE(named);
+    EXPECT_EQ(std::get<TaskMatch>(named->condition), (TaskMatch{TaskNamed{"make"}}));
+
+    choice = ScreenData::RuleChoice::of(
+        RuleCondition{WhileAppRuns{"org.gnome.Totem", "Videos", std::nullopt, true}});
+    const std::vector<RunningApp> apps{
+        {"org.gnome.Totem", "Videos", "/usr/share/applications/org.gnome.Totem.desktop"}};
+    const auto app = choice.condition(apps, {});
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(std::get<WhileAppRuns>(app->condition).includeHelpers);
+    EXPECT_FALSE(choice.condition({}, {})) << "the app is not running";
+}
