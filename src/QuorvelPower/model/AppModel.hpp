@@ -224,6 +224,7 @@ public:
     const LaunchOptions& options() const { return options_; }
     const PowerCore::Calendar& calendar() const { return parts_.calendar; }
     PowerCore::Timestamp now() const { return parts_.clock->now(); }
+    std::int32_t ownPID() const { return parts_.ownPID; }
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }
 

@@ -8,8 +8,11 @@
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/TrayItem.hpp>
+#include <QuorvelPower/ui/apps/AppsView.hpp>
+#include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
 #include <QuorvelPower/ui/battery/BatteryView.hpp>
 #include <QuorvelPower/ui/history/HistoryView.hpp>
+#include <QuorvelPower/ui/thermal/ThermalView.hpp>
 
 namespace QuorvelPower {
 
@@ -22,6 +25,9 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     popover_ = std::make_unique<PopoverView>(model_, observers_, popoverActions, true);
     main_ = std::make_unique<MainWindow>(model_, observers_);
     main_->setScreen(Tab::battery, new BatteryView(model_, observers_));
+    main_->setScreen(Tab::apps, new AppsView(model_, observers_));
+    main_->setScreen(Tab::thermal, new ThermalView(model_, observers_));
+    main_->setScreen(Tab::awake, new KeepAwakeView(model_, observers_));
     main_->setScreen(Tab::history, new HistoryView(model_, observers_));
     settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
     // Asking whether a tray exists would fix Qt's answer for good before the panel is up.

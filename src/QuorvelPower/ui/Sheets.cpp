@@ -8,6 +8,7 @@
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/Sheets.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/awake/AwakeSheets.hpp>
 #include <fmt/format.h>
 
 namespace QuorvelPower {
@@ -44,6 +45,10 @@ template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 } // namespace
 
 QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
+    if (const auto* rule = std::get_if<ActiveSheet::Rule>(&sheet.sheet))
+        return makeRuleSheet(model, rule->draft, window);
+    if (const auto* question = std::get_if<ActiveSheet::Question>(&sheet.sheet))
+        return makeCapQuestionSheet(model, question->session, window);
     auto* dialog = new QDialog(window);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setObjectName(QString::fromStdString("sheet-" + sheet.identity()));
@@ -108,28 +113,8 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                 QObject::connect(yes, &QPushButton::clicked, dialog,
                                  [&model] { model.answerLoginQuestion(true); });
             },
-            [&](const ActiveSheet::Question& q) {
-                layout->addWidget(heading("Still working?"));
-                layout->addWidget(text(
-                    toQString(PopoverTexts::question(q.session, PowerCore::Calendar::local()))));
-                auto* end = button(box, "End now", QDialogButtonBox::RejectRole, "endNow");
-                QObject::connect(end, &QPushButton::clicked, dialog,
-                                 [&model] { model.answerQuestion(false); });
-                auto* extend = button(box, toQString(PopoverTexts::extendButton(model.rails())),
-                                      QDialogButtonBox::AcceptRole, "extend");
-                extend->setDefault(true);
-                QObject::connect(extend, &QPushButton::clicked, dialog,
-                                 [&model] { model.answerQuestion(true); });
-            },
-            [&](const ActiveSheet::Rule& r) {
-                // The rule sheet with its choices comes with the keep-awake tab; until then
-                // it shows the rule and saves nothing.
-                layout->addWidget(heading(r.draft.id ? "Edit rule" : "New rule"));
-                layout->addWidget(text(toQString(r.draft.condition.title())));
-                auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
-                QObject::connect(cancel, &QPushButton::clicked, dialog,
-                                 [&model] { model.setRuleDraft(std::nullopt); });
-            },
+            [&](const ActiveSheet::Question&) {},
+            [&](const ActiveSheet::Rule&) {},
         },
         sheet.sheet);
     layout->addWidget(box);

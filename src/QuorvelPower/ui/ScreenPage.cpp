@@ -1,0 +1,47 @@
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QuorvelPower/ui/ScreenPage.hpp>
+#include <QuorvelPower/ui/Theme.hpp>
+#include <algorithm>
+
+namespace QuorvelPower {
+
+ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
+                       std::initializer_list<AppModel::Field> fields, const char* name)
+    : model_(model)
+    , fields_(fields) {
+    setObjectName(name);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    token_ = observers.listen([this](AppModel::Field field) {
+        if (std::find(fields_.begin(), fields_.end(), field) == fields_.end() || pending_) return;
+        pending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            pending_ = false;
+            rebuild();
+        });
+    });
+}
+
+void ScreenPage::rebuild() {
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(16);
+    build(column);
+    column->addStretch();
+    setWidget(page); // the old page goes with it
+}
+
+QLabel* secondaryLabel(const QString& text, const char* name) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Theme::secondaryText());
+    label->setPalette(p);
+    if (name != nullptr) label->setObjectName(name);
+    return label;
+}
+
+} // namespace QuorvelPower

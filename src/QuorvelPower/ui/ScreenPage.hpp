@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QScrollArea>
+#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <initializer_list>
+
+class QVBoxLayout;
+
+namespace QuorvelPower {
+
+// A tab's scrolling page, built again (once per turn of the event loop) whenever one of
+// the fields it shows changes.
+class ScreenPage : public QScrollArea {
+public:
+    ScreenPage(AppModel& model, ModelObservers& observers,
+               std::initializer_list<AppModel::Field> fields, const char* name);
+    void rebuild();
+
+protected:
+    // Fills the fresh page's column.
+    virtual void build(QVBoxLayout* column) = 0;
+    AppModel& model_;
+
+private:
+    std::vector<AppModel::Field> fields_;
+    bool pending_ = false;
+    ModelObservers::Token token_;
+};
+
+QLabel* secondaryLabel(const QString& text, const char* name = nullptr);
+
+} // namespace QuorvelPower

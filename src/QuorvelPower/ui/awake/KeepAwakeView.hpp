@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QuorvelPower/ui/ScreenPage.hpp>
+
+namespace QuorvelPower {
+
+// The keep-awake tab: a session now, the rules, and who keeps the machine awake.
+class KeepAwakeView final : public ScreenPage {
+public:
+    KeepAwakeView(AppModel& model, ModelObservers& observers);
+
+protected:
+    void build(QVBoxLayout* column) override;
+
+private:
+    bool displayOn_ = false;
+    double hours_ = 1.0;
+};
+
+} // namespace QuorvelPower

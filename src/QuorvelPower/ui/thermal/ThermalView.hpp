@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QuorvelPower/ui/ScreenPage.hpp>
+
+namespace QuorvelPower {
+
+// The thermal tab: the state, the sensors and the episodes above normal.
+class ThermalView final : public ScreenPage {
+public:
+    ThermalView(AppModel& model, ModelObservers& observers);
+
+protected:
+    void build(QVBoxLayout* column) override;
+};
+
+} // namespace QuorvelPower
