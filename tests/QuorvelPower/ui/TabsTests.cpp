@@ -1,0 +1,120 @@
+// The tabs and the rule sheet offscreen, over a model on recorded parts.
+#include "QuorvelPower/ModelFixture.hpp"
+#include "QuorvelPower/QtApplication.hpp"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QuorvelPower/ui/apps/AppsView.hpp>
+#include <QuorvelPower/ui/awake/AwakeSheets.hpp>
+#include <QuorvelPower/ui/battery/BatteryView.hpp>
+
+using namespace VuzurTests;
+
+namespace {
+
+class TabsTest : public ModelTest {
+protected:
+    static void SetUpTestSuite() { qtApplication(); }
+
+    template <typename T> T* control(QWidget& root, const char* name) {
+        auto* found = root.findChild<T*>(name);
+        if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
+        return found;
+    }
+};
+
+} // namespace
+
+TEST_F(TabsTest, RuleSheetStartsFromItsDraftAndSavesWhatItShows) {
+    build();
+    // A weekly window: Monday to Friday, 09:00 to 18:00, then Friday taken away.
+    const RuleDraft window{std::nullopt,
+                           RuleCondition{TimeWindow{{2, 3, 4, 5, 6}, 9 * 60, 18 * 60}}, true};
+    std::unique_ptr<QDialog> sheet(makeRuleSheet(*model, window, nullptr));
+    EXPECT_TRUE(control<QPushButton>(*sheet, "kind-2")->isChecked());
+    EXPECT_TRUE(control<QPushButton>(*sheet, "day-2")->isChecked());
+    EXPECT_FALSE(control<QPushButton>(*sheet, "day-1")->isChecked());
+    control<QPushButton>(*sheet, "day-6")->click();
+    control<QPushButton>(*sheet, "save")->click();
+    ASSERT_EQ(model->storedRules().size(), 1u);
+    EXPECT_EQ(model->storedRules()[0].condition,
+              (RuleCondition{TimeWindow{{2, 3, 4, 5}, 9 * 60, 18 * 60}}));
+    EXPECT_TRUE(model->storedRules()[0].keepDisplayOn);
+
+    // A named task; a name of spaces cannot be saved.
+    const RuleDraft task{model->storedRules()[0].id, RuleCondition{TaskMatch{TaskNamed{"make"}}},
+                         false};
+    sheet.reset(makeRuleSheet(*model, task, nullptr));
+    EXPECT_TRUE(control<QPushButton>(*sheet, "kind-1")->isChecked());
+    auto* name = control<QLineEdit>(*sheet, "taskName");
+    EXPECT_EQ(name->text(), "make");
+    name->setText("   ");
+    EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled());
+    name->setText(" ninja ");
+    control<QPushButton>(*sheet, "save")->click();
+    ASSERT_EQ(model->storedRules().size(), 1u) << "an edit replaces the rule";
+    EXPECT_EQ(model->storedRules()[0].condition, (RuleCondition{TaskMatch{TaskNamed{"ninja"}}}));
+
+    // An app rule whose app is not running: nothing to save until one is chosen.
+    sheet.reset(makeRuleSheet(
+        *model,
+        RuleDraft{std::nullopt, RuleCondition{WhileAppRuns{"", "", std::nullopt, false}}, false},
+        nullptr));
+    EXPECT_TRUE(control<QPushButton>(*sheet, "kind-0")->isChecked());
+    EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled());
+    control<QPushButton>(*sheet, "kind-2")->click();
+    for (int day = 2; day <= 6; ++day)
+        control<QPushButton>(*sheet, ("day-" + std::to_string(day)).c_str())->click();
+    EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled()) << "no weekday left";
+}
+
+TEST_F(TabsTest, LimitQuestionAsksWithItsTimeAndAnswers) {
+    GuardRails rails;
+    rails.durationCap = 7200;
+    defaults->setValue("guardRails", toJson(rails));
+    build();
+    model->startManual(ManualRequest{false, std::nullopt, std::nullopt});
+    advance(std::chrono::duration<double>(6600.05));
+    ASSERT_TRUE(model->pendingQuestion());
+    std::unique_ptr<QDialog> sheet(
+        makeCapQuestionSheet(*model, *model->pendingQuestion(), nullptr));
+    EXPECT_EQ(control<QLabel>(*sheet, "questionText")->text(),
+              "Keep-awake until turned off reaches its limit at 14:00. Without an answer it "
+              "ends then.");
+    EXPECT_TRUE(control<QPushButton>(*sheet, "extend")->isDefault());
+    control<QPushButton>(*sheet, "endNow")->click();
+    EXPECT_FALSE(model->activeSession());
+}
+
+TEST_F(TabsTest, AppsTabSaysWhenThereIsNoUnplugToCountFrom) {
+    build();
+    ModelObservers observers(*model);
+    AppsView apps(*model, observers);
+    model->setAppWindow(PowerWindow::sinceUnplugged);
+    apps.rebuild();
+    EXPECT_EQ(control<QLabel>(apps, "pluggedIn")->text(),
+              "Plugged in: there is no unplug to count from.");
+    EXPECT_NE(apps.findChild<QLabel*>("noApps"), nullptr);
+    EXPECT_EQ(control<QLabel>(apps, "notMeasured")->text(),
+              "0 system or other users' processes not measured.");
+}
+
+TEST_F(TabsTest, BatteryTabWithOneSampleShowsTheHint) {
+    build();
+    model->refresh();
+    settle();
+    model->loadHistory();
+    ModelObservers observers(*model);
+    BatteryView battery(*model, observers);
+    EXPECT_EQ(control<QLabel>(battery, "chartHint")->text(),
+              "The chart fills in as Vuzur runs (one sample every 5 minutes).");
+
+    snapshotNow = BatterySnapshot{clock->now(), PowerSource::ac, std::nullopt};
+    model->refresh();
+    settle();
+    battery.rebuild();
+    EXPECT_EQ(control<QLabel>(battery, "noBatteryTitle")->text(), "This computer has no battery.");
+    EXPECT_EQ(battery.findChild<QWidget*>("chargeCard"), nullptr) << "no charts";
+}
