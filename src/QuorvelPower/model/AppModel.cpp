@@ -575,16 +575,54 @@ bool AppModel::menuBarAttention() const {
 // MARK: history
 
 void AppModel::loadHistory() {
-    if (!parts_.store) return;
-    try {
-        publish(Field::dailyHealth, dailyHealth_, parts_.store->dailyHealth());
-        publish(Field::historyLines, historyLines_, parts_.store->lines(std::nullopt));
-        publish(Field::historyBytes, historyBytes_, parts_.store->sizeOnDisk());
-    } catch (const std::exception&) {
+    if (!parts_.store || quitting_) return;
+    // A year of history takes a good part of a second to read: it is read off the main
+    // thread, and a load asked for meanwhile becomes one more after it.
+    if (loadingHistory_) {
+        historyLoadQueued_ = true;
+        return;
     }
-    if (!recordSince_ && !historyLines_.empty())
-        publish(Field::recordSince, recordSince_,
-                std::optional<Timestamp>(historyLines_.front().time()));
+    loadingHistory_ = true;
+    struct Loaded {
+        std::vector<DailyHealthPoint> daily;
+        std::vector<HistoryLine> lines;
+        std::uint64_t bytes = 0;
+        bool failed = false;
+    };
+    auto loaded = std::make_shared<Loaded>();
+    std::weak_ptr<bool> alive = alive_;
+    parts_.scheduler->background(
+        [store = parts_.store, loaded] {
+            try {
+                loaded->daily = store->dailyHealth();
+                loaded->lines = store->lines(std::nullopt);
+                loaded->bytes = store->sizeOnDisk();
+            } catch (const std::exception&) {
+                loaded->failed = true;
+            }
+        },
+        [this, alive, loaded] {
+            const auto living = alive.lock();
+            if (!living || !*living) return;
+            loadingHistory_ = false;
+            if (!loaded->failed) {
+                publish(Field::dailyHealth, dailyHealth_, std::move(loaded->daily));
+                // Assigned without comparing: comparing a year of lines would cost the main
+                // thread what reading them off it saved.
+                historyLines_ = std::move(loaded->lines);
+                if (observer_) observer_(Field::historyLines);
+                publish(Field::historyBytes, historyBytes_, loaded->bytes);
+                if (!recordSince_ && !historyLines_.empty())
+                    publish(Field::recordSince, recordSince_,
+                            std::optional<Timestamp>(historyLines_.front().time()));
+                if (parts_.diagnostics)
+                    parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
+            }
+            if (historyLoadQueued_) {
+                historyLoadQueued_ = false;
+                loadHistory();
+            }
+        });
 }
 
 Export::File AppModel::exportFile(Export::Format format) const {

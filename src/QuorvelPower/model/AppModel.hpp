@@ -308,6 +308,7 @@ private:
     std::optional<PowerCore::Timestamp> lastBatterySample_, lastAppsSample_;
     bool started_ = false;
     bool quitting_ = false;
+    bool loadingHistory_ = false, historyLoadQueued_ = false;
     std::uint64_t sourceGeneration_ = 0;
     std::optional<std::optional<PowerCore::Timestamp>> pendingUnplugTime_;
 };

@@ -39,21 +39,30 @@ std::vector<ChargePoint> chargeSamples(const std::vector<HistoryLine>& lines, Ch
 std::vector<BatteryDay> batteryDays(const std::vector<HistoryLine>& lines,
                                     const Calendar& calendar) {
     std::map<std::string, BatteryDay, std::greater<>> days;
+    // Lines come in time order: the day's name is worked out once per day, not per line (a
+    // year is 105,000 samples).
+    std::optional<Timestamp> dayStart, dayEnd;
+    BatteryDay* day = nullptr;
     for (const auto& line : lines) {
         const auto* snapshot = std::get_if<BatterySnapshot>(&line.record);
         if (snapshot == nullptr || !snapshot->battery) continue;
-        const auto name = calendar.dayName(snapshot->time);
-        auto [it, fresh] = days.try_emplace(name, BatteryDay{name, 0, 0, 0, 0});
-        auto& day = it->second;
+        const auto time = snapshot->time;
+        if (day == nullptr || time < *dayStart || time >= *dayEnd) {
+            dayStart = calendar.startOfDay(time);
+            dayEnd = calendar.addingDays(1, *dayStart);
+            const auto name = calendar.dayName(time);
+            day = &days.try_emplace(name, BatteryDay{name, 0, 0, 0, 0}).first->second;
+        }
         const auto charge = snapshot->battery->chargePercent;
-        day.low = fresh ? charge : std::min(day.low, charge);
-        day.high = fresh ? charge : std::max(day.high, charge);
-        ++day.samples;
-        if (snapshot->source == PowerSource::battery) ++day.onBattery;
+        day->low = day->samples == 0 ? charge : std::min(day->low, charge);
+        day->high = day->samples == 0 ? charge : std::max(day->high, charge);
+        ++day->samples;
+        if (snapshot->source == PowerSource::battery) ++day->onBattery;
     }
     std::vector<BatteryDay> out;
-    for (auto& [name, day] : days)
-        out.push_back(std::move(day));
+    out.reserve(days.size());
+    for (auto& [name, entry] : days)
+        out.push_back(std::move(entry));
     return out;
 }
 

@@ -299,6 +299,12 @@ TEST_F(ModelTest, RecordSinceComesFromLinesNotFromHealthPoints) {
     store->appendDailyHealth(DailyHealthPoint::of("2026-12-01", pack(80)));
     build();
     model->loadHistory();
+    model->loadHistory();
+    model->loadHistory();
+    EXPECT_TRUE(model->dailyHealth().empty()) << "read off the main thread";
+    EXPECT_EQ(scheduler->runBackground(), 1);
+    EXPECT_EQ(scheduler->runBackground(), 1) << "three loads asked for: one more after the first";
+    EXPECT_EQ(scheduler->runBackground(), 0);
     EXPECT_EQ(model->dailyHealth().size(), 1u);
     EXPECT_FALSE(model->recordSince());
 }

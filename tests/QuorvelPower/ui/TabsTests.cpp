@@ -106,6 +106,7 @@ TEST_F(TabsTest, BatteryTabWithOneSampleShowsTheHint) {
     model->refresh();
     settle();
     model->loadHistory();
+    settle();
     ModelObservers observers(*model);
     BatteryView battery(*model, observers);
     EXPECT_EQ(control<QLabel>(battery, "chartHint")->text(),

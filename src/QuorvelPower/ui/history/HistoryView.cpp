@@ -1,8 +1,10 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/ScreenData.hpp>
@@ -64,19 +66,33 @@ void HistoryView::rebuild() {
             "History fills in as Vuzur runs: one battery sample every 5 minutes, app readings "
             "every 5 minutes, thermal episodes as they happen."));
     } else {
-        auto* grid = new QGridLayout;
-        int row = 0;
-        for (const auto& day : days) {
-            grid->addWidget(cell(toQString(day.day), 110), row, 0);
-            grid->addWidget(cell(toQString(fmt::format("{}\u2013{} %", day.low, day.high)), 90),
-                            row, 1);
-            grid->addWidget(cell(toQString(fmt::format("{} of {} samples on battery", day.onBattery,
-                                                       day.samples))),
-                            row, 2);
-            ++row;
+        // A table of items, not of widgets: a year is 365 rows.
+        auto* table = new QTableWidget(int(days.size()), 3);
+        table->setObjectName("batteryDaysTable");
+        table->horizontalHeader()->hide();
+        table->verticalHeader()->hide();
+        table->setShowGrid(false);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setSelectionMode(QAbstractItemView::NoSelection);
+        table->setFrameShape(QFrame::NoFrame);
+        table->setColumnWidth(0, 110);
+        table->setColumnWidth(1, 90);
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+        for (int row = 0; row < int(days.size()); ++row) {
+            const auto& day = days[size_t(row)];
+            table->setItem(row, 0, new QTableWidgetItem(toQString(day.day)));
+            table->setItem(
+                row, 1,
+                new QTableWidgetItem(toQString(fmt::format("{}\u2013{} %", day.low, day.high))));
+            table->setItem(row, 2,
+                           new QTableWidgetItem(toQString(fmt::format(
+                               "{} of {} samples on battery", day.onBattery, day.samples))));
         }
-        grid->setColumnStretch(2, 1);
-        byDay->body()->addLayout(grid);
+        // As tall as its rows up to a screenful; it scrolls beyond that.
+        const int rows = std::min<int>(int(days.size()), 14);
+        table->setFixedHeight(rows * table->verticalHeader()->defaultSectionSize() + 4);
+        byDay->body()->addWidget(table);
     }
     column->addWidget(byDay);
 
