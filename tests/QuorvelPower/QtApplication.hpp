@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QWidget>
+#include <stdexcept>
+#include <string>
 
 namespace VuzurTests {
 
@@ -13,6 +16,13 @@ inline QApplication& qtApplication() {
     static char name[] = "quorvel_power_tests";
     static char* argv[] = {name, nullptr};
     return *new QApplication(argc, argv);
+}
+
+// The named control under `root`; a missing one fails the test (never a crash of the run).
+template <typename T> T* control(QWidget& root, const char* name) {
+    auto* found = root.findChild<T*>(name);
+    if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
+    return found;
 }
 
 } // namespace VuzurTests

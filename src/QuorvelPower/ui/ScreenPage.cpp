@@ -44,4 +44,15 @@ QLabel* secondaryLabel(const QString& text, const char* name) {
     return label;
 }
 
+QLabel* sheetHeading(const QString& text) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setWeight(QFont::DemiBold);
+    font.setPointSizeF(font.pointSizeF() + 2);
+    label->setFont(font);
+    label->setObjectName("sheetTitle");
+    label->setWordWrap(true);
+    return label;
+}
+
 } // namespace QuorvelPower

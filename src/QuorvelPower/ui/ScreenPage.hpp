@@ -28,5 +28,7 @@ private:
 };
 
 QLabel* secondaryLabel(const QString& text, const char* name = nullptr);
+// A sheet's title.
+QLabel* sheetHeading(const QString& text);
 
 } // namespace QuorvelPower

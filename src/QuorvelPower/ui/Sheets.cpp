@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
+#include <QuorvelPower/ui/ScreenPage.hpp>
 #include <QuorvelPower/ui/Sheets.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
@@ -14,17 +15,6 @@
 namespace QuorvelPower {
 
 namespace {
-
-QLabel* heading(const QString& text) {
-    auto* label = new QLabel(text);
-    QFont font = label->font();
-    font.setWeight(QFont::DemiBold);
-    font.setPointSizeF(font.pointSizeF() + 2);
-    label->setFont(font);
-    label->setObjectName("sheetTitle");
-    label->setWordWrap(true);
-    return label;
-}
 
 QLabel* text(const QString& value) {
     auto* label = new QLabel(value);
@@ -61,7 +51,7 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
     std::visit(
         Overloaded{
             [&](const ActiveSheet::NoticeSheet& n) {
-                layout->addWidget(heading(toQString(n.notice.title)));
+                layout->addWidget(sheetHeading(toQString(n.notice.title)));
                 auto* message = text(toQString(n.notice.message));
                 message->setTextInteractionFlags(Qt::TextSelectableByMouse);
                 message->setObjectName("noticeMessage");
@@ -74,9 +64,9 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
             [&](const ActiveSheet::Delete& d) {
                 const auto count = d.files.size();
                 if (count == 0) {
-                    layout->addWidget(heading("Nothing older than 7 days"));
+                    layout->addWidget(sheetHeading("Nothing older than 7 days"));
                 } else {
-                    layout->addWidget(heading(toQString(
+                    layout->addWidget(sheetHeading(toQString(
                         fmt::format("Delete {} day file{}?", count, count == 1 ? "" : "s"))));
                     auto* list = new QListWidget;
                     list->setObjectName("files");
@@ -99,7 +89,7 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                 }
             },
             [&](const ActiveSheet::Login&) {
-                layout->addWidget(heading("Open Quorvel Vuzur at login?"));
+                layout->addWidget(sheetHeading("Open Quorvel Vuzur at login?"));
                 layout->addWidget(text(toQString(PowerCore::platformText(
                     "Rules only run while Vuzur is open. If you say yes, Vuzur adds itself to "
                     "your Login Items (you will see it in System Settings \u2192 General \u2192 "

@@ -26,12 +26,6 @@ namespace {
 class ScreensTest : public ModelTest {
 protected:
     static void SetUpTestSuite() { qtApplication(); }
-
-    template <typename T> T* control(QWidget& root, const char* name) {
-        auto* found = root.findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
 };
 
 } // namespace

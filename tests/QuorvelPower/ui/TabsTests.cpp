@@ -17,12 +17,6 @@ namespace {
 class TabsTest : public ModelTest {
 protected:
     static void SetUpTestSuite() { qtApplication(); }
-
-    template <typename T> T* control(QWidget& root, const char* name) {
-        auto* found = root.findChild<T*>(name);
-        if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
-        return found;
-    }
 };
 
 } // namespace

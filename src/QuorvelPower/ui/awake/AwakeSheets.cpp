@@ -25,16 +25,6 @@ using Choice = ScreenData::RuleChoice;
 
 namespace {
 
-QLabel* sheetTitle(const QString& text) {
-    auto* label = new QLabel(text);
-    QFont font = label->font();
-    font.setWeight(QFont::DemiBold);
-    font.setPointSizeF(font.pointSizeF() + 2);
-    label->setFont(font);
-    label->setObjectName("sheetTitle");
-    return label;
-}
-
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -57,7 +47,7 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(10);
-    layout->addWidget(sheetTitle(draft.id ? "Edit rule" : "New rule"));
+    layout->addWidget(sheetHeading(draft.id ? "Edit rule" : "New rule"));
     layout->addWidget(new QLabel("Choose what the rule watches."));
 
     auto* kinds = new QHBoxLayout;
@@ -257,7 +247,7 @@ QDialog* makeCapQuestionSheet(AppModel& model, const ActiveSession& session, QWi
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(10);
-    layout->addWidget(sheetTitle("Still working?"));
+    layout->addWidget(sheetHeading("Still working?"));
     auto* text = new QLabel(toQString("Keep-awake " + session.title + " reaches its limit at " +
                                       PopoverTexts::timeOfDay(session.capAt, model.calendar()) +
                                       ". Without an answer it ends then."));

@@ -27,54 +27,26 @@ QString words(const std::string& text) {
     return toQString(platformText(text));
 }
 
-QLabel* secondary(const QString& text, const char* name = nullptr) {
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setFont(captionFont());
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    label->setPalette(p);
-    if (name != nullptr) label->setObjectName(name);
-    return label;
-}
-
 } // namespace
 
 BatteryView::BatteryView(AppModel& model, ModelObservers& observers)
-    : model_(model) {
-    setObjectName("batteryView");
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    token_ = observers.listen([this](AppModel::Field field) {
-        using F = AppModel::Field;
-        if (field != F::battery && field != F::historyLines && field != F::dailyHealth &&
-            field != F::unplugSample && field != F::sensors && field != F::recordSince)
-            return;
-        if (pending_) return;
-        pending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            pending_ = false;
-            rebuild();
-        });
-    });
+    : ScreenPage(model, observers,
+                 {AppModel::Field::battery, AppModel::Field::historyLines,
+                  AppModel::Field::dailyHealth, AppModel::Field::unplugSample,
+                  AppModel::Field::sensors, AppModel::Field::recordSince},
+                 "batteryView") {
     rebuild();
 }
 
-void BatteryView::rebuild() {
-    auto* page = new QWidget;
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(16);
+void BatteryView::build(QVBoxLayout* column) {
     if (!model_.battery().battery) {
         column->addWidget(noBattery());
-    } else {
-        column->addWidget(nowCard());
-        column->addWidget(healthCard());
-        column->addWidget(chargeCard());
-        column->addWidget(capacityCard());
+        return;
     }
-    column->addStretch();
-    setWidget(page); // the old page goes with it
+    column->addWidget(nowCard());
+    column->addWidget(healthCard());
+    column->addWidget(chargeCard());
+    column->addWidget(capacityCard());
 }
 
 QWidget* BatteryView::noBattery() {
@@ -87,7 +59,7 @@ QWidget* BatteryView::noBattery() {
     font.setWeight(QFont::DemiBold);
     title->setFont(font);
     column->addWidget(title);
-    column->addWidget(secondary(
+    column->addWidget(secondaryLabel(
         toQString("It draws from " + std::string(rawValue(model_.battery().source)) +
                   ". Apps, thermal state and keep-awake work as usual; the battery history "
                   "stays empty."),
@@ -123,12 +95,13 @@ QWidget* BatteryView::nowCard() {
     card->body()->addLayout(row);
     auto* small = new QHBoxLayout;
     if (b.temperatureCelsius)
-        small->addWidget(secondary(toQString(fmt::format("{:.1f} °C", *b.temperatureCelsius))));
-    if (b.voltageMillivolts)
         small->addWidget(
-            secondary(toQString(fmt::format("{:.2f} V", double(*b.voltageMillivolts) / 1000))));
+            secondaryLabel(toQString(fmt::format("{:.1f} °C", *b.temperatureCelsius))));
+    if (b.voltageMillivolts)
+        small->addWidget(secondaryLabel(
+            toQString(fmt::format("{:.2f} V", double(*b.voltageMillivolts) / 1000))));
     if (b.currentMilliamps)
-        small->addWidget(secondary(toQString(fmt::format("{} mA", *b.currentMilliamps))));
+        small->addWidget(secondaryLabel(toQString(fmt::format("{} mA", *b.currentMilliamps))));
     small->addStretch();
     card->body()->addLayout(small);
     return card;
@@ -159,13 +132,13 @@ QWidget* BatteryView::healthCard() {
                                      words("cycles of the 1,000 Apple rates it for")));
     row->addStretch();
     card->body()->addLayout(row);
-    if (b.condition) card->body()->addWidget(secondary(toQString(*b.condition)));
+    if (b.condition) card->body()->addWidget(secondaryLabel(toQString(*b.condition)));
     if (const auto& since = model_.recordSince())
         card->body()->addWidget(
-            secondary(toQString("Record since " + model_.calendar().dayName(*since) + ". " +
-                                platformText("macOS keeps no battery history") +
-                                "; Vuzur's starts when it is installed."),
-                      "recordSince"));
+            secondaryLabel(toQString("Record since " + model_.calendar().dayName(*since) + ". " +
+                                     platformText("macOS keeps no battery history") +
+                                     "; Vuzur's starts when it is installed."),
+                           "recordSince"));
     return card;
 }
 
@@ -197,7 +170,7 @@ QWidget* BatteryView::chargeCard() {
         chart->setSamples(std::move(samples));
         card->body()->addWidget(chart);
     } else {
-        card->body()->addWidget(secondary(
+        card->body()->addWidget(secondaryLabel(
             "The chart fills in as Vuzur runs (one sample every 5 minutes).", "chartHint"));
     }
     return card;
@@ -208,7 +181,7 @@ QWidget* BatteryView::capacityCard() {
     card->setObjectName("capacityCard");
     const auto& points = model_.dailyHealth();
     if (points.size() < 2) {
-        card->body()->addWidget(secondary(
+        card->body()->addWidget(secondaryLabel(
             toQString("Vuzur stores one health point per day for as long as it is installed: " +
                       std::to_string(points.size()) + " so far.")));
         return card;
@@ -254,8 +227,8 @@ QWidget* BatteryView::capacityCard() {
     view->setFixedHeight(140);
     card->body()->addWidget(view);
     if (points.back().cycleCount)
-        card->body()->addWidget(secondary(toQString(std::to_string(*points.back().cycleCount) +
-                                                    " cycles on " + points.back().day)));
+        card->body()->addWidget(secondaryLabel(toQString(std::to_string(*points.back().cycleCount) +
+                                                         " cycles on " + points.back().day)));
     return card;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QScrollArea>
-#include <QuorvelPower/ui/ModelObservers.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
+#include <QuorvelPower/ui/ScreenPage.hpp>
 
 namespace QuorvelPower {
 
@@ -10,11 +9,13 @@ class ChargeChart;
 
 // The battery tab: the battery now, its health, the charge chart over a chosen range and
 // the capacity day by day; on a machine without a battery, what powers it.
-class BatteryView final : public QScrollArea {
+class BatteryView final : public ScreenPage {
 public:
     BatteryView(AppModel& model, ModelObservers& observers);
-    void rebuild();
     ScreenData::ChartRange range() const { return range_; }
+
+protected:
+    void build(QVBoxLayout* column) override;
 
 private:
     QWidget* nowCard();
@@ -23,10 +24,7 @@ private:
     QWidget* capacityCard();
     QWidget* noBattery();
 
-    AppModel& model_;
     ScreenData::ChartRange range_ = ScreenData::ChartRange::day;
-    bool pending_ = false;
-    ModelObservers::Token token_;
 };
 
 } // namespace QuorvelPower

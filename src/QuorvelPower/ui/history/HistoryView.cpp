@@ -23,46 +23,22 @@ QLabel* cell(const QString& text, int width = 0) {
     return label;
 }
 
-QLabel* secondary(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    label->setPalette(p);
-    return label;
-}
-
 } // namespace
 
 HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
-    : model_(model) {
-    setObjectName("historyView");
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    token_ = observers.listen([this](AppModel::Field field) {
-        using F = AppModel::Field;
-        if (field != F::historyLines && field != F::dailyHealth && field != F::historyBytes) return;
-        if (pending_) return;
-        pending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            pending_ = false;
-            rebuild();
-        });
-    });
+    : ScreenPage(model, observers,
+                 {AppModel::Field::historyLines, AppModel::Field::dailyHealth,
+                  AppModel::Field::historyBytes},
+                 "historyView") {
     rebuild();
 }
 
-void HistoryView::rebuild() {
-    auto* page = new QWidget;
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(16);
-
+void HistoryView::build(QVBoxLayout* column) {
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
     const auto days = ScreenData::batteryDays(model_.historyLines(), model_.calendar());
     if (days.empty()) {
-        byDay->body()->addWidget(secondary(
+        byDay->body()->addWidget(secondaryLabel(
             "History fills in as Vuzur runs: one battery sample every 5 minutes, app readings "
             "every 5 minutes, thermal episodes as they happen."));
     } else {
@@ -92,6 +68,7 @@ void HistoryView::rebuild() {
         // As tall as its rows up to a screenful; it scrolls beyond that.
         const int rows = std::min<int>(int(days.size()), 14);
         table->setFixedHeight(rows * table->verticalHeader()->defaultSectionSize() + 4);
+        table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         byDay->body()->addWidget(table);
     }
     column->addWidget(byDay);
@@ -101,7 +78,7 @@ void HistoryView::rebuild() {
     const auto& points = model_.dailyHealth();
     if (points.empty()) {
         health->body()->addWidget(
-            secondary("The first point is written with the first battery sample of a day."));
+            secondaryLabel("The first point is written with the first battery sample of a day."));
     } else {
         auto* grid = new QGridLayout;
         int row = 0;
@@ -124,9 +101,9 @@ void HistoryView::rebuild() {
     storage->setObjectName("storage");
     auto* row = new QHBoxLayout;
     row->addWidget(
-        secondary(SettingsView::byteCount(model_.historyBytes()) +
-                  toQString(PowerCore::platformText(
-                      " in Vuzur's own folder on this Mac. Nothing is sent anywhere."))));
+        secondaryLabel(SettingsView::byteCount(model_.historyBytes()) +
+                       toQString(PowerCore::platformText(
+                           " in Vuzur's own folder on this Mac. Nothing is sent anywhere."))));
     auto* remove = new QPushButton("Delete history older than 7 days\u2026");
     remove->setObjectName("deleteOlder");
     connect(remove, &QPushButton::clicked, this, [this] { model_.askDeleteOlderHistory(); });
@@ -134,8 +111,6 @@ void HistoryView::rebuild() {
     row->addWidget(remove);
     storage->body()->addLayout(row);
     column->addWidget(storage);
-    column->addStretch();
-    setWidget(page);
 }
 
 } // namespace QuorvelPower

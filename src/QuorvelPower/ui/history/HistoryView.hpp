@@ -1,21 +1,17 @@
 #pragma once
 
-#include <QScrollArea>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ScreenPage.hpp>
 
 namespace QuorvelPower {
 
 // The history tab: the battery day by day, the daily health points, and the storage with
 // the deletion of older days.
-class HistoryView final : public QScrollArea {
+class HistoryView final : public ScreenPage {
 public:
     HistoryView(AppModel& model, ModelObservers& observers);
-    void rebuild();
 
-private:
-    AppModel& model_;
-    bool pending_ = false;
-    ModelObservers::Token token_;
+protected:
+    void build(QVBoxLayout* column) override;
 };
 
 } // namespace QuorvelPower
