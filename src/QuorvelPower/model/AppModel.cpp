@@ -574,6 +574,10 @@ bool AppModel::menuBarAttention() const {
 
 // MARK: history
 
+void AppModel::markForDiagnostics(const std::string& name) {
+    if (parts_.diagnostics) parts_.diagnostics->mark(name, parts_.clock->now());
+}
+
 void AppModel::loadHistory() {
     if (!parts_.store || quitting_) return;
     // A year of history takes a good part of a second to read: it is read off the main
@@ -612,7 +616,10 @@ void AppModel::loadHistory() {
                 historyLines_ = std::move(loaded->lines);
                 if (observer_) observer_(Field::historyLines);
                 publish(Field::historyBytes, historyBytes_, loaded->bytes);
-                if (!recordSince_ && !historyLines_.empty())
+                // The first refresh may have written its line before the load at start-up
+                // ended: the record goes back to the history's first line all the same.
+                if (!historyLines_.empty() &&
+                    (!recordSince_ || historyLines_.front().time() < *recordSince_))
                     publish(Field::recordSince, recordSince_,
                             std::optional<Timestamp>(historyLines_.front().time()));
                 if (parts_.diagnostics)

@@ -161,6 +161,8 @@ public:
     void askDeleteOlderHistory();
     void confirmDeleteOlderHistory();
     void alertSwitchedOn();
+    // With --diagnostics, notes the time of something the screens did (the first counts).
+    void markForDiagnostics(const std::string& name);
 
     // What the screens set.
     void setVisible(bool visible);

@@ -309,6 +309,19 @@ TEST_F(ModelTest, RecordSinceComesFromLinesNotFromHealthPoints) {
     EXPECT_FALSE(model->recordSince());
 }
 
+TEST_F(ModelTest, RecordSinceIsTheHistorysFirstLineEvenWhenARefreshWroteBeforeTheLoadEnded) {
+    const auto first = at("2026-11-20T08:00:00Z");
+    store->append(HistoryLine{BatterySnapshot{first, PowerSource::ac, pack(70)}});
+    build();
+    model->refresh(); // ends first, and sets the record's start to now
+    model->loadHistory();
+    settle();
+    EXPECT_EQ(model->recordSince(), first);
+    model->confirmDeleteOlderHistory();
+    settle();
+    EXPECT_EQ(model->recordSince(), first) << "deleting older days keeps the record's start";
+}
+
 TEST(TopApp, OnlyTheFirstEntryCounts) {
     AppPower unmeasured, busy;
     unmeasured.name = "idle helper";

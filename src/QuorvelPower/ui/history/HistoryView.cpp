@@ -1,4 +1,5 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -31,9 +32,29 @@ HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
                   AppModel::Field::historyBytes},
                  "historyView") {
     rebuild();
+    timingToken_ = observers.listen([this](AppModel::Field field) {
+        if (field == AppModel::Field::tab && model_.tab() == Tab::history &&
+            window()->isVisible()) {
+            model_.markForDiagnostics("historyTabChosen");
+            timing_ = Timing::loading;
+        } else if (field == AppModel::Field::historyLines && timing_ == Timing::loading) {
+            timing_ = Timing::building;
+        }
+    });
+}
+
+bool HistoryView::viewportEvent(QEvent* event) {
+    const bool handled = ScreenPage::viewportEvent(event);
+    if (event->type() == QEvent::Paint && timing_ == Timing::painting) {
+        timing_ = Timing::idle;
+        // The page's children paint in this same pass; the next turn of the loop is after.
+        QTimer::singleShot(0, this, [this] { model_.markForDiagnostics("historyTabDrawn"); });
+    }
+    return handled;
 }
 
 void HistoryView::build(QVBoxLayout* column) {
+    if (timing_ == Timing::building) timing_ = Timing::painting;
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
     const auto days = ScreenData::batteryDays(model_.historyLines(), model_.calendar());
@@ -103,11 +124,11 @@ void HistoryView::build(QVBoxLayout* column) {
     row->addWidget(
         secondaryLabel(SettingsView::byteCount(model_.historyBytes()) +
                        toQString(PowerCore::platformText(
-                           " in Vuzur's own folder on this Mac. Nothing is sent anywhere."))));
+                           " in Vuzur's own folder on this Mac. Nothing is sent anywhere."))),
+        1);
     auto* remove = new QPushButton("Delete history older than 7 days\u2026");
     remove->setObjectName("deleteOlder");
     connect(remove, &QPushButton::clicked, this, [this] { model_.askDeleteOlderHistory(); });
-    row->addStretch();
     row->addWidget(remove);
     storage->body()->addLayout(row);
     column->addWidget(storage);

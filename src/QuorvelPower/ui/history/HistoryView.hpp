@@ -12,6 +12,13 @@ public:
 
 protected:
     void build(QVBoxLayout* column) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    // For --diagnostics: from choosing this tab to its page drawn with the history that
+    // the choice reloaded.
+    enum class Timing { idle, loading, building, painting } timing_ = Timing::idle;
+    ModelObservers::Token timingToken_;
 };
 
 } // namespace QuorvelPower

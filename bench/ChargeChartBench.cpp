@@ -1,0 +1,59 @@
+// What the battery tab computes for its charge chart over a year of history (105,120
+// battery samples between as many apps lines): picking the range's samples, then reducing
+// them to the chart's pixel columns.
+#include <QuorvelPower/ui/ScreenData.hpp>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace PowerCore;
+using namespace QuorvelPower::ScreenData;
+
+const std::vector<HistoryLine>& year() {
+    static const auto lines = [] {
+        std::vector<HistoryLine> all;
+        const auto start = *parseISO8601("2025-01-01T00:00:00Z");
+        for (int slot = 0; slot < 365 * 288; ++slot) {
+            const auto time = start + std::chrono::minutes(5 * slot);
+            BatterySnapshot::Battery b;
+            b.chargePercent = 100 - slot % 100;
+            b.state = ChargeState::discharging;
+            all.push_back({BatterySnapshot{time, PowerSource::battery, b}});
+            all.push_back({AppsLine{time, {}, 4}});
+        }
+        return all;
+    }();
+    return lines;
+}
+
+const auto end = *parseISO8601("2026-01-01T00:00:00Z");
+
+void pickSamples(benchmark::State& state) {
+    const auto range = ChartRange(state.range(0));
+    size_t count = 0;
+    for (auto _ : state) {
+        const auto samples = chargeSamples(year(), range, end);
+        count = samples.size();
+        benchmark::DoNotOptimize(samples.data());
+    }
+    state.counters["samples"] = double(count);
+}
+
+void reduce(benchmark::State& state) {
+    const auto samples = chargeSamples(year(), ChartRange::all, end);
+    const int columns = int(state.range(0));
+    size_t drawn = 0;
+    for (auto _ : state) {
+        const auto points = reduceForColumns(samples, columns);
+        drawn = points.size();
+        benchmark::DoNotOptimize(points.data());
+    }
+    state.counters["points"] = double(drawn);
+}
+
+} // namespace
+
+// 0 is the last 24 h, 2 the whole year.
+BENCHMARK(pickSamples)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(reduce)->Arg(600)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();
