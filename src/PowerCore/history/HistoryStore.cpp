@@ -64,10 +64,10 @@ struct FileSlots {
 
 // `count` empty lines to decode into. A year is tens of megabytes of lines: their pages are
 // made present by every worker at once before the lines are constructed on this thread.
-std::vector<HistoryLine> preparedLines(const HistoryFileSystem& files, size_t count,
+std::vector<HistoryLine> preparedLines(const HistoryFileSystem& files, size_t count, size_t room,
                                        size_t workers) {
     std::vector<HistoryLine> lines;
-    lines.reserve(count);
+    lines.reserve(count + room);
     auto* const storage = reinterpret_cast<char*>(lines.data());
     const size_t bytes = lines.capacity() * sizeof(HistoryLine);
     if (bytes >= prefaultMinimumBytes)
@@ -187,7 +187,7 @@ std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
     return points;
 }
 
-std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) const {
+std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, size_t room) const {
     const auto folder = openFolder();
     if (!folder) return {};
     const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
@@ -222,7 +222,7 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) con
     }
     std::vector<HistoryLine> all;
     try {
-        all = preparedLines(*files_, total, workers);
+        all = preparedLines(*files_, total, room, workers);
     } catch (const std::bad_alloc&) {
         return {}; // reading never fails: no history rather than no program
     }
@@ -263,6 +263,21 @@ std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {
         if (const auto fileDay = day(name)) files.push_back({std::move(name), *fileDay});
     std::stable_sort(files.begin(), files.end(),
                      [](const DayFile& a, const DayFile& b) { return a.day < b.day; });
+    return files;
+}
+
+std::vector<HistoryStore::DayFileSize> HistoryStore::dayFileSizes() const {
+    const auto folder = openFolder();
+    if (!folder) return {};
+    std::vector<std::string> names;
+    for (auto& name : folder->entryNames())
+        if (day(name)) names.push_back(std::move(name));
+    std::sort(names.begin(), names.end()); // "YYYY-MM-DD" sorts as the days do
+    std::vector<DayFileSize> files;
+    for (auto& name : names) {
+        const auto bytes = folder->size(name).value_or(0);
+        files.push_back({std::move(name), bytes});
+    }
     return files;
 }
 

@@ -55,8 +55,8 @@ public:
 
     std::vector<DailyHealthPoint> dailyHealth() const;
     // Every line of the day files from the local day of `since` on (all when absent), in
-    // time order.
-    std::vector<HistoryLine> lines(std::optional<Timestamp> since) const;
+    // time order; the vector has room for `room` more, to be added without moving it.
+    std::vector<HistoryLine> lines(std::optional<Timestamp> since, size_t room = 0) const;
 
     struct DayFile {
         std::string name;
@@ -64,6 +64,14 @@ public:
         bool operator==(const DayFile&) const = default;
     };
     std::vector<DayFile> dayFiles() const;
+    // The day files with their sizes, oldest first: what a reader compares to know which
+    // days changed since it last read them.
+    struct DayFileSize {
+        std::string name;
+        std::uint64_t bytes = 0;
+        bool operator==(const DayFileSize&) const = default;
+    };
+    std::vector<DayFileSize> dayFileSizes() const;
     std::uint64_t sizeOnDisk() const;
     // Deletes the day files before the window of `days` local days ending today; gives
     // their names, sorted.

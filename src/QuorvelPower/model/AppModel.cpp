@@ -587,19 +587,32 @@ void AppModel::loadHistory() {
         return;
     }
     loadingHistory_ = true;
-    struct Loaded {
-        std::vector<DailyHealthPoint> daily;
-        std::vector<HistoryLine> lines;
-        std::uint64_t bytes = 0;
-        bool failed = false;
-    };
-    auto loaded = std::make_shared<Loaded>();
+    auto loaded = std::make_shared<LoadedHistory>();
+    loaded->read = historyFilesRead_;
+    loaded->room = historyLines_.capacity() - historyLines_.size();
     std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
         [store = parts_.store, loaded] {
             try {
                 loaded->daily = store->dailyHealth();
-                loaded->lines = store->lines(std::nullopt);
+                auto files = store->dayFileSizes();
+                // Only today's file grows. When every file before the newest one read last
+                // time is as it was (same names, same sizes), that day and later ones are
+                // read again and the rest is kept; otherwise everything is read.
+                const auto& before = loaded->read;
+                if (!before.empty() && files.size() >= before.size() &&
+                    std::equal(before.begin(), before.end() - 1, files.begin()) &&
+                    files[before.size() - 1].name >= before.back().name)
+                    loaded->from = store->day(before.back().name);
+                // The lines read again are added to those kept on the main thread, where
+                // moving a year of lines to a larger vector would stall it: when they do
+                // not fit, everything is read into a vector with room to spare.
+                if (loaded->from) {
+                    loaded->lines = store->lines(loaded->from);
+                    if (loaded->lines.size() > loaded->room) loaded->from.reset();
+                }
+                if (!loaded->from) loaded->lines = store->lines(std::nullopt, spareHistoryLines);
+                loaded->read = std::move(files);
                 loaded->bytes = store->sizeOnDisk();
             } catch (const std::exception&) {
                 loaded->failed = true;
@@ -609,27 +622,42 @@ void AppModel::loadHistory() {
             const auto living = alive.lock();
             if (!living || !*living) return;
             loadingHistory_ = false;
-            if (!loaded->failed) {
-                publish(Field::dailyHealth, dailyHealth_, std::move(loaded->daily));
-                // Assigned without comparing: comparing a year of lines would cost the main
-                // thread what reading them off it saved.
-                historyLines_ = std::move(loaded->lines);
-                if (observer_) observer_(Field::historyLines);
-                publish(Field::historyBytes, historyBytes_, loaded->bytes);
-                // The first refresh may have written its line before the load at start-up
-                // ended: the record goes back to the history's first line all the same.
-                if (!historyLines_.empty() &&
-                    (!recordSince_ || historyLines_.front().time() < *recordSince_))
-                    publish(Field::recordSince, recordSince_,
-                            std::optional<Timestamp>(historyLines_.front().time()));
-                if (parts_.diagnostics)
-                    parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
-            }
+            if (!loaded->failed) storeHistory(*loaded);
             if (historyLoadQueued_) {
                 historyLoadQueued_ = false;
                 loadHistory();
             }
         });
+}
+
+void AppModel::storeHistory(LoadedHistory& loaded) {
+    publish(Field::dailyHealth, dailyHealth_, std::move(loaded.daily));
+    auto old = std::make_shared<std::vector<HistoryLine>>();
+    if (loaded.from) {
+        // The days read again replace their lines; the earlier ones stay.
+        const auto from = *loaded.from;
+        historyLines_.erase(
+            std::partition_point(historyLines_.begin(), historyLines_.end(),
+                                 [&](const auto& line) { return line.time() < from; }),
+            historyLines_.end());
+        historyLines_.insert(historyLines_.end(), std::make_move_iterator(loaded.lines.begin()),
+                             std::make_move_iterator(loaded.lines.end()));
+    } else {
+        // Assigned without comparing: comparing a year of lines would cost the main thread
+        // what reading them off it saved.
+        *old = std::exchange(historyLines_, std::move(loaded.lines));
+    }
+    historyFilesRead_ = std::move(loaded.read);
+    if (observer_) observer_(Field::historyLines);
+    publish(Field::historyBytes, historyBytes_, loaded.bytes);
+    // The first refresh may have written its line before the load at start-up ended: the
+    // record goes back to the history's first line all the same.
+    if (!historyLines_.empty() && (!recordSince_ || historyLines_.front().time() < *recordSince_))
+        publish(Field::recordSince, recordSince_,
+                std::optional<Timestamp>(historyLines_.front().time()));
+    if (parts_.diagnostics) parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
+    // A year of lines is millions of allocations: they are freed off the main thread.
+    if (!old->empty()) parts_.scheduler->background([old] { old->clear(); }, [] {});
 }
 
 Export::File AppModel::exportFile(Export::Format format) const {

@@ -251,6 +251,18 @@ private:
     void loopTick();
     void writeBatterySample(PowerCore::Timestamp now);
     void markUnplugged(const PowerCore::BatterySnapshot& snapshot);
+    struct LoadedHistory {
+        std::vector<PowerCore::HistoryStore::DayFileSize> read; // the files read before, then now
+        std::vector<PowerCore::DailyHealthPoint> daily;
+        std::vector<PowerCore::HistoryLine> lines;
+        std::optional<PowerCore::Timestamp> from; // only the lines from this day on were read
+        size_t room = 0; // lines that can be added to historyLines_ without moving it
+        std::uint64_t bytes = 0;
+        bool failed = false;
+    };
+    void storeHistory(LoadedHistory& loaded);
+    // A week of battery and apps lines, one of each every 5 minutes.
+    static constexpr size_t spareHistoryLines = 2 * 12 * 24 * 7;
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
     void scheduleDeadline();
@@ -300,6 +312,8 @@ private:
     PowerCore::AlertEngine alertEngine_;
     std::vector<PowerCore::DailyHealthPoint> dailyHealth_;
     std::vector<PowerCore::HistoryLine> historyLines_;
+    // The day files as they were when historyLines_ was read.
+    std::vector<PowerCore::HistoryStore::DayFileSize> historyFilesRead_;
     std::uint64_t historyBytes_ = 0;
     std::optional<std::vector<std::string>> deleteCandidates_;
 

@@ -26,13 +26,16 @@ ChargeChart::ChargeChart(QWidget* parent)
     chart->setBackgroundVisible(false);
     chart->setMargins(QMargins(0, 0, 0, 0));
     line_ = new QLineSeries;
+    line_->setPen(QPen(Theme::accent(), 2));
+    top_ = new QLineSeries;
     base_ = new QLineSeries;
-    area_ = new QAreaSeries(line_, base_);
+    area_ = new QAreaSeries(top_, base_);
     QColor fill = Theme::accent();
     fill.setAlphaF(0.18f);
     area_->setBrush(fill);
-    area_->setPen(QPen(Theme::accent(), 2));
+    area_->setPen(Qt::NoPen);
     chart->addSeries(area_);
+    chart->addSeries(line_);
     time_ = new QDateTimeAxis;
     time_->setTitleText("Time");
     time_->setFormat("d MMM HH:mm");
@@ -43,8 +46,11 @@ ChargeChart::ChargeChart(QWidget* parent)
     charge->setLabelFormat("%d");
     chart->addAxis(time_, Qt::AlignBottom);
     chart->addAxis(charge, Qt::AlignLeft);
-    area_->attachAxis(time_);
-    area_->attachAxis(charge);
+    for (QAbstractSeries* series :
+         {static_cast<QAbstractSeries*>(area_), static_cast<QAbstractSeries*>(line_)}) {
+        series->attachAxis(time_);
+        series->attachAxis(charge);
+    }
     setChart(chart);
 }
 
@@ -58,18 +64,26 @@ void ChargeChart::resizeEvent(QResizeEvent* event) {
     redraw();
 }
 
+namespace {
+
+QList<QPointF> chartPoints(const std::vector<ScreenData::ChargePoint>& points,
+                           std::optional<double> value = std::nullopt) {
+    QList<QPointF> out;
+    out.reserve(qsizetype(points.size()));
+    for (const auto& point : points)
+        out.append(QPointF(msecs(point.time), value.value_or(point.percent)));
+    return out;
+}
+
+} // namespace
+
 void ChargeChart::redraw() {
     const int columns = std::max(100, int(chart()->plotArea().width()));
     const auto points = ScreenData::reduceForColumns(samples_, columns);
-    QList<QPointF> top, bottom;
-    top.reserve(qsizetype(points.size()));
-    bottom.reserve(qsizetype(points.size()));
-    for (const auto& point : points) {
-        top.append(QPointF(msecs(point.time), point.percent));
-        bottom.append(QPointF(msecs(point.time), 0));
-    }
-    line_->replace(top);
-    base_->replace(bottom);
+    const auto envelope = ScreenData::upperEnvelope(samples_, columns);
+    line_->replace(chartPoints(points));
+    top_->replace(chartPoints(envelope));
+    base_->replace(chartPoints(envelope, 0));
     drawn_ = int(points.size());
     if (!points.empty())
         time_->setRange(QDateTime::fromMSecsSinceEpoch(qint64(msecs(points.front().time))),

@@ -74,35 +74,55 @@ std::string capacityText(const DailyHealthPoint& point) {
     return "—";
 }
 
-std::vector<ChargePoint> reduceForColumns(const std::vector<ChargePoint>& points, int columns) {
-    if (columns <= 0 || points.size() <= size_t(columns) * 2) return points;
+namespace {
+
+// Calls `column` with each non-empty pixel column's run of points, in time order.
+template <typename Column>
+void forEachColumn(const std::vector<ChargePoint>& points, int columns, Column column) {
+    if (points.empty() || columns <= 0) return;
     const auto first = points.front().time, last = points.back().time;
     const double span = std::max(1e-9, secondsBetween(first, last));
-    std::vector<ChargePoint> out;
-    out.reserve(size_t(columns) * 2);
     size_t at = 0;
-    for (int column = 0; column < columns && at < points.size(); ++column) {
-        // The points whose time falls in this column.
-        const double end = span * (column + 1) / columns;
+    for (int index = 0; index < columns && at < points.size(); ++index) {
+        const double end = span * (index + 1) / columns;
         size_t stop = at;
         while (stop < points.size() &&
-               (column == columns - 1 || secondsBetween(first, points[stop].time) < end))
+               (index == columns - 1 || secondsBetween(first, points[stop].time) < end))
             ++stop;
-        if (stop == at) continue;
-        const auto [low, high] = std::minmax_element(
-            points.begin() + long(at), points.begin() + long(stop),
-            [](const ChargePoint& a, const ChargePoint& b) { return a.percent < b.percent; });
-        if (low == high) {
-            out.push_back(*low);
-        } else if (low < high) {
-            out.push_back(*low);
-            out.push_back(*high);
-        } else {
-            out.push_back(*high);
-            out.push_back(*low);
-        }
+        if (stop > at) column(points.begin() + long(at), points.begin() + long(stop));
         at = stop;
     }
+}
+
+bool lower(const ChargePoint& a, const ChargePoint& b) {
+    return a.percent < b.percent;
+}
+
+} // namespace
+
+std::vector<ChargePoint> reduceForColumns(const std::vector<ChargePoint>& points, int columns) {
+    if (columns <= 0 || points.size() <= size_t(columns) * 2) return points;
+    std::vector<ChargePoint> out;
+    out.reserve(size_t(columns) * 2);
+    forEachColumn(points, columns, [&](auto begin, auto end) {
+        const auto [low, high] = std::minmax_element(begin, end, lower);
+        if (low == high) {
+            out.push_back(*low);
+        } else {
+            out.push_back(*std::min(low, high));
+            out.push_back(*std::max(low, high));
+        }
+    });
+    return out;
+}
+
+std::vector<ChargePoint> upperEnvelope(const std::vector<ChargePoint>& points, int columns) {
+    if (columns <= 0 || points.size() <= size_t(columns)) return points;
+    std::vector<ChargePoint> out;
+    out.reserve(size_t(columns));
+    forEachColumn(points, columns, [&](auto begin, auto end) {
+        out.push_back(*std::max_element(begin, end, lower));
+    });
     return out;
 }
 

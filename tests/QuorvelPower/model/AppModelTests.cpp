@@ -322,6 +322,35 @@ TEST_F(ModelTest, RecordSinceIsTheHistorysFirstLineEvenWhenARefreshWroteBeforeTh
     EXPECT_EQ(model->recordSince(), first) << "deleting older days keeps the record's start";
 }
 
+TEST_F(ModelTest, ReloadsReadTheChangedDaysAndEndAsAWholeRead) {
+    const auto line = [&](const char* when, int percent) {
+        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::ac, pack(percent)}});
+    };
+    line("2026-11-20T08:00:00Z", 50);
+    line("2026-12-06T09:00:00Z", 60);
+    build();
+    model->loadHistory();
+    settle();
+    ASSERT_EQ(model->historyLines().size(), 2u);
+    // Today grows (read again), a day before it appears (everything read again).
+    line("2026-12-06T09:05:00Z", 61);
+    line("2026-11-25T10:00:00Z", 70);
+    model->loadHistory();
+    settle();
+    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
+    line("2026-12-06T09:10:00Z", 62);
+    line("2026-12-07T00:01:00Z", 63); // past midnight
+    model->loadHistory();
+    settle();
+    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
+    EXPECT_EQ(model->historyLines().size(), 6u);
+    store->pruneDayFiles(7, clock->now());
+    model->loadHistory();
+    settle();
+    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt)) << "older days deleted";
+    EXPECT_EQ(model->historyLines().size(), 4u);
+}
+
 TEST(TopApp, OnlyTheFirstEntryCounts) {
     AppPower unmeasured, busy;
     unmeasured.name = "idle helper";

@@ -43,18 +43,20 @@ HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
     });
 }
 
-bool HistoryView::viewportEvent(QEvent* event) {
-    const bool handled = ScreenPage::viewportEvent(event);
-    if (event->type() == QEvent::Paint && timing_ == Timing::painting) {
+bool HistoryView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && timing_ == Timing::painting && watched == widget()) {
         timing_ = Timing::idle;
         // The page's children paint in this same pass; the next turn of the loop is after.
         QTimer::singleShot(0, this, [this] { model_.markForDiagnostics("historyTabDrawn"); });
     }
-    return handled;
+    return ScreenPage::eventFilter(watched, event);
 }
 
 void HistoryView::build(QVBoxLayout* column) {
-    if (timing_ == Timing::building) timing_ = Timing::painting;
+    if (timing_ == Timing::building) {
+        timing_ = Timing::painting;
+        column->parentWidget()->installEventFilter(this);
+    }
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
     const auto days = ScreenData::batteryDays(model_.historyLines(), model_.calendar());

@@ -12,7 +12,7 @@ public:
 
 protected:
     void build(QVBoxLayout* column) override;
-    bool viewportEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // For --diagnostics: from choosing this tab to its page drawn with the history that
