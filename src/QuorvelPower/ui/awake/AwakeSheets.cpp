@@ -2,6 +2,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,37 @@ std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     return text;
+}
+
+// Clicking the text toggles the box, as clicking a check box's own text does.
+class TogglesOnClick final : public QObject {
+public:
+    explicit TogglesOnClick(QCheckBox* box)
+        : QObject(box)
+        , box_(box) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease)
+            return QObject::eventFilter(watched, event);
+        box_->toggle();
+        return true;
+    }
+
+private:
+    QCheckBox* box_;
+};
+
+// A check box whose text is too long for one line: its text wraps beside it.
+QWidget* wrappingCheckBox(QCheckBox* box, const QString& text) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    box->setAccessibleName(text);
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->installEventFilter(new TogglesOnClick(box));
+    layout->addWidget(box, 0, Qt::AlignTop);
+    layout->addWidget(label, 1);
+    return row;
 }
 
 } // namespace
@@ -72,13 +104,14 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     for (const auto& app : running)
         apps->addItem(toQString(app.name), toQString(app.bundleID));
     apps->setCurrentIndex(apps->findData(toQString(state->choice.appChoice)));
-    auto* helpers = new QCheckBox(toQString(platformText(
-        "Also count its helper processes (off: the main app only, so a helper that never quits "
-        "cannot keep the Mac awake for good)")));
+    auto* helpers = new QCheckBox;
     helpers->setObjectName("includeHelpers");
     helpers->setChecked(state->choice.includeHelpers);
     appColumn->addWidget(apps);
-    appColumn->addWidget(helpers);
+    appColumn->addWidget(wrappingCheckBox(
+        helpers, toQString(platformText("Also count its helper processes (off: the main app only, "
+                                        "so a helper that never quits cannot keep the Mac awake "
+                                        "for good)"))));
     pages->addWidget(appPage);
 
     // Task.
