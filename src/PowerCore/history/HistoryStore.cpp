@@ -60,6 +60,7 @@ struct FileSlots {
     size_t bound = 0;
     size_t offset = 0;
     size_t written = 0;
+    bool failed = false;
 };
 
 // `count` empty lines to decode into. A year is tens of megabytes of lines: their pages are
@@ -187,8 +188,10 @@ std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
     return points;
 }
 
-std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, size_t room) const {
+std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, size_t room,
+                                             bool* complete) const {
     const auto folder = openFolder();
+    if (complete != nullptr) *complete = folder || !std::filesystem::exists(directory_);
     if (!folder) return {};
     const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
     std::vector<std::string> selected;
@@ -207,11 +210,15 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
         PaddedText text;
         for (size_t i = begin; i < end; ++i) {
             try {
-                if (!text.load(*folder, selected[i])) continue;
+                if (!text.load(*folder, selected[i])) {
+                    files[i].failed = true;
+                    continue;
+                }
                 files[i].length = text.bytes.size();
                 files[i].bound = text.lineCountBound();
             } catch (const std::bad_alloc&) {
                 text = PaddedText(); // this file is skipped; the others still load
+                files[i].failed = true;
             }
         }
     });
@@ -224,6 +231,7 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
     try {
         all = preparedLines(*files_, total, room, workers);
     } catch (const std::bad_alloc&) {
+        if (complete != nullptr) *complete = false;
         return {}; // reading never fails: no history rather than no program
     }
     onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
@@ -232,7 +240,11 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
         for (size_t i = begin; i < end; ++i) {
             auto& file = files[i];
             try {
-                if (file.bound == 0 || !text.load(*folder, selected[i])) continue;
+                if (file.bound == 0) continue;
+                if (!text.load(*folder, selected[i])) {
+                    file.failed = true;
+                    continue;
+                }
                 // A file that grew since the first pass (today's, as samples arrive) is read
                 // to the length that pass saw.
                 text.truncate(file.length);
@@ -241,10 +253,14 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
             } catch (const std::bad_alloc&) {
                 text = PaddedText(); // this file's lines are lost; the others still load
                 file.written = 0;
+                file.failed = true;
             }
         }
     });
     closeGaps(all, files);
+    if (complete != nullptr)
+        for (const auto& file : files)
+            if (file.failed) *complete = false;
     const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
     };

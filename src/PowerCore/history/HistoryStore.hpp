@@ -55,8 +55,10 @@ public:
 
     std::vector<DailyHealthPoint> dailyHealth() const;
     // Every line of the day files from the local day of `since` on (all when absent), in
-    // time order; the vector has room for `room` more, to be added without moving it.
-    std::vector<HistoryLine> lines(std::optional<Timestamp> since, size_t room = 0) const;
+    // time order; the vector has room for `room` more, to be added without moving it. A day
+    // file that cannot be read is left out, and `complete`, when given, is set to false.
+    std::vector<HistoryLine> lines(std::optional<Timestamp> since, size_t room = 0,
+                                   bool* complete = nullptr) const;
 
     struct DayFile {
         std::string name;

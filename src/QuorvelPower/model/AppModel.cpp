@@ -596,22 +596,41 @@ void AppModel::loadHistory() {
             try {
                 loaded->daily = store->dailyHealth();
                 auto files = store->dayFileSizes();
-                // Only today's file grows. When every file before the newest one read last
-                // time is as it was (same names, same sizes), that day and later ones are
-                // read again and the rest is kept; otherwise everything is read.
+                // Only the newest day file grows. When every file before the newest one read
+                // last time is as it was (same names, same sizes), that day and later ones
+                // are read again and the rest is kept; otherwise everything is read.
                 const auto& before = loaded->read;
                 if (!before.empty() && files.size() >= before.size() &&
                     std::equal(before.begin(), before.end() - 1, files.begin()) &&
                     files[before.size() - 1].name >= before.back().name)
                     loaded->from = store->day(before.back().name);
-                // The lines read again are added to those kept on the main thread, where
-                // moving a year of lines to a larger vector would stall it: when they do
-                // not fit, everything is read into a vector with room to spare.
+                bool complete = true;
                 if (loaded->from) {
-                    loaded->lines = store->lines(loaded->from);
-                    if (loaded->lines.size() > loaded->room) loaded->from.reset();
+                    loaded->lines = store->lines(loaded->from, 0, &complete);
+                    // The lines read again are added to those kept on the main thread,
+                    // where moving a year of lines to a larger vector would stall it: when
+                    // they do not fit, everything is read into a vector with room to spare.
+                    // A line dated before its file's day (written in another time zone)
+                    // would be kept twice: everything is read then too.
+                    if (!complete || loaded->lines.size() > loaded->room ||
+                        (!loaded->lines.empty() && loaded->lines.front().time() < *loaded->from))
+                        loaded->from.reset();
                 }
-                if (!loaded->from) loaded->lines = store->lines(std::nullopt, spareHistoryLines);
+                if (!loaded->from)
+                    loaded->lines = store->lines(std::nullopt, spareHistoryLines, &complete);
+                // The next load may read from the newest file on only if everything was
+                // read and the lines dated from its day on are exactly those of it.
+                bool clean = complete && !files.empty();
+                if (clean) {
+                    const auto newest = store->day(files.back().name);
+                    const auto tail = store->lines(newest, 0, &clean);
+                    const auto dated = std::partition_point(
+                        loaded->lines.begin(), loaded->lines.end(),
+                        [&](const HistoryLine& line) { return line.time() < *newest; });
+                    clean = clean && size_t(loaded->lines.end() - dated) == tail.size() &&
+                            (tail.empty() || tail.front().time() >= *newest);
+                }
+                if (!clean) files.clear();
                 loaded->read = std::move(files);
                 loaded->bytes = store->sizeOnDisk();
             } catch (const std::exception&) {

@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/ScreenPage.hpp>
@@ -25,6 +27,13 @@ ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
 }
 
 void ScreenPage::rebuild() {
+    // The page is built again every few seconds while it is on screen: where the reader
+    // had scrolled to, and the control they were using, stay.
+    const int scrolled = verticalScrollBar()->value();
+    QString focused;
+    if (auto* focus = QApplication::focusWidget();
+        focus && widget() && widget()->isAncestorOf(focus))
+        focused = focus->objectName();
     auto* page = new QWidget;
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(20, 20, 20, 20);
@@ -32,6 +41,12 @@ void ScreenPage::rebuild() {
     build(column);
     column->addStretch();
     setWidget(page); // the old page goes with it
+    if (scrolled > 0) {
+        QApplication::sendPostedEvents(page, QEvent::LayoutRequest);
+        verticalScrollBar()->setValue(scrolled);
+    }
+    if (!focused.isEmpty())
+        if (auto* again = page->findChild<QWidget*>(focused)) again->setFocus();
 }
 
 QLabel* secondaryLabel(const QString& text, const char* name) {

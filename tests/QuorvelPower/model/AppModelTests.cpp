@@ -2,6 +2,8 @@
 // keep-awake wake-ups and the history glue. No test sleeps.
 #include "QuorvelPower/ModelFixture.hpp"
 
+#include <fstream>
+
 using namespace VuzurTests;
 
 TEST_F(ModelTest, CadenceFollowsVisibilityAndChangesRefreshAtOnce) {
@@ -349,6 +351,38 @@ TEST_F(ModelTest, ReloadsReadTheChangedDaysAndEndAsAWholeRead) {
     settle();
     EXPECT_EQ(model->historyLines(), store->lines(std::nullopt)) << "older days deleted";
     EXPECT_EQ(model->historyLines().size(), 4u);
+}
+
+TEST_F(ModelTest, ReloadsReadEverythingWhenLinesAreFiledUnderAnotherDay) {
+    // Lines written in another time zone: one dated before the newest file's day and kept
+    // in it, and one dated on that day but kept in the day before.
+    const auto misfiled = [&](const char* when, const char* file) {
+        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::ac, pack(40)}});
+        const auto natural = store->directory() / (std::string(when).substr(0, 10) + ".jsonl");
+        std::ifstream in(natural);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        std::filesystem::remove(natural);
+        std::ofstream(store->directory() / file, std::ios::app) << bytes;
+    };
+    for (const bool early : {true, false}) {
+        std::filesystem::remove_all(store->directory());
+        store->append(
+            HistoryLine{BatterySnapshot{at("2026-12-04T10:00:00Z"), PowerSource::ac, pack(50)}});
+        if (early)
+            misfiled("2026-12-05T23:30:00Z", "2026-12-06.jsonl");
+        else
+            misfiled("2026-12-06T01:00:00Z", "2026-12-04.jsonl");
+        store->append(
+            HistoryLine{BatterySnapshot{at("2026-12-06T09:00:00Z"), PowerSource::ac, pack(60)}});
+        build();
+        model->loadHistory();
+        settle();
+        store->append(
+            HistoryLine{BatterySnapshot{at("2026-12-06T09:05:00Z"), PowerSource::ac, pack(61)}});
+        model->loadHistory();
+        settle();
+        EXPECT_EQ(model->historyLines().size(), 4u) << (early ? "early" : "late");
+    }
 }
 
 TEST(TopApp, OnlyTheFirstEntryCounts) {

@@ -3,11 +3,15 @@
 #include "QuorvelPower/QtApplication.hpp"
 
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
+#include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
 #include <QuorvelPower/ui/battery/BatteryView.hpp>
 
 using namespace VuzurTests;
@@ -112,4 +116,35 @@ TEST_F(TabsTest, BatteryTabWithOneSampleShowsTheHint) {
     battery.rebuild();
     EXPECT_EQ(control<QLabel>(battery, "noBatteryTitle")->text(), "This computer has no battery.");
     EXPECT_EQ(battery.findChild<QWidget*>("chargeCard"), nullptr) << "no charts";
+}
+
+TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
+    const auto line = [&](const char* when, int percent) {
+        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::battery, pack(percent)}});
+    };
+    line("2026-12-06T10:00:00Z", 90);
+    line("2026-12-06T10:05:00Z", 20);
+    build();
+    model->loadHistory();
+    settle();
+    ModelObservers observers(*model);
+    BatteryView battery(*model, observers);
+    ASSERT_GE(control<ChargeChart>(battery, "chargeChart")->drawnPoints(), 2) << "two samples";
+    battery.resize(700, 300);
+    battery.show();
+    QApplication::processEvents();
+    auto* bar = battery.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 100);
+    bar->setValue(bar->maximum());
+    const int bottom = bar->value();
+    battery.rebuild();
+    EXPECT_EQ(battery.verticalScrollBar()->value(), bottom);
+
+    KeepAwakeView awake(*model, observers);
+    awake.show();
+    awake.activateWindow();
+    QApplication::processEvents();
+    control<QDoubleSpinBox>(awake, "hours")->setFocus();
+    awake.rebuild();
+    EXPECT_EQ(QApplication::focusWidget(), control<QDoubleSpinBox>(awake, "hours"));
 }
