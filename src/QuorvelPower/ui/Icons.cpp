@@ -20,6 +20,7 @@ constexpr std::array symbols{
     Symbol{"battery.75percent", "battery-good", "battery"},
     Symbol{"powerplug", "ac-adapter", "plug"},
     Symbol{"thermometer.medium", "", "thermometer"},
+    Symbol{"thermometer.low", "", "thermometer"},
     Symbol{"app.badge", "", "apps"},
     Symbol{"clock.arrow.circlepath", "document-open-recent", "clock"},
     Symbol{"arrow.clockwise", "view-refresh", "refresh"},

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QDate>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QVBoxLayout>
@@ -80,6 +82,11 @@ QFont calloutFont(bool medium) {
     QFont font = QApplication::font();
     if (medium) font.setWeight(QFont::Medium);
     return font;
+}
+
+QString localDay(const std::string& dayName) {
+    const QDate date = QDate::fromString(toQString(dayName), Qt::ISODate);
+    return date.isValid() ? QLocale().toString(date, QLocale::ShortFormat) : toQString(dayName);
 }
 
 QString toQString(const std::string& text) {

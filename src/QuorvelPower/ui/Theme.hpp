@@ -55,5 +55,7 @@ public:
 QFont captionFont();
 QFont calloutFont(bool medium = false);
 QString toQString(const std::string& text);
+// A day name ("2026-12-06") as the user's locale writes a short date.
+QString localDay(const std::string& dayName);
 
 } // namespace QuorvelPower

@@ -17,6 +17,19 @@ using namespace PowerCore;
 
 namespace {
 
+// A column that asks for `ideal` points and gives way down to its minimum.
+class IdealWidth final : public QWidget {
+public:
+    explicit IdealWidth(int ideal)
+        : ideal_(ideal) {}
+    QSize sizeHint() const override {
+        return {std::max(ideal_, QWidget::sizeHint().width()), QWidget::sizeHint().height()};
+    }
+
+private:
+    int ideal_;
+};
+
 // The share bar: 90 wide, 8 high, filled to the share (never past its end).
 class ShareBar final : public QWidget {
 public:
@@ -117,7 +130,7 @@ void AppsView::build(QVBoxLayout* column) {
             impact->addWidget(new ShareBar(ScreenData::shareFill(app.share)));
             impact->addWidget(new QLabel(toQString(ScreenData::shareText(app.share))));
             impact->addStretch();
-            auto* impactBox = new QWidget;
+            auto* impactBox = new IdealWidth(180);
             impactBox->setLayout(impact);
             impactBox->setMinimumWidth(160);
             table->addWidget(impactBox, row, 1);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/Icons.hpp>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
@@ -216,6 +217,10 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
             text.append(i == 0 ? "" : ", ").append(matches[i]);
         preview->setText(matches.empty() ? QString("Matches nothing right now.") : toQString(text));
     };
+    // The preview follows the running applications while the sheet is open.
+    auto* follow = new QTimer(dialog);
+    QObject::connect(follow, &QTimer::timeout, dialog, refresh);
+    follow->start(5000);
     QObject::connect(kindGroup, &QButtonGroup::idClicked, dialog, [state, pages, refresh](int id) {
         state->choice.kind = Choice::Kind(id);
         pages->setCurrentIndex(id);

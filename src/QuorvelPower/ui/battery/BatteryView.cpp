@@ -94,12 +94,21 @@ QWidget* BatteryView::nowCard() {
     row->addStretch();
     card->body()->addLayout(row);
     auto* small = new QHBoxLayout;
-    if (b.temperatureCelsius)
+    const auto withSymbol = [small](const char* name) {
+        auto* icon = new QLabel;
+        icon->setPixmap(symbol(name).pixmap(14, 14));
+        small->addWidget(icon);
+    };
+    if (b.temperatureCelsius) {
+        withSymbol("thermometer.low");
         small->addWidget(
             secondaryLabel(toQString(fmt::format("{:.1f} °C", *b.temperatureCelsius))));
-    if (b.voltageMillivolts)
+    }
+    if (b.voltageMillivolts) {
+        withSymbol("bolt");
         small->addWidget(secondaryLabel(
             toQString(fmt::format("{:.2f} V", double(*b.voltageMillivolts) / 1000))));
+    }
     if (b.currentMilliamps)
         small->addWidget(secondaryLabel(toQString(fmt::format("{} mA", *b.currentMilliamps))));
     small->addStretch();
@@ -135,9 +144,9 @@ QWidget* BatteryView::healthCard() {
     if (b.condition) card->body()->addWidget(secondaryLabel(toQString(*b.condition)));
     if (const auto& since = model_.recordSince())
         card->body()->addWidget(
-            secondaryLabel(toQString("Record since " + model_.calendar().dayName(*since) + ". " +
-                                     platformText("macOS keeps no battery history") +
-                                     "; Vuzur's starts when it is installed."),
+            secondaryLabel("Record since " + localDay(model_.calendar().dayName(*since)) +
+                               toQString(". " + platformText("macOS keeps no battery history") +
+                                         "; Vuzur's starts when it is installed."),
                            "recordSince"));
     return card;
 }
@@ -161,7 +170,7 @@ QWidget* BatteryView::chargeCard() {
             QTimer::singleShot(0, this, [this] { rebuild(); });
         });
     }
-    auto* card = new Card("Charge", picker);
+    auto* card = new Card({}, picker);
     card->setObjectName("chargeCard");
     auto samples = ScreenData::chargeSamples(model_.historyLines(), range_, model_.now());
     if (samples.size() >= 2) {
@@ -186,42 +195,60 @@ QWidget* BatteryView::capacityCard() {
                       std::to_string(points.size()) + " so far.")));
         return card;
     }
-    auto* series = new QLineSeries;
+    // Each point is the maximum capacity where the battery reports one, else full-charge ÷
+    // design; a point with neither has no mark.
+    auto* measured = new QLineSeries;
+    measured->setName("Maximum capacity %");
+    auto* computed = new QLineSeries;
+    computed->setName("Health %");
     auto* days = new QCategoryAxis;
     days->setTitleText("Day");
     days->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    bool measured = false;
+    days->setStartValue(-1);
     double low = 100, high = 0;
     for (size_t i = 0; i < points.size(); ++i) {
         const auto& p = points[i];
-        std::optional<double> value;
         if (p.maximumCapacityPercent) {
-            value = double(*p.maximumCapacityPercent);
-            measured = true;
+            measured->append(double(i), double(*p.maximumCapacityPercent));
         } else if (p.fullChargeCapacitymAh && p.designCapacitymAh && *p.designCapacitymAh >= 1) {
-            value = double(*p.fullChargeCapacitymAh) / double(*p.designCapacitymAh) * 100;
-        }
-        if (value) {
-            series->append(double(i), *value);
-            low = std::min(low, *value);
-            high = std::max(high, *value);
+            computed->append(double(i),
+                             double(*p.fullChargeCapacitymAh) / double(*p.designCapacitymAh) * 100);
         }
         if (i == 0 || i + 1 == points.size() || points.size() <= 8)
             days->append(toQString(p.day), double(i));
     }
-    series->setName(measured ? "Maximum capacity %" : "Health %");
-    series->setPen(QPen(Theme::accent(), 2));
     auto* chart = new QChart;
-    chart->addSeries(series);
-    chart->legend()->setVisible(true);
-    chart->setBackgroundVisible(false);
     auto* value = new QValueAxis;
-    value->setRange(std::max(0.0, low - 5), std::min(110.0, high + 5));
     chart->addAxis(days, Qt::AlignBottom);
     chart->addAxis(value, Qt::AlignLeft);
-    series->attachAxis(days);
-    series->attachAxis(value);
-    days->setRange(0, double(points.size() - 1));
+    for (auto* series : {measured, computed}) {
+        if (series->count() == 0) {
+            delete series;
+            continue;
+        }
+        for (const auto& point : series->points()) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+        series->setPen(QPen(series == measured ? Theme::accent() : Theme::attention(), 2));
+        chart->addSeries(series);
+        series->attachAxis(days);
+        series->attachAxis(value);
+    }
+    if (low > high) low = 0, high = 100; // no point with a value
+    value->setRange(std::max(0.0, low - 5), std::min(110.0, high + 5));
+    value->setTickCount(3);
+    value->setLabelFormat("%.0f");
+    // 140 points leave little room: the legend goes to the side, labels stay whole.
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(days), static_cast<QAbstractAxis*>(value)})
+        axis->setTruncateLabels(false);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundVisible(false);
+    // Half a day either side: a label on the axis's very edge is not drawn.
+    days->setRange(-0.5, double(points.size()) - 0.5);
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
     view->setFixedHeight(140);

@@ -80,7 +80,7 @@ void HistoryView::build(QVBoxLayout* column) {
         table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
         for (int row = 0; row < int(days.size()); ++row) {
             const auto& day = days[size_t(row)];
-            table->setItem(row, 0, new QTableWidgetItem(toQString(day.day)));
+            table->setItem(row, 0, new QTableWidgetItem(localDay(day.day)));
             table->setItem(
                 row, 1,
                 new QTableWidgetItem(toQString(fmt::format("{}\u2013{} %", day.low, day.high))));
@@ -108,7 +108,7 @@ void HistoryView::build(QVBoxLayout* column) {
         const size_t first = points.size() > 30 ? points.size() - 30 : 0;
         for (size_t i = points.size(); i-- > first;) {
             const auto& p = points[i];
-            grid->addWidget(cell(toQString(p.day), 110), row, 0);
+            grid->addWidget(cell(localDay(p.day), 110), row, 0);
             grid->addWidget(cell(toQString(ScreenData::capacityText(p)), 90), row, 1);
             grid->addWidget(
                 cell(p.cycleCount ? toQString(fmt::format("{} cycles", *p.cycleCount)) : QString()),

@@ -1,4 +1,5 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
+#include <PowerCore/history/Export.hpp>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,8 +98,8 @@ void ThermalView::build(QVBoxLayout* column) {
             episodesCard->body()->addWidget(line);
         }
         auto* row = new QHBoxLayout;
-        auto* start = new QLabel(toQString(calendar.dayName(e.start) + " " +
-                                           PopoverTexts::timeOfDay(e.start, calendar)));
+        auto* start = new QLabel(
+            toQString(Export::PlainDateFormatter(calendar).abbreviatedDateShortTime(e.start)));
         start->setFixedWidth(150);
         row->addWidget(start);
         row->addWidget(secondaryLabel(
