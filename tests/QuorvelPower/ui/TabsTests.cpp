@@ -8,11 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
 #include <QuorvelPower/ui/battery/BatteryView.hpp>
+#include <QuorvelPower/ui/history/HistoryView.hpp>
+#include <QuorvelPower/ui/thermal/ThermalView.hpp>
 
 using namespace VuzurTests;
 
@@ -22,6 +25,12 @@ class TabsTest : public ModelTest {
 protected:
     static void SetUpTestSuite() { qtApplication(); }
 };
+
+bool showsText(const QWidget& widget, const QString& text) {
+    const auto labels = widget.findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](const QLabel* label) { return label->text() == text; });
+}
 
 } // namespace
 
@@ -147,4 +156,56 @@ TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
     control<QDoubleSpinBox>(awake, "hours")->setFocus();
     awake.rebuild();
     EXPECT_EQ(QApplication::focusWidget(), control<QDoubleSpinBox>(awake, "hours"));
+}
+
+TEST_F(TabsTest, ThermalTabPutsTheOpenEpisodeFirstAndSaysWhyThereAreNoSensors) {
+    build();
+    for (const auto level : {ThermalLevel::fair, ThermalLevel::nominal, ThermalLevel::serious}) {
+        thermalLevel = level;
+        model->refresh();
+        settle();
+        advance(60s);
+    }
+    ModelObservers observers(*model);
+    ThermalView thermal(*model, observers);
+    EXPECT_EQ(control<QLabel>(thermal, "firstEpisodeDuration")->text(), "open");
+    EXPECT_TRUE(showsText(thermal, "1 min")) << "the closed one after it";
+    EXPECT_TRUE(control<QLabel>(thermal, "noSensors")
+                    ->text()
+                    .startsWith("No sensors found for this computer ("));
+}
+
+TEST_F(TabsTest, HistoryRowsCountSamplesOnBatteryAndDashAPointWithoutCapacities) {
+    const auto line = [&](const char* when, PowerSource source) {
+        store->append(HistoryLine{BatterySnapshot{at(when), source, pack(70)}});
+    };
+    line("2026-12-05T10:00:00Z", PowerSource::ac);
+    line("2026-12-05T11:00:00Z", PowerSource::ac);
+    line("2026-12-06T09:00:00Z", PowerSource::battery);
+    store->appendDailyHealth(DailyHealthPoint::of("2026-12-05", BatterySnapshot::Battery{}));
+    build();
+    model->loadHistory();
+    settle();
+    ModelObservers observers(*model);
+    HistoryView history(*model, observers);
+    auto* days = control<QTableWidget>(history, "batteryDaysTable");
+    ASSERT_EQ(days->rowCount(), 2);
+    EXPECT_EQ(days->item(0, 2)->text(), "1 of 1 samples on battery");
+    EXPECT_EQ(days->item(1, 2)->text(), "0 of 2 samples on battery") << "a day only on AC";
+    EXPECT_TRUE(showsText(*control<QWidget>(history, "dailyHealth"), "—"));
+}
+
+TEST_F(TabsTest, KeepAwakeTabSaysWhenASessionEndsOrAsks) {
+    build();
+    ModelObservers observers(*model);
+    KeepAwakeView awake(*model, observers);
+    model->startManual(ManualRequest{false, std::nullopt, std::nullopt});
+    settle();
+    awake.rebuild();
+    EXPECT_TRUE(showsText(*control<QWidget>(awake, "ends"), "asks you 10 minutes before this"));
+    model->endSession();
+    model->startManual(ManualRequest{false, 7200.0, std::nullopt});
+    settle();
+    awake.rebuild();
+    EXPECT_TRUE(showsText(*control<QWidget>(awake, "ends"), "ends"));
 }
