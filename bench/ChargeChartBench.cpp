@@ -61,6 +61,8 @@ void draw(benchmark::State& state) {
     auto samples = chargeSamples(year(), ChartRange(state.range(0)), end);
     QuorvelPower::ChargeChart chart;
     chart.resize(880, 160);
+    chart.show();
+    QApplication::processEvents();
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         chart.setSamples(samples);

@@ -79,11 +79,11 @@ int main(int argc, char** argv) {
     const auto today = calendar.startOfDay(now);
     Charge charge;
     for (int day = days - 1; day >= 0; --day) {
-        const auto start = addingSeconds(today, -86400.0 * day);
+        const auto start = calendar.addingDays(-day, today);
         const int age = days - 1 - day;
         BatterySnapshot::Battery battery = *recorded.battery;
         // The battery wears a little: 1 mAh a day, a cycle every third day.
-        if (battery.fullChargeCapacitymAh) *battery.fullChargeCapacitymAh -= day;
+        if (battery.fullChargeCapacitymAh) *battery.fullChargeCapacitymAh += day;
         battery.cycleCount = 212 + age / 3;
         store.appendDailyHealth(DailyHealthPoint::of(store.dayName(start), battery));
         for (int minute = 0; minute < 1440; minute += 5) {

@@ -12,7 +12,7 @@ build=build/release
 work=$(mktemp -d)
 Xvfb :77 -screen 0 1280x1000x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'pkill -f -- "--diagnostics $work/" 2>/dev/null; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 export DISPLAY=:77 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/run
 export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
 export VUZUR_SYSFS_ROOT=$PWD/tests/data/sysfs/dell_xps15_9560_discharging
@@ -44,7 +44,7 @@ import json, sys
 d = json.load(open(sys.argv[1]))
 m = d["marks"]
 line = f"{sys.argv[2]:8} history loaded {m.get('historyLoaded', -1):.2f} s after start"
-if "historyTabChosen" in m:
+if "historyTabDrawn" in m and "historyTabChosen" in m:
     line += f", History tab drawn {1000 * (m['historyTabDrawn'] - m['historyTabChosen']):.0f} ms after its choice"
 print(line + f", worst main-thread stall {d['worstMainThreadStallMs']:.0f} ms, peak {d['peakFootprintBytes'] / 2**20:.0f} MiB")
 PY

@@ -613,11 +613,16 @@ void AppModel::loadHistory() {
                     // A line dated before its file's day (written in another time zone)
                     // would be kept twice: everything is read then too.
                     if (!complete || loaded->lines.size() > loaded->room ||
+                        (loaded->lines.empty() && files.back().bytes > 0) ||
                         (!loaded->lines.empty() && loaded->lines.front().time() < *loaded->from))
                         loaded->from.reset();
                 }
-                if (!loaded->from)
+                if (!loaded->from) {
                     loaded->lines = store->lines(std::nullopt, spareHistoryLines, &complete);
+                    // Nothing read where days were listed (memory ran out, the folder went
+                    // unreadable): what is shown stays.
+                    if (!complete && loaded->lines.empty() && !files.empty()) loaded->failed = true;
+                }
                 // The next load may read from the newest file on only if everything was
                 // read and the lines dated from its day on are exactly those of it.
                 bool clean = complete && !files.empty();

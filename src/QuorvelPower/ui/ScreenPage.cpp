@@ -1,5 +1,8 @@
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -17,7 +20,9 @@ ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     token_ = observers.listen([this](AppModel::Field field) {
-        if (std::find(fields_.begin(), fields_.end(), field) == fields_.end() || pending_) return;
+        if (std::find(fields_.begin(), fields_.end(), field) == fields_.end() || pending_ ||
+            !follows(field))
+            return;
         pending_ = true;
         QTimer::singleShot(0, this, [this] {
             pending_ = false;
@@ -28,11 +33,14 @@ ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
 
 void ScreenPage::rebuild() {
     // The page is built again every few seconds while it is on screen: where the reader
-    // had scrolled to, and the control they were using, stay.
+    // had scrolled to, and the field they were typing in, stay. (Not a button: the same
+    // name may now be another row's, and a second key press would act on it.)
     const int scrolled = verticalScrollBar()->value();
     QString focused;
     if (auto* focus = QApplication::focusWidget();
-        focus && widget() && widget()->isAncestorOf(focus))
+        focus && widget() && widget()->isAncestorOf(focus) &&
+        (qobject_cast<QAbstractSpinBox*>(focus) || qobject_cast<QLineEdit*>(focus) ||
+         qobject_cast<QComboBox*>(focus)))
         focused = focus->objectName();
     auto* page = new QWidget;
     auto* column = new QVBoxLayout(page);

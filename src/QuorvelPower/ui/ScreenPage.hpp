@@ -19,6 +19,8 @@ public:
 protected:
     // Fills the fresh page's column.
     virtual void build(QVBoxLayout* column) = 0;
+    // Whether a change of one of the page's fields calls for a new page now.
+    virtual bool follows(AppModel::Field) const { return true; }
     AppModel& model_;
 
 private:

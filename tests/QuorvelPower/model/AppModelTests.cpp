@@ -342,8 +342,10 @@ TEST_F(ModelTest, ReloadsReadTheChangedDaysAndEndAsAWholeRead) {
     EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
     line("2026-12-06T09:10:00Z", 62);
     line("2026-12-07T00:01:00Z", 63); // past midnight
+    const auto* kept = model->historyLines().data();
     model->loadHistory();
     settle();
+    EXPECT_EQ(model->historyLines().data(), kept) << "the older days kept, not read again";
     EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
     EXPECT_EQ(model->historyLines().size(), 6u);
     store->pruneDayFiles(7, clock->now());

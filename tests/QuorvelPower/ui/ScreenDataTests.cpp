@@ -72,7 +72,9 @@ TEST(ScreenData, ReductionKeepsEveryColumnsExtremes) {
     // The area's top: one point a column, and a one-sample peak is its column's.
     year[61234].percent = 100;
     const auto top = ScreenData::upperEnvelope(year, 800);
-    EXPECT_LE(top.size(), 800u);
+    EXPECT_EQ(top.size(), 800u) << "samples in every column";
+    EXPECT_TRUE(std::is_sorted(top.begin(), top.end(),
+                               [](const auto& a, const auto& b) { return a.time < b.time; }));
     EXPECT_EQ(std::count_if(top.begin(), top.end(), [](const auto& p) { return p.percent == 100; }),
               1);
     EXPECT_TRUE(std::all_of(top.begin(), top.end(), [](const auto& p) { return p.percent >= 86; }))

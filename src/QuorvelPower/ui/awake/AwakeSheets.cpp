@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimeEdit>
@@ -42,7 +43,11 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::MouseButtonRelease)
             return QObject::eventFilter(watched, event);
-        box_->toggle();
+        const auto* release = static_cast<QMouseEvent*>(event);
+        auto* label = qobject_cast<QWidget*>(watched);
+        if (release->button() == Qt::LeftButton && box_->isEnabled() && label &&
+            label->rect().contains(release->position().toPoint()))
+            box_->toggle();
         return true;
     }
 

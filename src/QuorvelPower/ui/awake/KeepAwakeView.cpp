@@ -36,7 +36,19 @@ KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
     rebuild();
 }
 
+bool KeepAwakeView::follows(AppModel::Field field) const {
+    if (field != AppModel::Field::lastRefresh || clockShown_) return true;
+    // A refresh moves a session's running time and may end a rule's rest; with neither on
+    // the page it changes nothing here, and a new page would drop a half-typed number.
+    if (model_.activeSession()) return true;
+    const auto& rules = model_.storedRules();
+    return std::any_of(rules.begin(), rules.end(),
+                       [this](const auto& rule) { return model_.engine().isResting(rule.id); });
+}
+
 void KeepAwakeView::build(QVBoxLayout* column) {
+    clockShown_ = false;
+    clockShown_ = follows(AppModel::Field::lastRefresh);
     const auto& rails = model_.rails();
     const auto& calendar = model_.calendar();
 

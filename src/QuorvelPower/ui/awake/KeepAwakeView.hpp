@@ -11,8 +11,10 @@ public:
 
 protected:
     void build(QVBoxLayout* column) override;
+    bool follows(AppModel::Field field) const override;
 
 private:
+    bool clockShown_ = false; // the page shows a running session or a resting rule
     bool displayOn_ = false;
     double hours_ = 1.0;
 };

@@ -231,6 +231,7 @@ QWidget* BatteryView::capacityCard() {
             high = std::max(high, point.y());
         }
         series->setPen(QPen(series == measured ? Theme::accent() : Theme::attention(), 2));
+        series->setPointsVisible(true); // the days each kind has, where the two alternate
         chart->addSeries(series);
         series->attachAxis(days);
         series->attachAxis(value);
