@@ -27,8 +27,9 @@ ChargeChart::ChargeChart(QWidget* parent)
     chart->setMargins(QMargins(0, 0, 0, 0));
     line_ = new QLineSeries;
     line_->setPen(QPen(Theme::accent(), 2));
-    top_ = new QLineSeries;
-    base_ = new QLineSeries;
+    // The area's edges are not the chart's to delete: they belong to this view.
+    top_ = new QLineSeries(this);
+    base_ = new QLineSeries(this);
     area_ = new QAreaSeries(top_, base_);
     QColor fill = Theme::accent();
     fill.setAlphaF(0.18f);
@@ -51,7 +52,10 @@ ChargeChart::ChargeChart(QWidget* parent)
         series->attachAxis(time_);
         series->attachAxis(charge);
     }
+    // The view made a chart of its own, which setChart gives back rather than deletes.
+    QChart* empty = this->chart();
     setChart(chart);
+    delete empty;
 }
 
 void ChargeChart::setSamples(std::vector<ScreenData::ChargePoint> samples) {
