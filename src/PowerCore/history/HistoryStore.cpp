@@ -188,11 +188,11 @@ std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
     return points;
 }
 
-std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, size_t room,
-                                             bool* complete) const {
+HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, size_t room) const {
+    LinesRead read;
     const auto folder = openFolder();
-    if (complete != nullptr) *complete = folder || !std::filesystem::exists(directory_);
-    if (!folder) return {};
+    read.complete = folder || !std::filesystem::exists(directory_);
+    if (!folder) return read;
     const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
     std::vector<std::string> selected;
     for (auto& name : folder->entryNames()) {
@@ -227,12 +227,12 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
         file.offset = total;
         total += file.bound;
     }
-    std::vector<HistoryLine> all;
+    auto& all = read.lines;
     try {
         all = preparedLines(*files_, total, room, workers);
     } catch (const std::bad_alloc&) {
-        if (complete != nullptr) *complete = false;
-        return {}; // reading never fails: no history rather than no program
+        read.complete = false;
+        return read; // reading never fails: no history rather than no program
     }
     onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         HistoryDecoder decoder;
@@ -258,9 +258,10 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
         }
     });
     closeGaps(all, files);
-    if (complete != nullptr)
-        for (const auto& file : files)
-            if (file.failed) *complete = false;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].failed) read.complete = false;
+        read.linesPerFile.emplace_back(std::move(selected[i]), files[i].written);
+    }
     const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
     };
@@ -268,7 +269,7 @@ std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since, siz
     // nearly always already done.
     if (!std::is_sorted(all.begin(), all.end(), byTime))
         std::stable_sort(all.begin(), all.end(), byTime);
-    return all;
+    return read;
 }
 
 std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {

@@ -55,10 +55,18 @@ public:
 
     std::vector<DailyHealthPoint> dailyHealth() const;
     // Every line of the day files from the local day of `since` on (all when absent), in
-    // time order; the vector has room for `room` more, to be added without moving it. A day
-    // file that cannot be read is left out, and `complete`, when given, is set to false.
-    std::vector<HistoryLine> lines(std::optional<Timestamp> since, size_t room = 0,
-                                   bool* complete = nullptr) const;
+    // time order. A day file that cannot be read is left out.
+    std::vector<HistoryLine> lines(std::optional<Timestamp> since) const {
+        return readLines(since).lines;
+    }
+    // The same, with how the reading went, for a reader that keeps the lines and reads
+    // only what changed later.
+    struct LinesRead {
+        std::vector<HistoryLine> lines; // with room for `room` more, added without moving
+        bool complete = true;           // no day file was left out
+        std::vector<std::pair<std::string, size_t>> linesPerFile; // name, lines read
+    };
+    LinesRead readLines(std::optional<Timestamp> since, size_t room = 0) const;
 
     struct DayFile {
         std::string name;

@@ -604,37 +604,41 @@ void AppModel::loadHistory() {
                     std::equal(before.begin(), before.end() - 1, files.begin()) &&
                     files[before.size() - 1].name >= before.back().name)
                     loaded->from = store->day(before.back().name);
-                bool complete = true;
+                HistoryStore::LinesRead read;
                 if (loaded->from) {
-                    loaded->lines = store->lines(loaded->from, 0, &complete);
+                    read = store->readLines(loaded->from);
                     // The lines read again are added to those kept on the main thread,
                     // where moving a year of lines to a larger vector would stall it: when
                     // they do not fit, everything is read into a vector with room to spare.
                     // A line dated before its file's day (written in another time zone)
                     // would be kept twice: everything is read then too.
-                    if (!complete || loaded->lines.size() > loaded->room ||
-                        (loaded->lines.empty() && files.back().bytes > 0) ||
-                        (!loaded->lines.empty() && loaded->lines.front().time() < *loaded->from))
+                    if (!read.complete || read.lines.size() > loaded->room ||
+                        (read.lines.empty() && files.back().bytes > 0) ||
+                        (!read.lines.empty() && read.lines.front().time() < *loaded->from))
                         loaded->from.reset();
                 }
                 if (!loaded->from) {
-                    loaded->lines = store->lines(std::nullopt, spareHistoryLines, &complete);
+                    read = store->readLines(std::nullopt, spareHistoryLines);
                     // Nothing read where days were listed (memory ran out, the folder went
                     // unreadable): what is shown stays.
-                    if (!complete && loaded->lines.empty() && !files.empty()) loaded->failed = true;
+                    if (!read.complete && read.lines.empty() && !files.empty())
+                        loaded->failed = true;
                 }
                 // The next load may read from the newest file on only if everything was
-                // read and the lines dated from its day on are exactly those of it.
-                bool clean = complete && !files.empty();
+                // read and the lines dated from its day on are exactly those it holds.
+                bool clean = read.complete && !files.empty();
                 if (clean) {
-                    const auto newest = store->day(files.back().name);
-                    const auto tail = store->lines(newest, 0, &clean);
+                    const auto& newest = files.back().name;
+                    const auto start = *store->day(newest);
+                    size_t held = 0;
+                    for (const auto& [name, count] : read.linesPerFile)
+                        if (name >= newest) held += count;
                     const auto dated = std::partition_point(
-                        loaded->lines.begin(), loaded->lines.end(),
-                        [&](const HistoryLine& line) { return line.time() < *newest; });
-                    clean = clean && size_t(loaded->lines.end() - dated) == tail.size() &&
-                            (tail.empty() || tail.front().time() >= *newest);
+                        read.lines.begin(), read.lines.end(),
+                        [&](const HistoryLine& line) { return line.time() < start; });
+                    clean = size_t(read.lines.end() - dated) == held;
                 }
+                loaded->lines = std::move(read.lines);
                 if (!clean) files.clear();
                 loaded->read = std::move(files);
                 loaded->bytes = store->sizeOnDisk();
