@@ -1,10 +1,12 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <PowerCore/history/Retention.hpp>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
@@ -58,7 +60,16 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
     setWindowTitle("Settings");
     setFixedWidth(600);
     setAutoFillBackground(true);
-    auto* page = new QVBoxLayout(this);
+    // The page scrolls where the screen is shorter than it (a 768-pixel laptop).
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    outer->addWidget(scroll);
+    auto* content = new QWidget;
+    scroll->setWidget(content);
+    auto* page = new QVBoxLayout(content);
     page->setContentsMargins(20, 20, 20, 20);
     page->setSpacing(14);
 
@@ -160,10 +171,10 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
             update();
     });
     update();
-    // Never shorter than what it holds at its width.
-    const int height =
-        page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();
-    setMinimumHeight(height);
+    // As tall as what it holds at its width, as far as the screen allows.
+    int height = page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - 60);
     resize(600, height);
 }
 
