@@ -120,13 +120,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     header->addWidget(refresh);
     column->addLayout(header);
 
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    QPalette hairline = line->palette();
-    hairline.setColor(QPalette::WindowText, Theme::hairline());
-    line->setPalette(hairline);
-    column->addWidget(line);
+    column->addWidget(divider());
 
     screens_ = new QStackedWidget;
     for (const auto& item : tabItems) {

@@ -98,16 +98,6 @@ QPushButton* lineButton(const char* name, std::string_view symbolName,
     return button;
 }
 
-QFrame* divider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    QPalette p = line->palette();
-    p.setColor(QPalette::WindowText, Theme::hairline());
-    line->setPalette(p);
-    return line;
-}
-
 } // namespace
 
 PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions actions, bool live)

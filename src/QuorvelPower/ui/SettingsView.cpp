@@ -156,11 +156,11 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
     versionLabel->setObjectName("version");
     versionRow->addWidget(versionLabel);
     about->body()->addLayout(versionRow);
-    about->body()->addWidget(note(toQString(PowerCore::platformText(
+    about->body()->addWidget(note(platformWords(
         "Vuzur reads the battery, the thermal state and the sensors; it never limits charging, "
         "never writes to the controller and never changes a system setting. The one thing it "
         "does is keep the Mac awake while a session or rule you set is active, within the guard "
-        "rails above. History stays on this Mac, in Vuzur\u2019s own folder."))));
+        "rails above. History stays on this Mac, in Vuzur\u2019s own folder.")));
     page->addWidget(about);
     page->addStretch();
 
@@ -202,8 +202,7 @@ void SettingsView::update() {
     login_->setChecked(status == LoginItem::Status::enabled);
     login_->setEnabled(status != LoginItem::Status::unavailable);
     loginCaption_->setText(toQString(LoginItem::caption(status)));
-    historySize_->setText(byteCount(model_.historyBytes()) +
-                          toQString(PowerCore::platformText(" on this Mac.")));
+    historySize_->setText(byteCount(model_.historyBytes()) + platformWords(" on this Mac."));
     const auto& alerts = model_.alertSettings();
     health_->setText(QString("Battery health under %1 %").arg(alerts.healthThresholdPercent));
     health_->setChecked(alerts.healthBelow);

@@ -90,11 +90,11 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
             },
             [&](const ActiveSheet::Login&) {
                 layout->addWidget(sheetHeading("Open Quorvel Vuzur at login?"));
-                layout->addWidget(text(toQString(PowerCore::platformText(
+                layout->addWidget(text(platformWords(
                     "Rules only run while Vuzur is open. If you say yes, Vuzur adds itself to "
                     "your Login Items (you will see it in System Settings \u2192 General \u2192 "
                     "Login Items and can remove it there or in Vuzur\u2019s Settings). Nothing "
-                    "else changes."))));
+                    "else changes.")));
                 auto* no = button(box, "No", QDialogButtonBox::RejectRole, "no");
                 QObject::connect(no, &QPushButton::clicked, dialog,
                                  [&model] { model.answerLoginQuestion(false); });

@@ -1,3 +1,4 @@
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <QApplication>
 #include <QDate>
 #include <QHBoxLayout>
@@ -91,6 +92,20 @@ QString localDay(const std::string& dayName) {
 
 QString toQString(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette p = line->palette();
+    p.setColor(QPalette::WindowText, Theme::hairline());
+    line->setPalette(p);
+    return line;
+}
+
+QString platformWords(const std::string& text) {
+    return toQString(PowerCore::platformText(text));
 }
 
 Card::Card(const QString& title, QWidget* trailing, QWidget* parent)

@@ -55,6 +55,10 @@ public:
 QFont captionFont();
 QFont calloutFont(bool medium = false);
 QString toQString(const std::string& text);
+// A text with the platform's words of this system ("computer" for "Mac" and the like).
+QString platformWords(const std::string& text);
+// A hairline between rows or sections.
+QFrame* divider();
 // A day name ("2026-12-06") as the user's locale writes a short date.
 QString localDay(const std::string& dayName);
 

@@ -148,9 +148,7 @@ void AppsView::build(QVBoxLayout* column) {
         table->setColumnStretch(0, 1);
         column->addLayout(table);
     }
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    column->addWidget(line);
+    column->addWidget(divider());
     column->addWidget(secondaryLabel(
         "GPU not measured: no public interface attributes graphics work to a process."));
     column->addWidget(secondaryLabel(

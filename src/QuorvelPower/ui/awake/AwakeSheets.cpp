@@ -115,9 +115,9 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     helpers->setChecked(state->choice.includeHelpers);
     appColumn->addWidget(apps);
     appColumn->addWidget(wrappingCheckBox(
-        helpers, toQString(platformText("Also count its helper processes (off: the main app only, "
-                                        "so a helper that never quits cannot keep the Mac awake "
-                                        "for good)"))));
+        helpers, platformWords("Also count its helper processes (off: the main app only, "
+                               "so a helper that never quits cannot keep the Mac awake "
+                               "for good)")));
     pages->addWidget(appPage);
 
     // Task.

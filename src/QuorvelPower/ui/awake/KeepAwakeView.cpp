@@ -19,14 +19,6 @@ namespace QuorvelPower {
 
 using namespace PowerCore;
 
-namespace {
-
-QString words(const std::string& text) {
-    return toQString(platformText(text));
-}
-
-} // namespace
-
 KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
                  {AppModel::Field::activeSession, AppModel::Field::storedRules,
@@ -36,19 +28,21 @@ KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
     rebuild();
 }
 
-bool KeepAwakeView::follows(AppModel::Field field) const {
-    if (field != AppModel::Field::lastRefresh || clockShown_) return true;
-    // A refresh moves a session's running time and may end a rule's rest; with neither on
-    // the page it changes nothing here, and a new page would drop a half-typed number.
+bool KeepAwakeView::clockMoves() const {
     if (model_.activeSession()) return true;
     const auto& rules = model_.storedRules();
     return std::any_of(rules.begin(), rules.end(),
                        [this](const auto& rule) { return model_.engine().isResting(rule.id); });
 }
 
+bool KeepAwakeView::follows(AppModel::Field field) const {
+    // A refresh moves a session's running time and may end a rule's rest; with neither on
+    // the page it changes nothing here, and a new page would drop a half-typed number.
+    return field != AppModel::Field::lastRefresh || clockShown_ || clockMoves();
+}
+
 void KeepAwakeView::build(QVBoxLayout* column) {
-    clockShown_ = false;
-    clockShown_ = follows(AppModel::Field::lastRefresh);
+    clockShown_ = clockMoves();
     const auto& rails = model_.rails();
     const auto& calendar = model_.calendar();
 
@@ -128,16 +122,12 @@ void KeepAwakeView::build(QVBoxLayout* column) {
     rules->setObjectName("rulesCard");
     const auto& stored = model_.storedRules();
     if (stored.empty())
-        rules->body()->addWidget(secondaryLabel(words(
+        rules->body()->addWidget(secondaryLabel(platformWords(
             "A rule keeps the Mac awake on its own: while an app or a task runs, or in a time "
             "window. Rules only run while Vuzur is open.")));
     for (size_t i = 0; i < stored.size(); ++i) {
         const auto& rule = stored[i];
-        if (i > 0) {
-            auto* line = new QFrame;
-            line->setFrameShape(QFrame::HLine);
-            rules->body()->addWidget(line);
-        }
+        if (i > 0) rules->body()->addWidget(divider());
         auto* row = new QHBoxLayout;
         auto* enabled = new QCheckBox;
         enabled->setObjectName(QString("enabled-%1").arg(i));
@@ -148,9 +138,9 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         row->addWidget(enabled, 0, Qt::AlignTop);
         auto* text = new QVBoxLayout;
         text->addWidget(new QLabel(toQString(rule.title())));
-        text->addWidget(
-            secondaryLabel(words(rule.keepDisplayOn ? "Mac and display stay awake"
-                                                    : "Mac stays awake, display may sleep")));
+        text->addWidget(secondaryLabel(platformWords(rule.keepDisplayOn
+                                                         ? "Mac and display stay awake"
+                                                         : "Mac stays awake, display may sleep")));
         row->addLayout(text, 1);
         const auto& session = model_.activeSession();
         if (session && session->origin.rule == rule.id)
@@ -174,8 +164,8 @@ void KeepAwakeView::build(QVBoxLayout* column) {
             toQString("Open at login: " + LoginItem::caption(model_.loginItemStatus()))));
     column->addWidget(rules);
 
-    auto* who =
-        new Card(words("Who is keeping this Mac awake"), new Pill("Read-only", Theme::accent()));
+    auto* who = new Card(platformWords("Who is keeping this Mac awake"),
+                         new Pill("Read-only", Theme::accent()));
     who->setObjectName("whoCard");
     int shown = 0;
     for (const auto& row : model_.assertions()) {
@@ -195,11 +185,11 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         who->body()->addLayout(line);
     }
     if (shown == 0)
-        who->body()->addWidget(
-            secondaryLabel(model_.lastRefresh()
-                               ? words("Nothing is holding the Mac or the display awake right now.")
-                               : QString("Reading\u2026"),
-                           "nobodyAwake"));
+        who->body()->addWidget(secondaryLabel(
+            model_.lastRefresh()
+                ? platformWords("Nothing is holding the Mac or the display awake right now.")
+                : QString("Reading\u2026"),
+            "nobodyAwake"));
     who->body()->addWidget(secondaryLabel("Vuzur lists these and does nothing to them. The list "
                                           "refreshes every 5 seconds while this tab is open."));
     column->addWidget(who);

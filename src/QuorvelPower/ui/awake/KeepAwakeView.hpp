@@ -14,7 +14,8 @@ protected:
     bool follows(AppModel::Field field) const override;
 
 private:
-    bool clockShown_ = false; // the page shows a running session or a resting rule
+    bool clockMoves() const;  // a session runs or a rule rests
+    bool clockShown_ = false; // the page shows one of them
     bool displayOn_ = false;
     double hours_ = 1.0;
 };

@@ -21,14 +21,6 @@ namespace QuorvelPower {
 
 using namespace PowerCore;
 
-namespace {
-
-QString words(const std::string& text) {
-    return toQString(platformText(text));
-}
-
-} // namespace
-
 BatteryView::BatteryView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
                  {AppModel::Field::battery, AppModel::Field::historyLines,
@@ -52,7 +44,7 @@ void BatteryView::build(QVBoxLayout* column) {
 QWidget* BatteryView::noBattery() {
     auto* box = new QWidget;
     auto* column = new QVBoxLayout(box);
-    auto* title = new QLabel(words("This Mac has no battery."));
+    auto* title = new QLabel(platformWords("This Mac has no battery."));
     title->setObjectName("noBatteryTitle");
     QFont font = title->font();
     font.setPointSizeF(font.pointSizeF() + 6);
@@ -86,7 +78,7 @@ QWidget* BatteryView::nowCard() {
                                  discharging ? "draw from the battery" : "into the battery"));
     row->addWidget(new BigNumber(
         toQString(Format::minutes(b.timeRemainingMinutes)), std::nullopt,
-        words(discharging ? "left, as macOS estimates" : "to full, as macOS estimates")));
+        platformWords(discharging ? "left, as macOS estimates" : "to full, as macOS estimates")));
     if (const auto drain = DischargeMath::sinceUnplugged(model_.unplugSample(), snapshot))
         row->addWidget(new BigNumber(
             toQString(fmt::format("\u2212{} %", drain->droppedPercent)), std::nullopt,
@@ -123,8 +115,9 @@ QWidget* BatteryView::healthCard() {
     auto* row = new QHBoxLayout;
     row->setSpacing(28);
     if (b.maximumCapacityPercent)
-        row->addWidget(new BigNumber(QString::number(*b.maximumCapacityPercent), QString("%"),
-                                     words("maximum capacity (as System Information shows)")));
+        row->addWidget(
+            new BigNumber(QString::number(*b.maximumCapacityPercent), QString("%"),
+                          platformWords("maximum capacity (as System Information shows)")));
     else if (b.fullChargeCapacitymAh && b.designCapacitymAh && *b.designCapacitymAh >= 1)
         row->addWidget(
             new BigNumber(toQString(fmt::format("{:.1f}", double(*b.fullChargeCapacitymAh) /
@@ -138,7 +131,7 @@ QWidget* BatteryView::healthCard() {
                       " mAh designed")));
     if (b.cycleCount)
         row->addWidget(new BigNumber(QString::number(*b.cycleCount), std::nullopt,
-                                     words("cycles of the 1,000 Apple rates it for")));
+                                     platformWords("cycles of the 1,000 Apple rates it for")));
     row->addStretch();
     card->body()->addLayout(row);
     if (b.condition) card->body()->addWidget(secondaryLabel(toQString(*b.condition)));

@@ -124,9 +124,9 @@ void HistoryView::build(QVBoxLayout* column) {
     storage->setObjectName("storage");
     auto* row = new QHBoxLayout;
     row->addWidget(
-        secondaryLabel(SettingsView::byteCount(model_.historyBytes()) +
-                       toQString(PowerCore::platformText(
-                           " in Vuzur's own folder on this Mac. Nothing is sent anywhere."))),
+        secondaryLabel(
+            SettingsView::byteCount(model_.historyBytes()) +
+            platformWords(" in Vuzur's own folder on this Mac. Nothing is sent anywhere.")),
         1);
     auto* remove = new QPushButton("Delete history older than 7 days\u2026");
     remove->setObjectName("deleteOlder");

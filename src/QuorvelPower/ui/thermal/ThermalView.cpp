@@ -32,16 +32,14 @@ void ThermalView::build(QVBoxLayout* column) {
     state->setObjectName("stateCard");
     auto* numbers = new QHBoxLayout;
     numbers->setSpacing(28);
-    numbers->addWidget(
-        new BigNumber(toQString(std::string(title(thermal.level))), std::nullopt,
-                      toQString(platformText("thermal level, as macOS reports it"))));
+    numbers->addWidget(new BigNumber(toQString(std::string(title(thermal.level))), std::nullopt,
+                                     platformWords("thermal level, as macOS reports it")));
     if (thermal.cpuSpeedLimit)
         numbers->addWidget(new BigNumber(QString::number(*thermal.cpuSpeedLimit), QString("%"),
                                          "CPU speed limit"));
     else
-        numbers->addWidget(
-            new BigNumber("—", std::nullopt,
-                          toQString(platformText("CPU speed limit: not reported on this Mac"))));
+        numbers->addWidget(new BigNumber(
+            "—", std::nullopt, platformWords("CPU speed limit: not reported on this Mac")));
     if (const auto& open = model_.episodes().open)
         numbers->addWidget(new BigNumber(
             toQString(Format::duration(secondsBetween(open->start, now))), std::nullopt,
@@ -57,9 +55,9 @@ void ThermalView::build(QVBoxLayout* column) {
         sensorsCard->body()->addWidget(secondaryLabel(
             model_.hasSensorTable()
                 ? QString("No sensors could be read right now.")
-                : toQString(platformText("No sensors found for this Mac (" + sensors.model +
-                                         "). Vuzur only shows temperatures it has verified for "
-                                         "a model.")),
+                : platformWords("No sensors found for this Mac (" + sensors.model +
+                                "). Vuzur only shows temperatures it has verified for "
+                                "a model."),
             "noSensors"));
     } else {
         auto* row = new QHBoxLayout;
@@ -92,11 +90,7 @@ void ThermalView::build(QVBoxLayout* column) {
             "reported CPU speed limit under 100 %), with the apps that were on top."));
     for (size_t i = 0; i < episodes.size(); ++i) {
         const auto& e = episodes[i];
-        if (i > 0) {
-            auto* line = new QFrame;
-            line->setFrameShape(QFrame::HLine);
-            episodesCard->body()->addWidget(line);
-        }
+        if (i > 0) episodesCard->body()->addWidget(divider());
         auto* row = new QHBoxLayout;
         auto* start = new QLabel(
             toQString(Export::PlainDateFormatter(calendar).abbreviatedDateShortTime(e.start)));
