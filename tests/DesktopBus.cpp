@@ -1,5 +1,6 @@
 #include "DesktopBus.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -150,6 +151,17 @@ bool FakeDesktop::nameHasOwner(Bus bus, const std::string& name) {
         .withArguments(name)
         .storeResultsTo(owned);
     return owned;
+}
+
+void FakeDesktop::stop(const std::string& busName) {
+    const auto it = std::find_if(services_.begin(), services_.end(),
+                                 [&](const Service& s) { return s.name == busName; });
+    if (it == services_.end()) throw std::runtime_error("no fake owns " + busName);
+    const Service service = *it;
+    services_.erase(it);
+    endProcess(service.pid);
+    if (!eventually([&] { return !nameHasOwner(service.bus, busName); }, 10))
+        throw std::runtime_error(busName + " stayed on the bus");
 }
 
 int FakeDesktop::start(const std::string& templateName, const std::string& busName, Bus bus,

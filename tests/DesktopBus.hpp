@@ -32,6 +32,10 @@ public:
     int start(const std::string& templateName, const std::string& busName, Bus bus,
               const std::string& parametersJson = "");
 
+    // Ends the fake that owns `busName` (SIGKILL, as a crash) and waits until its name is
+    // gone from the bus.
+    void stop(const std::string& busName);
+
     const std::string& address(Bus bus) const;
     // A connection of the test's own to one of the buses, for asking the fakes directly.
     sdbus::IConnection& connection(Bus bus);

@@ -5,10 +5,12 @@ inhibitor with GetAppId, GetReason, GetFlags and GetClientId. As gnome-session d
 inhibitor goes away when the connection that took it leaves the bus.
 
 Parameters: "vanish_on_read" (bool) makes the service exit at the first inhibitor
-read, as a session manager that dies while a client walks its list.
+read, as a session manager that dies while a client walks its list; "stall" (seconds)
+makes Inhibit answer only after that long, as a desktop too busy to answer.
 '''
 
 import random
+import time
 
 import dbus
 
@@ -24,6 +26,7 @@ def load(mock, parameters):
     mock.watches = {}
     mock.serial = 0
     mock.vanish_on_read = bool(parameters.get('vanish_on_read', False))
+    mock.stall = float(parameters.get('stall', 0))
 
 
 def _drop(mock, cookie):
@@ -33,6 +36,8 @@ def _drop(mock, cookie):
 
 @dbus.service.method(MAIN_IFACE, in_signature='susu', out_signature='u', sender_keyword='sender')
 def Inhibit(self, app_id, toplevel_xid, reason, flags, sender=None):
+    if self.stall:
+        time.sleep(self.stall)
     cookie = random.randint(1, 2**32 - 1)
     while cookie in self.inhibitors:
         cookie = random.randint(1, 2**32 - 1)

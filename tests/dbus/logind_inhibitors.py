@@ -1,6 +1,9 @@
 '''logind's inhibitor locks as the real service keeps them: Inhibit(what, who, why, mode)
 gives the read end of a pipe whose closing drops the lock, and ListInhibitors gives
 (what, who, why, mode, uid, pid) with the caller's own uid and pid.
+
+Parameters: "refuse" (bool) answers every Inhibit with AccessDenied, as a logind whose
+polkit rules say no.
 '''
 
 import os
@@ -16,10 +19,14 @@ SYSTEM_BUS = True
 
 def load(mock, parameters):
     mock.inhibitors = []
+    mock.refuse = bool(parameters.get('refuse', False))
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h', sender_keyword='sender')
 def Inhibit(self, what, who, why, mode, sender=None):
+    if self.refuse:
+        raise dbus.exceptions.DBusException('Permission denied',
+                                            name='org.freedesktop.DBus.Error.AccessDenied')
     bus = dbus.Interface(self.connection.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus'),
                          'org.freedesktop.DBus')
     pid = int(bus.GetConnectionUnixProcessID(sender))

@@ -5,7 +5,7 @@
 int main() {
     PowerCore::LiveAssertionHolder holder;
     holder.apply(PowerCore::DesiredAssertion{PowerCore::AssertionKind::display, "child", 900});
-    if (!holder.current()) return 1;
+    if (!holder.settle(std::chrono::seconds(10)) || !holder.current()) return 1;
     for (;;)
         ::pause();
 }

@@ -37,6 +37,10 @@ std::string_view rawValue(AlertKind kind) {
         return "sessionEndedByGuardRail";
     case AlertKind::capQuestion:
         return "capQuestion";
+    case AlertKind::keepAwakeNotHeld:
+        return "keepAwakeNotHeld";
+    case AlertKind::runsInBackground:
+        return "runsInBackground";
     }
     return "healthBelow";
 }
@@ -55,12 +59,17 @@ std::string_view title(AlertKind kind) {
         return "Keep-awake ended";
     case AlertKind::capQuestion:
         return "Still working?";
+    case AlertKind::keepAwakeNotHeld:
+        return "Keep-awake is not held";
+    case AlertKind::runsInBackground:
+        return "Vuzur runs in the background";
     }
     return "";
 }
 
 bool hasCooldown(AlertKind kind) {
-    return kind != AlertKind::sessionEndedByGuardRail && kind != AlertKind::capQuestion;
+    return kind != AlertKind::sessionEndedByGuardRail && kind != AlertKind::capQuestion &&
+           kind != AlertKind::keepAwakeNotHeld && kind != AlertKind::runsInBackground;
 }
 
 bool AlertSettings::isOn(AlertKind kind) const {
@@ -76,6 +85,9 @@ bool AlertSettings::isOn(AlertKind kind) const {
     case AlertKind::sessionEndedByGuardRail:
     case AlertKind::capQuestion:
         return sessionEnded;
+    case AlertKind::keepAwakeNotHeld:
+    case AlertKind::runsInBackground:
+        return true; // told whatever the switches say
     }
     return false;
 }

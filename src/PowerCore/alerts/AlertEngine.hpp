@@ -13,7 +13,10 @@ enum class AlertKind {
     throttlingLong,
     appHighOnBattery,
     sessionEndedByGuardRail,
-    capQuestion
+    capQuestion,
+    // Not the engine's: what the program itself tells about its own state.
+    keepAwakeNotHeld,
+    runsInBackground
 };
 
 std::string_view rawValue(AlertKind kind);

@@ -21,4 +21,25 @@ struct DesiredAssertion {
 // machine sleep again within 15 minutes.
 inline constexpr double assertionTimeoutCeiling = 900;
 
+// Why a wished inhibition is not held.
+enum class HoldFailure {
+    noService, // nothing on the buses takes inhibitions
+    refused,   // the service answered with an error (a policy that says no)
+    noAnswer   // the service did not answer in time
+};
+// In words, after "Not held: ".
+std::string_view describe(HoldFailure failure);
+
+// What the holder achieved for the latest wish.
+struct HoldStatus {
+    bool wanted = false; // a wish is given
+    bool held = false;   // and held right now
+    // Why the last attempt to take it failed, while it is not held.
+    std::optional<HoldFailure> failure;
+    std::string service; // who holds it, for a person; empty when nothing is held
+    // Wished and not held, for a reason the person should read.
+    bool notHeld() const { return wanted && !held && failure.has_value(); }
+    bool operator==(const HoldStatus&) const = default;
+};
+
 } // namespace PowerCore

@@ -26,6 +26,9 @@ public:
                                                         std::function<void()> fn) = 0;
     // `work` on a worker thread, then `then` on the main thread.
     virtual void background(std::function<void()> work, std::function<void()> then) = 0;
+    // May be called from any thread: `fn` on the main thread soon, after what is already
+    // waiting there.
+    virtual void post(std::function<void()> fn) = 0;
 };
 
 } // namespace PowerCore

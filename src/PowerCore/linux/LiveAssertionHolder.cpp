@@ -1,17 +1,21 @@
 #include <PowerCore/linux/DBusConnection.hpp>
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace PowerCore {
 
 namespace {
 
-// Long enough for a busy session manager, short enough that a hung one does not freeze
-// the program for long. A call that times out may still have been carried out: the
-// connection is then dropped, which makes the service let go of whatever it holds for us.
+// Long enough for a busy session manager, short enough that a hung one does not hold the
+// wish up for long. A call that times out may still have been carried out: the connection
+// is then dropped, which makes the service let go of whatever it holds for us.
 constexpr std::chrono::milliseconds callTimeout{1000};
 
 constexpr const char* gnomeName = "org.gnome.SessionManager";
@@ -29,9 +33,54 @@ constexpr const char* logindManager = "org.freedesktop.login1.Manager";
 constexpr const char* screenSaverName = "org.freedesktop.ScreenSaver";
 constexpr const char* screenSaverPath = "/org/freedesktop/ScreenSaver";
 
+// The services in the order they are preferred, with their bus names.
+struct Candidate {
+    InhibitionService service;
+    const char* name;
+    bool system;
+};
+constexpr std::array<Candidate, 3> candidates{{
+    {InhibitionService::gnomeSession, gnomeName, false},
+    {InhibitionService::kdePolicyAgent, kdeName, false},
+    {InhibitionService::logind, logindName, true},
+}};
+
+bool onSystemBus(InhibitionService service) {
+    return service == InhibitionService::logind;
+}
+
 std::unique_ptr<sdbus::IProxy> proxy(sdbus::IConnection& connection, const char* name,
                                      const char* path) {
     return sdbus::createProxy(connection, name, path);
+}
+
+HoldFailure failureOf(const sdbus::Error& error) {
+    const auto& name = error.getName();
+    if (name == "org.freedesktop.DBus.Error.NoReply" ||
+        name == "org.freedesktop.DBus.Error.Timeout" ||
+        name == "org.freedesktop.DBus.Error.TimedOut")
+        return HoldFailure::noAnswer;
+    if (name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
+        name == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
+        name == "org.freedesktop.DBus.Error.Disconnected")
+        return HoldFailure::noService;
+    return HoldFailure::refused;
+}
+
+// The unique name that owns `name`; empty when none does or the bus does not say.
+std::string ownerOf(sdbus::IConnection& bus, const char* name) {
+    std::string owner;
+    try {
+        proxy(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus")
+            ->callMethod("GetNameOwner")
+            .onInterface("org.freedesktop.DBus")
+            .withTimeout(callTimeout)
+            .withArguments(std::string(name))
+            .storeResultsTo(owner);
+    } catch (const sdbus::Error&) {
+        owner.clear();
+    }
+    return owner;
 }
 
 } // namespace
@@ -50,88 +99,168 @@ std::string_view describe(InhibitionService service) {
     return "none";
 }
 
-LiveAssertionHolder::LiveAssertionHolder() {
-    findServiceLocked();
-    deadlines_ = std::thread([this] { runDeadlines(); });
-}
-
-void LiveAssertionHolder::findServiceLocked() {
-    auto* session = sessionLocked();
-    if (session != nullptr && DBus::nameHasOwner(*session, gnomeName, callTimeout))
-        service_ = InhibitionService::gnomeSession;
-    else if (session != nullptr && DBus::nameHasOwner(*session, kdeName, callTimeout))
-        service_ = InhibitionService::kdePolicyAgent;
-    else if (auto* system = systemLocked();
-             system != nullptr && DBus::nameHasOwner(*system, logindName, callTimeout))
-        service_ = InhibitionService::logind;
+LiveAssertionHolder::LiveAssertionHolder()
+    : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    thread_ = std::thread([this] { run(); });
 }
 
 LiveAssertionHolder::~LiveAssertionHolder() {
     {
         const std::lock_guard lock(mutex_);
-        releaseLocked();
         stopping_ = true;
     }
-    wake_.notify_all();
-    if (deadlines_.joinable()) deadlines_.join();
+    const std::uint64_t one = 1;
+    if (wake_ >= 0) (void)!::write(wake_, &one, sizeof one);
+    if (thread_.joinable()) thread_.join();
+    if (wake_ >= 0) ::close(wake_);
 }
 
-void LiveAssertionHolder::apply(const std::optional<DesiredAssertion>& desired) {
-    std::unique_lock lock(mutex_);
-    if (!desired) {
-        releaseLocked();
-        current_.reset();
-        return;
-    }
-    const double timeout = std::clamp(desired->timeout, 1.0, assertionTimeoutCeiling);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(timeout));
-    // The deadline thread may have let the inhibition go: then it is taken anew.
-    const bool refresh =
-        current_ && held_ && current_->kind == desired->kind && current_->title == desired->title;
-    if (!refresh) {
-        releaseLocked();
-        current_.reset();
-        std::string reason(appName);
-        reason.append(": ").append(desired->title);
-        if (!createLocked(desired->kind, reason)) return;
-    }
-    current_ = DesiredAssertion{desired->kind, desired->title, timeout};
-    deadline_ = deadline;
-    lock.unlock();
-    wake_.notify_all();
+std::optional<DesiredAssertion> LiveAssertionHolder::current() const {
+    const std::lock_guard lock(mutex_);
+    return current_;
+}
+
+HoldStatus LiveAssertionHolder::status() const {
+    const std::lock_guard lock(mutex_);
+    return status_;
 }
 
 std::optional<OwnInhibition> LiveAssertionHolder::own() const {
     const std::lock_guard lock(mutex_);
-    if (!held_) return std::nullopt;
-    return OwnInhibition{service_, held_->kind, held_->reason};
+    return own_;
 }
 
-sdbus::IConnection* LiveAssertionHolder::sessionLocked() {
-    if (!session_) session_ = DBus::connect(DBus::Bus::session);
-    return session_.get();
+void LiveAssertionHolder::onStatusChange(std::function<void()> changed) {
+    const std::lock_guard lock(listenerMutex_);
+    changed_ = std::move(changed);
 }
 
-sdbus::IConnection* LiveAssertionHolder::systemLocked() {
-    if (!system_) system_ = DBus::connect(DBus::Bus::system);
-    return system_.get();
+void LiveAssertionHolder::apply(const std::optional<DesiredAssertion>& desired) {
+    {
+        const std::lock_guard lock(mutex_);
+        wish_.desired = desired;
+        if (desired) {
+            wish_.desired->timeout = std::clamp(desired->timeout, 1.0, assertionTimeoutCeiling);
+            wish_.deadline = std::chrono::steady_clock::now() +
+                             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(wish_.desired->timeout));
+        }
+        ++wish_.generation;
+    }
+    const std::uint64_t one = 1;
+    if (wake_ >= 0) (void)!::write(wake_, &one, sizeof one);
 }
 
-bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& reason) {
-    // A program started before the desktop's services looks again until it finds one.
-    if (service_ == InhibitionService::none) findServiceLocked();
-    const bool display = kind == AssertionKind::display;
+bool LiveAssertionHolder::settle(std::chrono::milliseconds bound) {
+    std::unique_lock lock(mutex_);
+    return settled_.wait_for(lock, bound, [this] { return acted_ == wish_.generation; });
+}
+
+// MARK: the holder's thread
+
+void LiveAssertionHolder::run() {
+    ::pthread_setname_np(::pthread_self(), "power.inhibit");
+    std::uint64_t acted = 0;
+    for (;;) {
+        Wish wish;
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_) break;
+            wish = wish_;
+        }
+        pump();
+        reconcile(wish, wish.generation != acted);
+        acted = wish.generation;
+        publish(acted);
+        waitForWork(wish.deadline);
+    }
+    if (held_) release(*held_);
+    held_.reset();
+    // Closing the connections sends what is still queued, releases included.
+    watches_[0].clear();
+    watches_[1].clear();
+    session_.reset();
+    system_.reset();
+}
+
+void LiveAssertionHolder::reconcile(const Wish& wish, bool fresh) {
+    const bool changed = std::exchange(servicesChanged_, false);
+    if (!wish.desired) {
+        if (held_) release(*held_);
+        held_.reset();
+        failure_.reset();
+        return;
+    }
+    const auto& desired = *wish.desired;
+    const bool same = held_ && held_->kind == desired.kind && held_->title == desired.title;
+    if (std::chrono::steady_clock::now() >= wish.deadline) {
+        // No apply() came within the timeout: the caller hangs, the machine may sleep.
+        if (held_) release(*held_);
+        held_.reset();
+        return;
+    }
+    // Held as wished and nothing moved on the buses: a refresh costs no call.
+    if (same && !changed) return;
+    // Not held: tried again with each new wish and whenever a service comes or goes.
+    if (!held_ && !fresh && !changed) return;
+
+    const auto present = owners();
+    if (held_) {
+        const auto owner = present.find(held_->service);
+        if (owner == present.end() || owner->second != held_->owner) {
+            // The service left or restarted, and our inhibition with it.
+            drop(*held_);
+            held_.reset();
+        }
+    }
+    const auto best = std::find_if(candidates.begin(), candidates.end(),
+                                   [&](const auto& c) { return present.contains(c.service); });
+    if (held_ && same && best != candidates.end() && held_->service == best->service) return;
+    if (held_ && !same) {
+        // Another session or another kind: the old one goes before the new one is taken.
+        release(*held_);
+        held_.reset();
+    }
+    if (best == candidates.end()) {
+        if (!held_) failure_ = HoldFailure::noService;
+        return;
+    }
+    auto attempt = take(best->service, present.at(best->service), desired);
+    if (!attempt.held) {
+        // A move to a better service that failed keeps what is held.
+        if (!held_) failure_ = attempt.failure;
+        return;
+    }
+    // New before old: the machine is never without an inhibition while it moves.
+    if (held_) release(*held_);
+    held_ = std::move(attempt.held);
+    failure_.reset();
+}
+
+std::map<InhibitionService, std::string> LiveAssertionHolder::owners() {
+    std::map<InhibitionService, std::string> present;
+    for (const auto& candidate : candidates)
+        if (auto* bus = connection(candidate.system))
+            if (auto owner = ownerOf(*bus, candidate.name); !owner.empty())
+                present.emplace(candidate.service, std::move(owner));
+    return present;
+}
+
+LiveAssertionHolder::Attempt LiveAssertionHolder::take(InhibitionService service,
+                                                       const std::string& owner,
+                                                       const DesiredAssertion& wish) {
+    const bool display = wish.kind == AssertionKind::display;
     const std::string app(appName);
-    Held held{kind, reason};
+    std::string reason(appName);
+    reason.append(": ").append(wish.title);
+    Held held{service, wish.kind, wish.title, reason, owner};
+    auto* bus = connection(onSystemBus(service));
+    if (bus == nullptr) return {std::nullopt, HoldFailure::noService};
     try {
-        switch (service_) {
+        switch (service) {
         case InhibitionService::none:
-            return false;
+            return {std::nullopt, HoldFailure::noService};
         case InhibitionService::gnomeSession: {
-            auto* bus = sessionLocked();
-            if (bus == nullptr) return false;
             const std::uint32_t flags = display ? gnomeSuspend | gnomeIdle : gnomeSuspend;
             proxy(*bus, gnomeName, gnomePath)
                 ->callMethod("Inhibit")
@@ -142,8 +271,6 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
             break;
         }
         case InhibitionService::kdePolicyAgent: {
-            auto* bus = sessionLocked();
-            if (bus == nullptr) return false;
             const std::uint32_t types =
                 display ? kdeInterruptSession | kdeChangeScreenSettings : kdeInterruptSession;
             proxy(*bus, kdeName, kdePath)
@@ -155,8 +282,6 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
             break;
         }
         case InhibitionService::logind: {
-            auto* bus = systemLocked();
-            if (bus == nullptr) return false;
             sdbus::UnixFd lock;
             proxy(*bus, logindName, logindPath)
                 ->callMethod("Inhibit")
@@ -166,93 +291,188 @@ bool LiveAssertionHolder::createLocked(AssertionKind kind, const std::string& re
                 .storeResultsTo(lock);
             // Our own copy, closed on exec: a child must never keep the machine awake.
             held.lock = ::fcntl(lock.get(), F_DUPFD_CLOEXEC, 3);
-            if (held.lock < 0) return false;
-            // The display has its own service; without one the machine still stays
-            // awake, which is the better half of the wish.
-            if (display) {
-                if (auto* session = sessionLocked()) try {
-                        proxy(*session, screenSaverName, screenSaverPath)
-                            ->callMethod("Inhibit")
-                            .onInterface(screenSaverName)
-                            .withTimeout(callTimeout)
-                            .withArguments(app, reason)
-                            .storeResultsTo(held.cookie);
-                    } catch (const sdbus::Error&) {
-                        held.cookie = 0;
-                        session_.reset();
-                    }
-            }
+            if (held.lock < 0) return {std::nullopt, HoldFailure::refused};
             break;
         }
         }
-    } catch (const sdbus::Error&) {
-        if (held.lock >= 0) ::close(held.lock);
-        if (service_ == InhibitionService::logind)
-            system_.reset();
-        else
-            session_.reset();
-        return false;
+    } catch (const sdbus::Error& error) {
+        const auto failure = failureOf(error);
+        if (failure == HoldFailure::noAnswer) lose(onSystemBus(service));
+        return {std::nullopt, failure};
     }
-    held_ = std::move(held);
-    return true;
+    // With a logind lock the display has a service of its own; without one the machine
+    // still stays awake, which is the better half of the wish.
+    if (service == InhibitionService::logind && display)
+        if (auto* session = connection(false)) try {
+                proxy(*session, screenSaverName, screenSaverPath)
+                    ->callMethod("Inhibit")
+                    .onInterface(screenSaverName)
+                    .withTimeout(callTimeout)
+                    .withArguments(app, reason)
+                    .storeResultsTo(held.screenSaverCookie);
+            } catch (const sdbus::Error& error) {
+                held.screenSaverCookie = 0;
+                if (failureOf(error) == HoldFailure::noAnswer) lose(false);
+            }
+    return {std::move(held), std::nullopt};
 }
 
-void LiveAssertionHolder::releaseLocked() {
-    if (!held_) return;
-    Held held = std::move(*held_);
-    held_.reset();
+void LiveAssertionHolder::release(Held& held) {
     // Sent without waiting for the answer: a release is not checked, messages on one
     // connection arrive in order (so a replacement is taken after the release), and a
     // release that cannot even be sent drops the connection, which releases as well.
+    const bool system = onSystemBus(held.service);
     try {
-        switch (service_) {
-        case InhibitionService::none:
-            break;
-        case InhibitionService::gnomeSession:
-            if (auto* bus = sessionLocked())
+        // Only on the connection that took it: a connection that is gone released it.
+        if (auto* bus = held.service == InhibitionService::logind ? nullptr
+                        : system                                  ? system_.get()
+                                                                  : session_.get()) {
+            if (held.service == InhibitionService::gnomeSession)
                 proxy(*bus, gnomeName, gnomePath)
                     ->callMethod("Uninhibit")
                     .onInterface(gnomeName)
                     .withArguments(held.cookie)
                     .dontExpectReply();
-            break;
-        case InhibitionService::kdePolicyAgent:
-            if (auto* bus = sessionLocked())
+            else if (held.service == InhibitionService::kdePolicyAgent)
                 proxy(*bus, kdeName, kdePath)
                     ->callMethod("ReleaseInhibition")
                     .onInterface(kdeName)
                     .withArguments(held.cookie)
                     .dontExpectReply();
-            break;
-        case InhibitionService::logind:
-            if (held.lock >= 0) ::close(held.lock);
-            held.lock = -1;
-            if (held.cookie != 0)
-                if (auto* bus = sessionLocked())
-                    proxy(*bus, screenSaverName, screenSaverPath)
-                        ->callMethod("UnInhibit")
-                        .onInterface(screenSaverName)
-                        .withArguments(held.cookie)
-                        .dontExpectReply();
-            break;
         }
     } catch (const sdbus::Error&) {
-        session_.reset();
+        lose(system);
     }
-    if (held.lock >= 0) ::close(held.lock);
+    if (held.screenSaverCookie != 0) try {
+            if (auto* bus = session_.get())
+                proxy(*bus, screenSaverName, screenSaverPath)
+                    ->callMethod("UnInhibit")
+                    .onInterface(screenSaverName)
+                    .withArguments(held.screenSaverCookie)
+                    .dontExpectReply();
+        } catch (const sdbus::Error&) {
+            lose(false);
+        }
+    drop(held);
 }
 
-void LiveAssertionHolder::runDeadlines() {
-    ::pthread_setname_np(::pthread_self(), "power.inhibit");
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
-        if (!held_) {
-            wake_.wait(lock);
-            continue;
+void LiveAssertionHolder::drop(Held& held) {
+    if (held.lock >= 0) ::close(held.lock);
+    held.lock = -1;
+    held.cookie = held.screenSaverCookie = 0;
+}
+
+sdbus::IConnection* LiveAssertionHolder::connection(bool system) {
+    auto& slot = system ? system_ : session_;
+    if (slot) return slot.get();
+    slot = DBus::connect(system ? DBus::Bus::system : DBus::Bus::session);
+    if (!slot) return nullptr;
+    // Hear of every service that comes, goes or restarts, on the thread's own loop.
+    try {
+        for (const auto& candidate : candidates) {
+            if (candidate.system != system) continue;
+            const std::string rule = "type='signal',sender='org.freedesktop.DBus',"
+                                     "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+                                     "arg0='" +
+                                     std::string(candidate.name) + "'";
+            watches_[system ? 1 : 0].emplace_back(
+                slot->addMatch(rule, [this](sdbus::Message&) { servicesChanged_ = true; }));
         }
-        wake_.wait_until(lock, deadline_);
-        if (!stopping_ && held_ && std::chrono::steady_clock::now() >= deadline_) releaseLocked();
+    } catch (const sdbus::Error&) {
+        lose(system);
     }
+    return slot.get();
+}
+
+void LiveAssertionHolder::lose(bool system) {
+    // What the connection held goes with it.
+    if (held_ && (onSystemBus(held_->service) == system)) {
+        drop(*held_);
+        held_.reset();
+    } else if (held_ && !system) {
+        held_->screenSaverCookie = 0;
+    }
+    watches_[system ? 1 : 0].clear();
+    (system ? system_ : session_).reset();
+}
+
+void LiveAssertionHolder::pump() {
+    for (const bool system : {false, true}) {
+        auto& bus = system ? system_ : session_;
+        try {
+            while (bus && bus->processPendingRequest()) {
+            }
+        } catch (const sdbus::Error&) {
+            lose(system);
+            servicesChanged_ = true;
+        }
+    }
+}
+
+void LiveAssertionHolder::waitForWork(std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    std::optional<milliseconds> timeout; // none: until something happens
+    const auto within = [&timeout](milliseconds left) {
+        left = std::max(left, milliseconds(0));
+        timeout = timeout ? std::min(*timeout, left) : left;
+    };
+    if (held_) within(duration_cast<milliseconds>(deadline - steady_clock::now()) + 1ms);
+    std::array<pollfd, 3> fds{};
+    nfds_t count = 0;
+    fds[count++] = {wake_, POLLIN, 0};
+    for (auto* bus : {session_.get(), system_.get()}) {
+        if (bus == nullptr) continue;
+        try {
+            const auto data = bus->getEventLoopPollData();
+            fds[count++] = {data.fd, data.events, 0};
+            if (data.timeout_usec != UINT64_MAX) {
+                // sd-bus's own timers, on the monotonic clock.
+                timespec now{};
+                ::clock_gettime(CLOCK_MONOTONIC, &now);
+                const auto current = seconds(now.tv_sec) + nanoseconds(now.tv_nsec);
+                within(duration_cast<milliseconds>(microseconds(data.timeout_usec) - current) +
+                       1ms);
+            }
+        } catch (const sdbus::Error&) {
+            within(0ms);
+        }
+    }
+    const int ms = timeout ? int(std::min<milliseconds::rep>(timeout->count(), INT32_MAX)) : -1;
+    while (::poll(fds.data(), count, ms) < 0 && errno == EINTR) {
+    }
+    std::uint64_t drained = 0;
+    while (::read(wake_, &drained, sizeof drained) > 0) {
+    }
+}
+
+void LiveAssertionHolder::publish(std::uint64_t acted) {
+    HoldStatus status;
+    std::optional<DesiredAssertion> current;
+    std::optional<OwnInhibition> own;
+    bool changed = false;
+    {
+        const std::lock_guard lock(mutex_);
+        status.wanted = wish_.desired.has_value();
+        if (held_) {
+            status.held = true;
+            status.service = std::string(describe(held_->service));
+            if (wish_.desired && wish_.desired->kind == held_->kind &&
+                wish_.desired->title == held_->title)
+                current = wish_.desired;
+            own = OwnInhibition{held_->service, held_->kind, held_->reason};
+        } else {
+            status.failure = failure_;
+        }
+        changed = status != status_;
+        status_ = std::move(status);
+        current_ = std::move(current);
+        own_ = std::move(own);
+        acted_ = acted;
+    }
+    settled_.notify_all();
+    if (!changed) return;
+    const std::lock_guard lock(listenerMutex_);
+    if (changed_) changed_();
 }
 
 } // namespace PowerCore

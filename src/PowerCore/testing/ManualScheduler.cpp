@@ -32,6 +32,11 @@ void ManualScheduler::background(std::function<void()> work, std::function<void(
     jobs_.push_back({std::move(work), std::move(then)});
 }
 
+void ManualScheduler::post(std::function<void()> fn) {
+    const std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+}
+
 void ManualScheduler::moveClockTo(Clock::Monotonic when) {
     // Time never runs back: a timer that fell due while the test moved the clock by hand
     // fires late, at the current time.
@@ -50,6 +55,15 @@ void ManualScheduler::advance(Duration by) {
 
 int ManualScheduler::runBackground() {
     int ran = 0;
+    std::deque<std::function<void()>> posted;
+    {
+        const std::lock_guard lock(postedMutex_);
+        posted.swap(posted_);
+    }
+    for (auto& fn : posted) {
+        fn();
+        ++ran;
+    }
     // Jobs queued by a `then` wait for the next call, as they would wait for a worker.
     for (auto queued = jobs_.size(); queued > 0 && !jobs_.empty(); --queued, ++ran) {
         auto job = std::move(jobs_.front());

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace PowerCore {
@@ -21,12 +22,14 @@ public:
 
     std::unique_ptr<Handle> after(Duration delay, std::function<void()> fn) override;
     void background(std::function<void()> work, std::function<void()> then) override;
+    // Queued from any thread; runs with the background jobs.
+    void post(std::function<void()> fn) override;
 
     // Moves the clock forward by `by`, firing every timer that falls due on the way (a timer
     // set by a firing one fires too when it falls within the span) at its own time.
     void advance(Duration by);
-    // Runs the background jobs queued so far, each `work` then its `then`, in order; gives
-    // how many ran.
+    // Runs the background jobs queued so far, each `work` then its `then`, in order, after
+    // what was posted; gives how many ran.
     int runBackground();
 
     size_t pendingTimers() const { return timers_.size(); }
@@ -50,6 +53,8 @@ private:
     std::uint64_t nextOrder_ = 0;
     std::map<Key, std::function<void()>> timers_;
     std::deque<Job> jobs_;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
     // Handles outlive the scheduler harmlessly: they hold this token weakly.
     std::shared_ptr<ManualScheduler*> self_;
 };

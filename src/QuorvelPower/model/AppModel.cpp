@@ -96,9 +96,19 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     thermal_ = parts_.readThermal();
     sensors_ = parts_.readSensors();
     if (parts_.loginItem) loginItemStatus_ = parts_.loginItem->status();
+    // The live holder works on a thread of its own and tells of what it achieved there.
+    std::weak_ptr<bool> alive = alive_;
+    parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
+        if (const auto to = scheduler.lock())
+            to->post([alive, this] {
+                const auto living = alive.lock();
+                if (living && *living) updateHoldStatus();
+            });
+    });
 }
 
 AppModel::~AppModel() {
+    parts_.holder->onStatusChange({});
     *alive_ = false;
 }
 
@@ -138,6 +148,8 @@ void AppModel::quitting() {
     if (const auto event = engine_.endForQuit(now)) record(*event);
     publish(Field::activeSession, activeSession_, engine_.active());
     parts_.holder->apply(std::nullopt);
+    // The release is sent before the program ends, unless the bus hangs.
+    parts_.holder->settle(std::chrono::seconds(2));
 }
 
 void AppModel::quitForQA() {
@@ -402,6 +414,7 @@ void AppModel::evaluateEngine(Timestamp now) {
     auto [events, desired] = engine_.evaluate(engineInput(now));
     parts_.holder->apply(desired);
     publish(Field::activeSession, activeSession_, engine_.active());
+    updateHoldStatus();
     for (const auto& event : events)
         record(event);
     if (!events.empty()) {
@@ -414,6 +427,30 @@ void AppModel::evaluateEngine(Timestamp now) {
         });
     }
     scheduleDeadline();
+}
+
+std::optional<HoldFailure> AppModel::notHeld() const {
+    if (!activeSession_ || !holdStatus_.notHeld()) return std::nullopt;
+    return holdStatus_.failure;
+}
+
+void AppModel::updateHoldStatus() {
+    if (quitting_) return;
+    publish(Field::holdStatus, holdStatus_, parts_.holder->status());
+    const auto failure = notHeld();
+    // Told once per session, when its first attempt fails; the screens say it all along.
+    if (!failure || !parts_.notifier) return;
+    const auto& session = *activeSession_;
+    if (notHeldTold_ && notHeldTold_->startedAt == session.startedAt &&
+        notHeldTold_->origin == session.origin)
+        return;
+    notHeldTold_ = session;
+    auto alerts = std::make_shared<std::vector<Alert>>();
+    alerts->push_back(Alert{AlertKind::keepAwakeNotHeld, "",
+                            std::string(title(AlertKind::keepAwakeNotHeld)),
+                            "Not held: " + std::string(describe(*failure)) +
+                                ". Vuzur keeps asking while the session runs."});
+    postAlerts(alerts, 0);
 }
 
 void AppModel::scheduleDeadline() {
@@ -567,6 +604,7 @@ void AppModel::setOpenAtLogin(bool on) {
 
 bool AppModel::menuBarAttention() const {
     if (thermal_.level == ThermalLevel::critical) return true;
+    if (notHeld()) return true;
     if (pendingQuestion_) return true;
     if (unseenAlerts_ >= 1) return true;
     return sessionNote_ && sessionNote_->attention;

@@ -104,6 +104,7 @@ public:
         isWindowOpen,
         isVisible,
         activeSession,
+        holdStatus,
         pendingQuestion,
         questionHiddenInWindow,
         sessionNote,
@@ -206,6 +207,10 @@ public:
     const PowerCore::KeepAwakeEngine& engine() const { return engine_; }
     const std::vector<PowerCore::KeepAwakeRule>& storedRules() const { return storedRules_; }
     const std::optional<PowerCore::ActiveSession>& activeSession() const { return activeSession_; }
+    // What the holder achieved for the session's wish.
+    const PowerCore::HoldStatus& holdStatus() const { return holdStatus_; }
+    // The session is wanted and its inhibition is not held: why, for "Not held: …".
+    std::optional<PowerCore::HoldFailure> notHeld() const;
     const std::optional<PowerCore::ActiveSession>& pendingQuestion() const {
         return pendingQuestion_;
     }
@@ -266,6 +271,7 @@ private:
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
     void scheduleDeadline();
+    void updateHoldStatus();
     void record(const PowerCore::KeepAwakeEvent& event);
     void storeJson(std::string_view key, const PowerCore::Json& value);
     void scheduleSnapshotIfRequested();
@@ -300,6 +306,9 @@ private:
     std::vector<PowerCore::KeepAwakeRule> storedRules_;
     PowerCore::KeepAwakeEngine engine_;
     std::optional<PowerCore::ActiveSession> activeSession_;
+    PowerCore::HoldStatus holdStatus_;
+    // The session whose failed hold was told in a notification.
+    std::optional<PowerCore::ActiveSession> notHeldTold_;
     std::optional<PowerCore::ActiveSession> pendingQuestion_;
     bool questionHiddenInWindow_ = false;
     std::optional<SessionNote> sessionNote_;

@@ -95,4 +95,10 @@ void QtScheduler::background(std::function<void()> work, std::function<void()> t
     });
 }
 
+void QtScheduler::post(std::function<void()> fn) {
+    // Queued to this object's thread, whichever thread asks.
+    QMetaObject::invokeMethod(
+        this, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+}
+
 } // namespace QuorvelPower

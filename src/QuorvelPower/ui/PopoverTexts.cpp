@@ -54,12 +54,18 @@ std::string timeOfDay(Timestamp time, const Calendar& calendar, bool seconds) {
     return text + fmt::format(":{:02}", (sinceMinute.count() + 60) % 60);
 }
 
-Session session(const ActiveSession& s, const Calendar& calendar) {
+std::string notHeldLine(HoldFailure failure) {
+    return "Not held: " + std::string(describe(failure));
+}
+
+Session session(const ActiveSession& s, const Calendar& calendar,
+                std::optional<HoldFailure> notHeld) {
     const Timestamp ends = s.endsAt ? std::min(*s.endsAt, s.capAt) : s.capAt;
     return {"Awake " + s.title,
-            platformText(s.keepDisplayOn ? "Mac and display stay awake"
-                                         : "Mac stays awake, display may sleep"),
-            "Ends by " + timeOfDay(ends, calendar) + " at the latest"};
+            notHeld ? notHeldLine(*notHeld)
+                    : platformText(s.keepDisplayOn ? "Mac and display stay awake"
+                                                   : "Mac stays awake, display may sleep"),
+            "Ends by " + timeOfDay(ends, calendar) + " at the latest", notHeld.has_value()};
 }
 
 std::string railsCaption(const GuardRails& rails) {

@@ -20,11 +20,16 @@ struct Line {
 Line battery(const PowerCore::BatterySnapshot& snapshot, const PowerCore::SensorSet& sensors);
 Line thermal(const PowerCore::ThermalSnapshot& thermal, const PowerCore::SensorSet& sensors);
 
-// The active session: its title line, what stays awake, and when it ends at the latest.
+// The active session: its title line, what stays awake (or why nothing does), and when it
+// ends at the latest.
 struct Session {
     std::string title, keeps, endsBy;
+    bool notHeld = false;
 };
-Session session(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar);
+Session session(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar,
+                std::optional<PowerCore::HoldFailure> notHeld = std::nullopt);
+// "Not held: the system refused".
+std::string notHeldLine(PowerCore::HoldFailure failure);
 
 std::string railsCaption(const PowerCore::GuardRails& rails);
 std::string untilOffButton(const PowerCore::GuardRails& rails);

@@ -174,7 +174,7 @@ void PopoverView::rebuild() {
 
     const auto& rails = model_.rails();
     if (const auto& session = model_.activeSession()) {
-        const auto texts = PopoverTexts::session(*session, calendar);
+        const auto texts = PopoverTexts::session(*session, calendar, model_.notHeld());
         auto* row = new QHBoxLayout;
         row->setSpacing(10);
         row->addWidget(
@@ -184,7 +184,10 @@ void PopoverView::rebuild() {
         auto* sessionTitle = label(toQString(texts.title), calloutFont(true));
         sessionTitle->setObjectName("sessionTitle");
         column->addWidget(sessionTitle);
-        column->addWidget(label(toQString(texts.keeps), captionFont(), Theme::secondaryText()));
+        auto* keeps = label(toQString(texts.keeps), captionFont(),
+                            texts.notHeld ? Theme::attention() : Theme::secondaryText());
+        keeps->setObjectName("sessionKeeps");
+        column->addWidget(keeps);
         auto* ends = label(toQString(texts.endsBy), captionFont(), Theme::secondaryText());
         ends->setObjectName("endsBy");
         column->addWidget(ends);

@@ -59,6 +59,7 @@ TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popo
         using F = AppModel::Field;
         switch (field) {
         case F::activeSession:
+        case F::holdStatus:
         case F::pendingQuestion:
         case F::unseenAlerts:
         case F::sessionNote:
@@ -73,6 +74,7 @@ TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popo
         case F::thermal:
         case F::sensors:
         case F::activeSession:
+        case F::holdStatus:
         case F::pendingQuestion:
         case F::rails:
             scheduleMenu();
@@ -133,7 +135,11 @@ void TrayItem::rebuildMenu() {
     menu_->addSeparator();
     const auto& rails = model_.rails();
     if (const auto& session = model_.activeSession()) {
-        menu_->addAction(toQString("Awake " + session->title))->setEnabled(false);
+        const auto notHeld = model_.notHeld();
+        menu_
+            ->addAction(toQString(notHeld ? PopoverTexts::notHeldLine(*notHeld)
+                                          : "Awake " + session->title))
+            ->setEnabled(false);
         connect(menu_->addAction("End"), &QAction::triggered, this,
                 [this] { model_.endSession(); });
     } else {

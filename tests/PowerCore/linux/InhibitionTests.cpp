@@ -26,6 +26,12 @@ DesiredAssertion wish(AssertionKind kind, std::string title, double timeout = 90
     return {kind, std::move(title), timeout};
 }
 
+// Hands the wish over and waits until the holder's thread acted on it.
+void applyAndWait(LiveAssertionHolder& holder, const std::optional<DesiredAssertion>& desired) {
+    holder.apply(desired);
+    ASSERT_TRUE(holder.settle(std::chrono::seconds(10)));
+}
+
 class Inhibitions : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -104,10 +110,12 @@ TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
         startDesktop(service);
         {
             LiveAssertionHolder holder;
-            ASSERT_EQ(holder.service(), service);
             const auto own = [&holder] { return holder.own(); };
 
-            holder.apply(wish(AssertionKind::system, "Build", 5000));
+            applyAndWait(holder, wish(AssertionKind::system, "Build", 5000));
+            ASSERT_TRUE(holder.own());
+            EXPECT_EQ(holder.own()->service, service);
+            EXPECT_EQ(holder.status().service, describe(service));
             ASSERT_TRUE(holder.current());
             EXPECT_EQ(holder.current()->timeout, 900); // never longer than the ceiling
             auto list = rows(own);
@@ -118,11 +126,11 @@ TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
             EXPECT_EQ(list[0].type, "PreventUserIdleSystemSleep");
             EXPECT_EQ(list[0].name, "Quorvel Vuzur: Build");
 
-            holder.apply(wish(AssertionKind::system, "Build", 0.2));
+            applyAndWait(holder, wish(AssertionKind::system, "Build", 0.2));
             EXPECT_EQ(holder.current()->timeout, 1);
             EXPECT_EQ(rows(own), list);
 
-            holder.apply(wish(AssertionKind::display, "Build"));
+            applyAndWait(holder, wish(AssertionKind::display, "Build"));
             list = rows(own);
             // A refresh calls nothing; a replacement releases before it takes.
             if (service == InhibitionService::gnomeSession) {
@@ -142,20 +150,20 @@ TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
                 EXPECT_EQ(screenSaverInhibitions().size(), 1u);
             }
 
-            holder.apply(wish(AssertionKind::display, "Film"));
+            applyAndWait(holder, wish(AssertionKind::display, "Film"));
             list = rows(own);
             ASSERT_EQ(list.size(), 1u);
             EXPECT_EQ(list[0].name, "Quorvel Vuzur: Film");
 
-            holder.apply(std::nullopt);
-            holder.apply(std::nullopt);
+            applyAndWait(holder, std::nullopt);
+            applyAndWait(holder, std::nullopt);
             EXPECT_FALSE(holder.current());
             EXPECT_TRUE(rows(own).empty());
             if (service == InhibitionService::logind) {
                 EXPECT_TRUE(screenSaverInhibitions().empty());
             }
 
-            holder.apply(wish(AssertionKind::display, "Left held at the end"));
+            applyAndWait(holder, wish(AssertionKind::display, "Left held at the end"));
             ASSERT_EQ(rows().size(), 1u);
         }
         EXPECT_TRUE(eventually([&] { return rows().empty(); })) << "destruction releases";
@@ -165,30 +173,36 @@ TEST_F(Inhibitions, HolderCreatesRefreshesReplacesAndReleasesOnEachService) {
     }
 }
 
-TEST_F(Inhibitions, WithoutAnyServiceNothingIsHeldAndNothingIsClaimed) {
+TEST_F(Inhibitions, WithoutAnyServiceNothingIsHeldAndTheHolderSaysWhy) {
     LiveAssertionHolder holder;
-    EXPECT_EQ(holder.service(), InhibitionService::none);
-    holder.apply(wish(AssertionKind::display, "Nowhere"));
+    applyAndWait(holder, wish(AssertionKind::display, "Nowhere"));
     EXPECT_FALSE(holder.current());
     EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(holder.status().failure, HoldFailure::noService);
+    EXPECT_TRUE(holder.status().notHeld());
+    // A service that comes later is used without another wish.
+    startDesktop(InhibitionService::kdePolicyAgent);
+    EXPECT_TRUE(eventually([&] { return holder.status().held; }, 3));
+    EXPECT_EQ(rows().size(), 1u);
 }
 
 TEST_F(Inhibitions, DeadlineThreadReleasesWhenNoRefreshComes) {
     startDesktop(InhibitionService::gnomeSession);
     LiveAssertionHolder holder;
-    holder.apply(wish(AssertionKind::system, "Frozen", 1));
+    applyAndWait(holder, wish(AssertionKind::system, "Frozen", 1));
     // Refreshes push the deadline back.
     for (int i = 0; i < 3; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        holder.apply(wish(AssertionKind::system, "Frozen", 1));
+        applyAndWait(holder, wish(AssertionKind::system, "Frozen", 1));
         ASSERT_TRUE(holder.own()) << "released although refreshed";
     }
     ASSERT_EQ(rows().size(), 1u);
     // The main thread does nothing more, as a hung one would.
     EXPECT_TRUE(eventually([&] { return rows().empty(); }, 5));
     EXPECT_FALSE(holder.own());
+    EXPECT_FALSE(holder.status().notHeld()) << "let go on purpose, not refused";
     // The next evaluation takes it anew.
-    holder.apply(wish(AssertionKind::system, "Frozen", 1));
+    applyAndWait(holder, wish(AssertionKind::system, "Frozen", 1));
     EXPECT_EQ(rows().size(), 1u);
 }
 
@@ -220,8 +234,8 @@ TEST_F(Inhibitions, ListGathersEveryServiceOwnRowFirst) {
     auto& system = desktop->connection(FakeDesktop::Bus::system);
 
     LiveAssertionHolder holder; // GNOME's is found first
-    ASSERT_EQ(holder.service(), InhibitionService::gnomeSession);
-    holder.apply(wish(AssertionKind::display, "Film"));
+    applyAndWait(holder, wish(AssertionKind::display, "Film"));
+    ASSERT_EQ(holder.own()->service, InhibitionService::gnomeSession);
 
     // Other programs' inhibitions, taken on the test's own connections.
     std::uint32_t cookie = 0;
@@ -289,4 +303,60 @@ TEST_F(Inhibitions, ServiceThatVanishesMidReadLeavesTheOthers) {
     EXPECT_EQ(list[0].processName, "vlc");
     EXPECT_EQ(list[0].type, "PreventUserIdleDisplaySleep");
     EXPECT_FALSE(desktop->nameHasOwner(FakeDesktop::Bus::session, gnomeName));
+}
+
+TEST_F(Inhibitions, AServiceThatRestartsIsAskedAgain) {
+    startDesktop(InhibitionService::logind);
+    LiveAssertionHolder holder;
+    int heard = 0;
+    holder.onStatusChange([&heard] { ++heard; });
+    applyAndWait(holder, wish(AssertionKind::system, "Backup"));
+    ASSERT_EQ(rows().size(), 1u);
+    const int before = heard;
+
+    // logind goes, and our lock with it; nothing else takes inhibitions meanwhile.
+    desktop->stop(logindName);
+    EXPECT_TRUE(eventually([&] { return holder.status().notHeld(); }, 3));
+    EXPECT_EQ(holder.status().failure, HoldFailure::noService);
+    EXPECT_GT(heard, before) << "the change is told without a new wish";
+
+    desktop->start("logind_inhibitors.py", logindName, FakeDesktop::Bus::system);
+    EXPECT_TRUE(eventually([&] { return rows().size() == 1; }, 3));
+    EXPECT_TRUE(holder.status().held);
+}
+
+TEST_F(Inhibitions, ABetterServiceThatAppearsLaterTakesTheHoldNewBeforeOld) {
+    startDesktop(InhibitionService::logind);
+    LiveAssertionHolder holder;
+    applyAndWait(holder, wish(AssertionKind::system, "Render"));
+    ASSERT_EQ(holder.own()->service, InhibitionService::logind);
+
+    // GNOME ignores logind's idle locks: once its manager is up, the hold moves there.
+    desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session);
+    ASSERT_TRUE(eventually(
+        [&] { return holder.own() && holder.own()->service == InhibitionService::gnomeSession; },
+        3));
+    const auto list = rows([&holder] { return holder.own(); });
+    ASSERT_EQ(list.size(), 1u) << "the logind lock is let go once GNOME holds";
+    EXPECT_TRUE(list[0].isPower);
+}
+
+TEST_F(Inhibitions, ARefusalAndASilenceAreToldApart) {
+    desktop->start("logind_inhibitors.py", logindName, FakeDesktop::Bus::system,
+                   R"({"refuse": true})");
+    {
+        LiveAssertionHolder holder;
+        applyAndWait(holder, wish(AssertionKind::system, "Refused"));
+        EXPECT_EQ(holder.status().failure, HoldFailure::refused);
+        EXPECT_FALSE(holder.current());
+    }
+    desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session,
+                   R"({"stall": 3})");
+    LiveAssertionHolder holder;
+    const auto asked = std::chrono::steady_clock::now();
+    holder.apply(wish(AssertionKind::system, "Unanswered"));
+    // The caller never waits for the desktop.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
+    ASSERT_TRUE(holder.settle(std::chrono::seconds(10)));
+    EXPECT_EQ(holder.status().failure, HoldFailure::noAnswer);
 }

@@ -421,3 +421,39 @@ TEST(DiagnosticsReport, FiguresOfTheRefreshes) {
     EXPECT_EQ(report["marks"]["firstRefresh"], 0.5) << "the first time wins";
     EXPECT_EQ(report["idleWakeupsPerSecond"], 2.0);
 }
+
+TEST_F(ModelTest, AHoldThatIsNotTakenIsShownAndToldOncePerSession) {
+    notifier->answer = true; // delivered: no unseen alert draws attention
+    build();
+    model->start();
+    settle();
+    holder->failWith = HoldFailure::refused;
+    model->startManual(ManualRequest{false, 3600, std::nullopt});
+    ASSERT_TRUE(model->activeSession()) << "the session keeps its end time and rules";
+    EXPECT_EQ(model->notHeld(), HoldFailure::refused);
+    EXPECT_TRUE(model->menuBarAttention());
+    EXPECT_EQ(notifier->posts, 1);
+    advance(30s); // a refresh tries again, and fails again
+    EXPECT_EQ(holder->log, (std::vector<std::string>{"create failed", "create failed"}));
+    EXPECT_EQ(notifier->posts, 1);
+
+    // The service comes round: the next refresh holds it.
+    holder->failWith.reset();
+    advance(30s);
+    EXPECT_FALSE(model->notHeld());
+    EXPECT_FALSE(model->menuBarAttention());
+
+    // A change the holder saw by itself reaches the model through the main thread.
+    holder->setStatus(HoldStatus{true, false, HoldFailure::noService, ""});
+    EXPECT_FALSE(model->notHeld());
+    settle();
+    EXPECT_EQ(model->notHeld(), HoldFailure::noService);
+    EXPECT_EQ(notifier->posts, 1) << "the same session is told once";
+
+    model->endSession();
+    EXPECT_FALSE(model->notHeld()) << "nothing wished, nothing missing";
+    holder->failWith = HoldFailure::noAnswer;
+    model->startManual(ManualRequest{true, 600, std::nullopt});
+    EXPECT_EQ(model->notHeld(), HoldFailure::noAnswer);
+    EXPECT_EQ(notifier->posts, 2) << "a new session is told again";
+}

@@ -21,8 +21,8 @@ using namespace PowerCore;
 
 KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
-                 {AppModel::Field::activeSession, AppModel::Field::storedRules,
-                  AppModel::Field::rails, AppModel::Field::assertions,
+                 {AppModel::Field::activeSession, AppModel::Field::holdStatus,
+                  AppModel::Field::storedRules, AppModel::Field::rails, AppModel::Field::assertions,
                   AppModel::Field::loginItemStatus, AppModel::Field::lastRefresh},
                  "keepAwakeView") {
     rebuild();
@@ -68,6 +68,15 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         connect(end, &QPushButton::clicked, this, [this] { model_.endSession(); });
         row->addWidget(end);
         now->body()->addLayout(row);
+        if (const auto failure = model_.notHeld()) {
+            auto* notHeld = new QLabel(toQString(PopoverTexts::notHeldLine(*failure)));
+            notHeld->setObjectName("notHeld");
+            notHeld->setTextFormat(Qt::PlainText);
+            QPalette palette = notHeld->palette();
+            palette.setColor(QPalette::WindowText, Theme::attention());
+            notHeld->setPalette(palette);
+            now->body()->addWidget(notHeld);
+        }
     } else {
         auto* row = new QHBoxLayout;
         auto* untilOff = new QPushButton(toQString(PopoverTexts::untilOffButton(rails)));
