@@ -134,6 +134,7 @@ LaunchOptions::LaunchOptions(std::span<const std::string> arguments) {
         keepAwakeSeconds = std::clamp(*seconds, 1.0, 600.0);
     keepDisplayOn = has(arguments, "--keep-display-on");
     noLoginItemQuestion = has(arguments, "--no-login-item-question");
+    autostart = has(arguments, "--autostart");
     showRuleSheet = has(arguments, "--show-rule-sheet");
     showCapQuestion = has(arguments, "--show-cap-question");
     showLoginQuestion = has(arguments, "--show-login-question");

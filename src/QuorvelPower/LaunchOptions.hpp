@@ -26,6 +26,7 @@ struct LaunchOptions {
     std::optional<double> keepAwakeSeconds; // 1...600
     bool keepDisplayOn = false;
     bool noLoginItemQuestion = false;
+    bool autostart = false; // started at login: no window, waits for a panel
     bool showRuleSheet = false;
     bool showCapQuestion = false;
     bool showLoginQuestion = false;

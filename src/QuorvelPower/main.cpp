@@ -4,6 +4,7 @@
 #include <QuorvelPower/linux/LiveModel.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
 #include <QuorvelPower/linux/QuitSignals.hpp>
+#include <QuorvelPower/linux/RunningCopy.hpp>
 #include <QuorvelPower/qt/ApplicationDriver.hpp>
 #include <QuorvelPower/qt/QtScheduler.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
@@ -44,6 +45,16 @@ constexpr const char* usage =
     "                                 --show-cap-question, --show-login-question)\n"
     "  --help, --version\n";
 
+// A session asked for by a later launch: the line that launch prints.
+std::string handOverKeepAwake(QuorvelPower::AppModel& model, double seconds, bool keepDisplayOn) {
+    if (const auto refusal = model.startManual({keepDisplayOn, seconds, std::nullopt}))
+        return "keep-awake did not start: " + *refusal;
+    const auto& session = model.activeSession();
+    if (!session) return "keep-awake did not start.";
+    return std::string("it keeps the computer ") + (keepDisplayOn ? "and the display " : "") +
+           "awake " + session->title + ".";
+}
+
 bool has(const std::vector<std::string>& arguments, const char* flag) {
     return std::find(arguments.begin() + 1, arguments.end(), flag) != arguments.end();
 }
@@ -67,6 +78,19 @@ int main(int argc, char** argv) {
     // Reports run before anything else exists.
     HeadlessCommands(services).runIfRequested(arguments);
 
+    const auto& options = LaunchOptions::current();
+    // Runs for snapshots and measurements are never handed over (nor take the name): they
+    // run on their own, and only read the history when another copy writes it.
+    const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
+                        options.diagnosticsPath || options.showRuleSheet ||
+                        options.showCapQuestion || options.showLoginQuestion;
+    // A copy runs in this session already: it does what this launch asks.
+    if (!ownRun)
+        if (const auto line = RunningCopy::handOver(options)) {
+            std::printf("%s\n", line->c_str());
+            return 0;
+        }
+
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         (platform == nullptr || *platform == '\0')) {
@@ -86,17 +110,13 @@ int main(int argc, char** argv) {
     application.setApplicationVersion(VUZUR_VERSION);
     application.setDesktopFileName("com.quorvel.power");
     application.setQuitOnLastWindowClosed(false); // closing the window never quits
-    const auto& options = LaunchOptions::current();
     InstanceService instance;
-    // Runs for snapshots, measurements and timed sessions are never handed over.
-    const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
-                        options.keepAwakeSeconds || options.diagnosticsPath ||
-                        options.showRuleSheet || options.showCapQuestion ||
-                        options.showLoginQuestion;
-    if (!ownRun && !instance.claim()) {
-        std::fputs("Quorvel Vuzur is already running: its window was opened.\n", stderr);
-        return 0;
-    }
+    // Two launches at once: the one that did not get the name hands over after all.
+    if (!ownRun && !instance.claim())
+        if (const auto line = RunningCopy::handOver(options)) {
+            std::printf("%s\n", line->c_str());
+            return 0;
+        }
     Theme::applyAppearance(application, arguments);
 
     const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv);
@@ -122,7 +142,12 @@ int main(int argc, char** argv) {
     Screens shown(
         model, [&running] { running.quit(); }, VUZUR_VERSION);
     screens = &shown;
-    instance.setOpen([&shown] { shown.showMain(); });
+    instance.setRequests({[&shown](std::optional<Tab> tab) { shown.showMain(tab); },
+                          [&shown] { shown.showSettings(); },
+                          [&model](double seconds, bool keepDisplayOn) {
+                              return handOverKeepAwake(model, seconds, keepDisplayOn);
+                          },
+                          [&shown] { return shown.onScreen(); }});
 
     running.watch(quitSignals.descriptor(), [&] {
         if (quitSignals.take() != 0) running.quit();

@@ -277,4 +277,54 @@ std::variant<std::vector<KeepAwakeRule>, SettingsDecodingError> decodeRules(cons
     }
 }
 
+DecodedRules decodeEachRule(const Json& json) {
+    DecodedRules decoded;
+    if (!json.is_array()) return {{}, 1};
+    for (const auto& value : json) {
+        try {
+            decoded.rules.push_back(decodeRule(value));
+        } catch (const SettingsDecodingError&) {
+            ++decoded.unreadable;
+        } catch (const Json::exception&) {
+            ++decoded.unreadable;
+        }
+    }
+    return decoded;
+}
+
+namespace {
+
+bool hasID(const Json& entry, const std::string& id) {
+    if (!entry.is_object()) return false;
+    const auto it = entry.find("id");
+    return it != entry.end() && it->is_string() && it->get<std::string>() == id;
+}
+
+Json storedList(const std::optional<Json>& stored) {
+    return stored && stored->is_array() ? *stored : Json::array();
+}
+
+} // namespace
+
+Json withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule) {
+    auto list = storedList(stored);
+    const auto id = rule.id.string();
+    const auto it =
+        std::find_if(list.begin(), list.end(), [&](const Json& entry) { return hasID(entry, id); });
+    if (it != list.end())
+        *it = toJson(rule);
+    else
+        list.push_back(toJson(rule));
+    return list;
+}
+
+Json withoutRule(const std::optional<Json>& stored, const UUID& id) {
+    auto list = storedList(stored);
+    const auto text = id.string();
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const Json& entry) { return hasID(entry, text); }),
+               list.end());
+    return list;
+}
+
 } // namespace PowerCore

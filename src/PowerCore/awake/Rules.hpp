@@ -105,4 +105,17 @@ Json toJson(const std::vector<KeepAwakeRule>& rules);
 // The whole list, or the first reason it cannot be read: one bad rule rejects them all.
 std::variant<std::vector<KeepAwakeRule>, SettingsDecodingError> decodeRules(const Json& json);
 
+// The stored rules one by one: those that decode, and how many do not.
+struct DecodedRules {
+    std::vector<KeepAwakeRule> rules;
+    int unreadable = 0;
+    bool operator==(const DecodedRules&) const = default;
+};
+DecodedRules decodeEachRule(const Json& json);
+
+// Edits of the stored list that touch one rule, by its id, and leave every other entry as
+// it is, those that cannot be decoded (a newer version's, a damaged one) included.
+Json withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule);
+Json withoutRule(const std::optional<Json>& stored, const UUID& id);
+
 } // namespace PowerCore

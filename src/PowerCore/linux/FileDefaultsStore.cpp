@@ -95,7 +95,23 @@ std::optional<Json> FileDefaultsStore::value(std::string_view key) const {
     return *it;
 }
 
-bool FileDefaultsStore::setValue(std::string_view key, const Json& value) {
+std::uint64_t FileDefaultsStore::version() const {
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) != 0) return 0;
+    // FNV-1a over what changes when the file is replaced or written.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint64_t part :
+         {std::uint64_t(info.st_ino), std::uint64_t(info.st_size),
+          std::uint64_t(info.st_mtim.tv_sec), std::uint64_t(info.st_mtim.tv_nsec),
+          std::uint64_t(info.st_ctim.tv_nsec)})
+        for (int shift = 0; shift < 64; shift += 8) {
+            hash ^= (part >> shift) & 0xff;
+            hash *= 1099511628211ull;
+        }
+    return hash == 0 ? 1 : hash;
+}
+
+bool FileDefaultsStore::update(std::string_view key, const Change& change) {
     const auto folder = file_.parent_path();
     if (PosixFiles::makeFolders(folder) != 0) return false;
     // One writer at a time, across processes: the lock lives as long as the descriptor.
@@ -114,7 +130,9 @@ bool FileDefaultsStore::setValue(std::string_view key, const Json& value) {
         const auto aside = folder / (file_.filename().string() + ".unreadable");
         if (::rename(file_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
     }
-    stored.object[std::string(key)] = value;
+    std::optional<Json> current;
+    if (const auto it = stored.object.find(key); it != stored.object.end()) current = *it;
+    stored.object[std::string(key)] = change(current);
     std::string text;
     try {
         text = writeJson(stored.object, JsonStyle::settings);

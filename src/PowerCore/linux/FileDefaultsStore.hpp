@@ -20,7 +20,9 @@ public:
     static std::filesystem::path liveFile(const char* xdgConfigHome, const char* home);
 
     std::optional<Json> value(std::string_view key) const override;
-    bool setValue(std::string_view key, const Json& value) override;
+    bool update(std::string_view key, const Change& change) override;
+    // From the file's identity, size and time of change: a rename over it by anyone shows.
+    std::uint64_t version() const override;
 
     const std::filesystem::path& file() const { return file_; }
 

@@ -12,14 +12,17 @@ public:
         const auto it = values.find(std::string(key));
         return it == values.end() ? std::nullopt : std::optional(it->second);
     }
-    bool setValue(std::string_view key, const Json& value) override {
+    bool update(std::string_view key, const Change& change) override {
         if (failing) return false;
-        values.insert_or_assign(std::string(key), value);
+        values.insert_or_assign(std::string(key), change(value(key)));
+        ++writes;
         return true;
     }
+    std::uint64_t version() const override { return writes; }
 
     std::map<std::string, Json> values;
     bool failing = false;
+    std::uint64_t writes = 0;
 };
 
 } // namespace PowerCore

@@ -70,7 +70,7 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
     if (error) return failure("Could not make", folder_, error.value());
     const std::string text = "[Desktop Entry]\nType=Application\nName=Quorvel Vuzur\n"
                              "Comment=Battery, power and keep-awake in the tray\nExec=" +
-                             execValue(*executable_) + "\nTerminal=false\n" +
+                             execValue(*executable_) + " --autostart\nTerminal=false\n" +
                              "X-GNOME-Autostart-enabled=true\n";
     // Written beside the entry and renamed over it: never half an entry.
     const auto temporary = folder_ / ".com.quorvel.power.desktop.tmp";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <PowerCore/linux/FileLock.hpp>
 #include <PowerCore/linux/UdevMonitor.hpp>
 #include <PowerCore/linux/UdevPowerNotifications.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
@@ -13,6 +14,8 @@ struct LiveModel {
     ModelParts parts;
     std::shared_ptr<PowerCore::UdevPowerNotifications> power;
     std::unique_ptr<PowerCore::UdevMonitor> thermal; // none where the kernel sends no events
+    // Held for the program's life by the one copy that writes the history.
+    std::unique_ptr<PowerCore::FileLock> historyLock;
 };
 
 LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,

@@ -37,15 +37,20 @@ T decoded(const DefaultsStore* defaults, std::string_view key, Decode decode, T 
     return fallback;
 }
 
-std::vector<KeepAwakeRule> storedRulesOf(const DefaultsStore* defaults) {
-    return decoded<std::vector<KeepAwakeRule>>(
-        defaults, "keepAwakeRules",
-        [](const Json& json) -> std::optional<std::vector<KeepAwakeRule>> {
-            auto rules = decodeRules(json);
-            if (auto* list = std::get_if<std::vector<KeepAwakeRule>>(&rules)) return *list;
-            return std::nullopt;
-        },
-        {});
+DecodedRules storedRulesOf(const DefaultsStore* defaults) {
+    // Rule by rule: one that cannot be read leaves the others working.
+    const auto json = defaults != nullptr ? defaults->value("keepAwakeRules") : std::nullopt;
+    return json ? decodeEachRule(*json) : DecodedRules{};
+}
+
+// `after` over what is stored now: only the fields that differ from `before` (what the
+// person changed here) replace the stored ones, so another copy's changes stay.
+Json changedFields(const std::optional<Json>& stored, const Json& before, const Json& after) {
+    Json merged = stored && stored->is_object() ? *stored : before;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (!before.contains(it.key()) || before[it.key()] != it.value())
+            merged[it.key()] = it.value();
+    return merged;
 }
 
 } // namespace
@@ -84,7 +89,8 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     , options_(std::move(options))
     , rails_(decoded<GuardRails>(parts_.defaults.get(), "guardRails", guardRailsFromJson,
                                  GuardRails::defaults()))
-    , storedRules_(storedRulesOf(parts_.defaults.get()))
+    , storedRules_(storedRulesOf(parts_.defaults.get()).rules)
+    , unreadableRules_(storedRulesOf(parts_.defaults.get()).unreadable)
     , engine_(makeEngine(rails_, storedRules_, parts_.calendar))
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
                                             alertSettingsFromJson, AlertSettings{}))
@@ -96,6 +102,7 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     thermal_ = parts_.readThermal();
     sensors_ = parts_.readSensors();
     if (parts_.loginItem) loginItemStatus_ = parts_.loginItem->status();
+    if (parts_.defaults) settingsVersion_ = parts_.defaults->version();
     // The live holder works on a thread of its own and tells of what it achieved there.
     std::weak_ptr<bool> alive = alive_;
     parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
@@ -257,6 +264,7 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
 }
 
 void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
+    followStoredSettings();
     if (!sourceChanged) publish(Field::battery, battery_, std::move(readings.battery));
     publish(Field::thermal, thermal_, std::move(readings.thermal));
     publish(Field::sensors, sensors_, std::move(readings.sensors));
@@ -275,7 +283,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     auto episodes = episodes_;
     const auto closed = episodes.ingest(thermal_, parts_.monitor->topNames(now, 3));
     publish(Field::episodes, episodes_, std::move(episodes));
-    if (closed && parts_.store) try {
+    if (closed && writesHistory()) try {
             parts_.store->append(HistoryLine{*closed});
         } catch (const std::exception&) {
         }
@@ -295,7 +303,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     if ((!lastAppsSample_ || secondsBetween(*lastAppsSample_, now) >= sampleSpacing) &&
         !parts_.monitor->readings().empty()) {
         lastAppsSample_ = now;
-        if (parts_.store) try {
+        if (writesHistory()) try {
                 parts_.store->append(HistoryLine{
                     AppsLine{now, parts_.monitor->historyReadings(now), appsNotMeasured_}});
             } catch (const std::exception&) {
@@ -327,7 +335,7 @@ void AppModel::setMonitorUnplugTime(std::optional<Timestamp> time) {
 
 void AppModel::writeBatterySample(Timestamp now) {
     lastBatterySample_ = now;
-    if (parts_.store) {
+    if (writesHistory()) {
         try {
             parts_.store->append(HistoryLine{battery_});
         } catch (const std::exception&) {
@@ -499,16 +507,17 @@ void AppModel::record(const KeepAwakeEvent& event) {
     }
 }
 
-void AppModel::startManual(const ManualRequest& request) {
+std::optional<std::string> AppModel::startManual(const ManualRequest& request) {
     const Timestamp now = parts_.clock->now();
-    if (const auto refusal = engine_.startRefusal(engineInput(now))) {
+    if (auto refusal = engine_.startRefusal(engineInput(now))) {
         publish(
             Field::notice, notice_,
             std::optional<Notice>(Notice{UUID::random(), "Keep-awake did not start", *refusal}));
-        return;
+        return refusal;
     }
     engine_.requestManual(request);
     evaluateEngine(now);
+    return std::nullopt;
 }
 
 void AppModel::endSession() {
@@ -523,30 +532,85 @@ void AppModel::answerQuestion(bool extend) {
     evaluateEngine(now);
 }
 
-void AppModel::storeJson(std::string_view key, const Json& value) {
-    if (parts_.defaults) parts_.defaults->setValue(key, value);
+bool AppModel::store(std::string_view key, const DefaultsStore::Change& change) {
+    if (!parts_.defaults) return false;
+    if (parts_.defaults->update(key, change)) {
+        settingsVersion_ = parts_.defaults->version();
+        return true;
+    }
+    publish(Field::notice, notice_,
+            std::optional<Notice>(Notice{UUID::random(), "The change could not be saved",
+                                         "Vuzur could not write its settings file, so the change "
+                                         "lasts only until Vuzur quits."}));
+    return false;
 }
 
-void AppModel::setRules(std::vector<KeepAwakeRule> rules) {
-    publish(Field::storedRules, storedRules_, std::move(rules));
+void AppModel::storeJson(std::string_view key, const Json& value) {
+    store(key, [&value](const std::optional<Json>&) { return value; });
+}
+
+void AppModel::storeRule(const UUID& id, const std::optional<KeepAwakeRule>& rule) {
+    // The edit goes into the rules as they are stored now: rules another copy saved
+    // meanwhile, and those this one cannot read, stay.
+    std::optional<Json> written;
+    store("keepAwakeRules", [&](const std::optional<Json>& stored) {
+        written = rule ? withRule(stored, *rule) : withoutRule(stored, id);
+        return *written;
+    });
+    DecodedRules rules;
+    if (written) {
+        rules = decodeEachRule(*written);
+    } else {
+        // Not saved: this copy's own list changes all the same, until it quits.
+        rules = {storedRules_, unreadableRules_};
+        std::erase_if(rules.rules, [&](const KeepAwakeRule& r) { return r.id == id; });
+        if (rule) {
+            const auto at = std::find_if(storedRules_.begin(), storedRules_.end(),
+                                         [&](const KeepAwakeRule& r) { return r.id == id; });
+            rules.rules.insert(rules.rules.begin() +
+                                   std::min<std::ptrdiff_t>(at - storedRules_.begin(),
+                                                            std::ptrdiff_t(rules.rules.size())),
+                               *rule);
+        }
+    }
+    useRules(std::move(rules));
+}
+
+void AppModel::useRules(DecodedRules rules) {
+    publish(Field::unreadableRules, unreadableRules_, rules.unreadable);
+    publish(Field::storedRules, storedRules_, std::move(rules.rules));
     engine_.rules = storedRules_;
-    storeJson("keepAwakeRules", toJson(storedRules_));
     evaluateEngine(parts_.clock->now());
+}
+
+void AppModel::followStoredSettings() {
+    // Another copy of the program (or the person, by hand) changed the settings file.
+    if (!parts_.defaults || parts_.defaults->version() == settingsVersion_) return;
+    settingsVersion_ = parts_.defaults->version();
+    const auto* defaults = parts_.defaults.get();
+    publish(
+        Field::rails, rails_,
+        decoded<GuardRails>(defaults, "guardRails", guardRailsFromJson, GuardRails::defaults()));
+    engine_.rails = rails_;
+    publish(
+        Field::alertSettings, alertSettings_,
+        decoded<AlertSettings>(defaults, "alertSettings", alertSettingsFromJson, AlertSettings{}));
+    alertEngine_.settings = alertSettings_;
+    useRules(storedRulesOf(defaults));
 }
 
 void AppModel::saveRule(const RuleDraft& draft) {
     const bool first = storedRules_.empty();
-    auto rules = storedRules_;
-    const auto existing = std::find_if(rules.begin(), rules.end(), [&](const KeepAwakeRule& r) {
-        return draft.id && r.id == *draft.id;
-    });
-    if (existing != rules.end()) {
-        existing->condition = draft.condition;
-        existing->keepDisplayOn = draft.keepDisplayOn;
-    } else {
-        rules.push_back(KeepAwakeRule{UUID::random(), draft.condition, draft.keepDisplayOn, true});
+    const auto existing =
+        std::find_if(storedRules_.begin(), storedRules_.end(),
+                     [&](const KeepAwakeRule& r) { return draft.id && r.id == *draft.id; });
+    KeepAwakeRule rule{UUID::random(), draft.condition, draft.keepDisplayOn, true};
+    if (existing != storedRules_.end()) {
+        rule = *existing;
+        rule.condition = draft.condition;
+        rule.keepDisplayOn = draft.keepDisplayOn;
     }
-    setRules(std::move(rules));
+    storeRule(rule.id, rule);
     publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
     const bool asked = parts_.defaults && parts_.defaults->value("loginItemQuestionAsked") ==
                                               std::optional<Json>(Json(true));
@@ -557,18 +621,16 @@ void AppModel::saveRule(const RuleDraft& draft) {
 }
 
 void AppModel::deleteRule(const UUID& id) {
-    auto rules = storedRules_;
-    std::erase_if(rules, [&](const KeepAwakeRule& r) { return r.id == id; });
-    setRules(std::move(rules));
+    storeRule(id, std::nullopt);
 }
 
 void AppModel::toggleRule(const UUID& id, bool enabled) {
-    auto rules = storedRules_;
-    const auto it = std::find_if(rules.begin(), rules.end(),
+    const auto it = std::find_if(storedRules_.begin(), storedRules_.end(),
                                  [&](const KeepAwakeRule& r) { return r.id == id; });
-    if (it == rules.end()) return;
-    it->isEnabled = enabled;
-    setRules(std::move(rules));
+    if (it == storedRules_.end()) return;
+    auto rule = *it;
+    rule.isEnabled = enabled;
+    storeRule(id, rule);
 }
 
 std::vector<std::string> AppModel::matchingNow(const RuleDraft& draft) const {
@@ -753,7 +815,7 @@ void AppModel::askDeleteOlderHistory() {
 
 void AppModel::confirmDeleteOlderHistory() {
     std::vector<std::string> deleted;
-    if (parts_.store)
+    if (writesHistory())
         deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
     publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
     Notice notice{UUID::random(), "Nothing to delete", ""};
@@ -834,14 +896,20 @@ void AppModel::setAppWindow(PowerWindow window) {
 }
 
 void AppModel::setRails(const GuardRails& rails) {
+    const auto before = toJson(rails_);
     publish(Field::rails, rails_, rails);
-    storeJson("guardRails", toJson(rails_));
+    store("guardRails", [&](const std::optional<Json>& stored) {
+        return changedFields(stored, before, toJson(rails_));
+    });
     engine_.rails = rails_;
 }
 
 void AppModel::setAlertSettings(const AlertSettings& settings) {
+    const auto before = toJson(alertSettings_);
     publish(Field::alertSettings, alertSettings_, settings);
-    storeJson("alertSettings", toJson(alertSettings_));
+    store("alertSettings", [&](const std::optional<Json>& stored) {
+        return changedFields(stored, before, toJson(alertSettings_));
+    });
     alertEngine_.settings = alertSettings_;
 }
 

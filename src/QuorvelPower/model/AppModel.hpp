@@ -38,6 +38,9 @@ struct ModelParts {
     std::string machineModel;
     std::optional<PowerCore::AppPowerMonitor> monitor;
     std::shared_ptr<PowerCore::HistoryStore> store;
+    // Whether this copy writes the store: one running copy at a time does; the others only
+    // read it.
+    bool historyWriter = true;
     std::shared_ptr<Notifier> notifier;
     std::shared_ptr<PowerCore::AssertionHolder> holder;
     std::shared_ptr<const PowerCore::AssertionTable> assertionTable;
@@ -114,6 +117,7 @@ public:
         notice,
         rails,
         storedRules,
+        unreadableRules,
         alertSettings,
         dailyHealth,
         historyLines,
@@ -144,11 +148,11 @@ public:
     // Keep-awake orchestration.
     void evaluateEngine(PowerCore::Timestamp now);
     PowerCore::EngineInput engineInput(PowerCore::Timestamp now) const;
-    void startManual(const PowerCore::ManualRequest& request);
+    // Starts a session by hand; why not, when the guard rails refuse it (also a notice).
+    std::optional<std::string> startManual(const PowerCore::ManualRequest& request);
     void endSession();
     void answerQuestion(bool extend);
     void saveRule(const RuleDraft& draft);
-    void setRules(std::vector<PowerCore::KeepAwakeRule> rules);
     void deleteRule(const PowerCore::UUID& id);
     void toggleRule(const PowerCore::UUID& id, bool enabled);
     std::vector<std::string> matchingNow(const RuleDraft& draft) const;
@@ -206,6 +210,8 @@ public:
     bool isVisible() const { return isVisible_; }
     const PowerCore::KeepAwakeEngine& engine() const { return engine_; }
     const std::vector<PowerCore::KeepAwakeRule>& storedRules() const { return storedRules_; }
+    // Stored rules that could not be read: kept in the store, never run.
+    int unreadableRules() const { return unreadableRules_; }
     const std::optional<PowerCore::ActiveSession>& activeSession() const { return activeSession_; }
     // What the holder achieved for the session's wish.
     const PowerCore::HoldStatus& holdStatus() const { return holdStatus_; }
@@ -229,6 +235,7 @@ public:
         return deleteCandidates_;
     }
     const LaunchOptions& options() const { return options_; }
+    bool writesHistory() const { return parts_.store && parts_.historyWriter; }
     const PowerCore::Calendar& calendar() const { return parts_.calendar; }
     PowerCore::Timestamp now() const { return parts_.clock->now(); }
     std::int32_t ownPID() const { return parts_.ownPID; }
@@ -273,7 +280,12 @@ private:
     void scheduleDeadline();
     void updateHoldStatus();
     void record(const PowerCore::KeepAwakeEvent& event);
+    // False, and a notice for the person, when the store could not be written.
+    bool store(std::string_view key, const PowerCore::DefaultsStore::Change& change);
     void storeJson(std::string_view key, const PowerCore::Json& value);
+    void storeRule(const PowerCore::UUID& id, const std::optional<PowerCore::KeepAwakeRule>& rule);
+    void useRules(PowerCore::DecodedRules rules);
+    void followStoredSettings();
     void scheduleSnapshotIfRequested();
 
     ModelParts parts_;
@@ -304,6 +316,8 @@ private:
 
     PowerCore::GuardRails rails_;
     std::vector<PowerCore::KeepAwakeRule> storedRules_;
+    int unreadableRules_ = 0;
+    std::uint64_t settingsVersion_ = 0;
     PowerCore::KeepAwakeEngine engine_;
     std::optional<PowerCore::ActiveSession> activeSession_;
     PowerCore::HoldStatus holdStatus_;

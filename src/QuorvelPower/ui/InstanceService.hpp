@@ -1,36 +1,56 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
+#include <QuorvelPower/LaunchOptions.hpp>
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace QuorvelPower {
 
-// One running copy per session: the first takes the bus name com.quorvel.power, a second
-// launch asks it to open its window and ends.
+// One running copy per session: the first takes the bus name com.quorvel.power and answers
+// the requests a later launch hands over (RunningCopy): open the window on a tab or the
+// settings, keep awake.
 class InstanceService final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.quorvel.power.Application")
 
 public:
+    // As RunningCopy asks for them.
     static constexpr const char* busName = "com.quorvel.power";
     static constexpr const char* objectPath = "/com/quorvel/power";
 
-    // Exports the object, so a launch that finds the name finds it answering too.
-    InstanceService();
+    // What the running copy does when asked.
+    struct Requests {
+        std::function<void(std::optional<Tab>)> open; // none: the window as it was
+        std::function<void()> openSettings;
+        // Starts a session; the line the launch that asked prints.
+        std::function<std::string(double seconds, bool keepDisplayOn)> keepAwake;
+        // What is on screen: the tab the main window shows, "settings", or "" for none.
+        std::function<std::string()> shown;
+    };
 
-    // Takes the name. False when another copy holds it and opened its window on our asking.
-    // Without a session bus, or when the bus refuses for another reason, true: this copy
-    // runs.
+    // Exports the object, so a launch that finds the name finds it answering too.
+    explicit InstanceService(QDBusConnection bus = QDBusConnection::sessionBus());
+
+    // Takes the name: true when this copy is the one that runs. Without a session bus, or
+    // when the bus refuses for another reason, true as well.
     bool claim();
-    // What Open does; an Open that came before is done now.
-    void setOpen(std::function<void()> open);
+    // What the requests do; those that came before are done now.
+    void setRequests(Requests requests);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Open();
+    // A tab's name ("battery" … "history"), or "settings".
+    Q_SCRIPTABLE void OpenTab(const QString& tab);
+    Q_SCRIPTABLE QString KeepAwake(double seconds, bool keepDisplayOn);
+    Q_SCRIPTABLE QString Shown();
 
 private:
-    std::function<void()> open_;
-    bool openAsked_ = false;
+    QDBusConnection bus_;
+    Requests requests_;
+    std::vector<std::function<void()>> early_;
 };
 
 } // namespace QuorvelPower

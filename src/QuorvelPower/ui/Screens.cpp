@@ -54,6 +54,12 @@ void Screens::showSettings() {
     settings_->activateWindow();
 }
 
+std::string Screens::onScreen() const {
+    if (settings_->isVisible()) return "settings";
+    if (main_->isVisible()) return std::string(rawValue(model_.tab()));
+    return "";
+}
+
 void Screens::openLaunchWindows(const LaunchOptions& options) {
     if (options.openSettings)
         showSettings();

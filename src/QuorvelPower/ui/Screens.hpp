@@ -22,6 +22,8 @@ public:
 
     void showMain(std::optional<Tab> tab = std::nullopt);
     void showSettings();
+    // What a person sees: "settings", the main window's tab, or "" with neither open.
+    std::string onScreen() const;
     // At launch: the settings or the main window when the options ask for one.
     void openLaunchWindows(const LaunchOptions& options);
     // The snapshots of --snapshot and --snapshot-popover; false when one was not written.

@@ -222,3 +222,66 @@ TEST_F(RunningProgram, ACorruptSettingsFileIsLeftAsItWas) {
     EXPECT_EQ(waitFor(launch({"--quit-after", "1"}), 20), 0);
     EXPECT_EQ(readAll(settings), "{\"guardRails\": {not json");
 }
+
+TEST_F(RunningProgram, LaterLaunchesHandTheirRequestToTheRunningCopy) {
+    desktop->start("gnome_session_manager.py", "org.gnome.SessionManager",
+                   FakeDesktop::Bus::session);
+    const pid_t first = launch({});
+    ASSERT_TRUE(VuzurTests::eventually(
+        [&] { return desktop->nameHasOwner(FakeDesktop::Bus::session, "com.quorvel.power"); }));
+    const auto shown = [&] {
+        std::string tab;
+        sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), "com.quorvel.power",
+                           "/com/quorvel/power")
+            ->callMethod("Shown")
+            .onInterface("com.quorvel.power.Application")
+            .storeResultsTo(tab);
+        return tab;
+    };
+    const auto handOver = [&](const std::vector<std::string>& arguments) {
+        const auto started = std::chrono::steady_clock::now();
+        auto result = VuzurTests::runProgram(
+            VUZUR_BINARY, arguments,
+            {"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + (folder.path() / "data").string(),
+             "XDG_CONFIG_HOME=" + (folder.path() / "config").string()});
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << result.out;
+        return result.out;
+    };
+
+    EXPECT_EQ(handOver({"--open", "thermal"}),
+              "Quorvel Vuzur is already running: its Thermal tab was opened.\n");
+    EXPECT_TRUE(VuzurTests::eventually([&] { return shown() == "thermal"; }, 5));
+    EXPECT_EQ(handOver({"--open", "settings"}),
+              "Quorvel Vuzur is already running: its settings were opened.\n");
+    EXPECT_TRUE(VuzurTests::eventually([&] { return shown() == "settings"; }, 5));
+
+    EXPECT_EQ(handOver({"--keep-awake", "60"}),
+              "Quorvel Vuzur is already running: it keeps the computer awake for 1 min.\n");
+    const PowerCore::LiveAssertionTable table({});
+    ASSERT_TRUE(VuzurTests::eventually([&] { return table.read({}, 0).size() == 1; }));
+    EXPECT_EQ(table.read({}, 0)[0].name, "Quorvel Vuzur: for 1 min");
+    EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first one goes on";
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitFor(first, 5), 0);
+}
+
+TEST_F(RunningProgram, OnlyOneCopyWritesTheHistory) {
+    const pid_t writer = launch({});
+    const auto day = [&] {
+        std::vector<std::filesystem::path> files;
+        if (std::filesystem::exists(history()))
+            for (const auto& entry : std::filesystem::directory_iterator(history()))
+                if (entry.path().filename() != "daily-health.jsonl") files.push_back(entry.path());
+        return files;
+    };
+    ASSERT_TRUE(VuzurTests::eventually([&] { return day().size() == 1; }));
+    ASSERT_TRUE(VuzurTests::eventually([&] { return readAll(day()[0]).size() > 0; }));
+    const auto written = readAll(day()[0]);
+    // A measurement run beside it reads, and writes nothing of its own.
+    EXPECT_EQ(waitFor(launch({"--quit-after", "2"}), 20), 0);
+    EXPECT_EQ(readAll(day()[0]), written);
+    ::kill(writer, SIGTERM);
+    EXPECT_EQ(waitFor(writer, 5), 0);
+}

@@ -457,3 +457,50 @@ TEST_F(ModelTest, AHoldThatIsNotTakenIsShownAndToldOncePerSession) {
     EXPECT_EQ(model->notHeld(), HoldFailure::noAnswer);
     EXPECT_EQ(notifier->posts, 2) << "a new session is told again";
 }
+
+TEST_F(ModelTest, TwoCopiesKeepEachOthersSettings) {
+    const auto draft = [](const char* id) {
+        return RuleDraft{std::nullopt, RuleCondition{WhileAppRuns{id, id, std::nullopt, false}},
+                         false};
+    };
+    build();
+    auto other = std::move(model);
+    build();
+    other->saveRule(draft("org.gnome.Totem"));
+    model->saveRule(draft("org.videolan.VLC"));
+    // Each save went into the rules as stored, not over them.
+    ASSERT_EQ(decodeEachRule(*defaults->value("keepAwakeRules")).rules.size(), 2u);
+    EXPECT_EQ(model->storedRules().size(), 2u);
+    EXPECT_EQ(other->storedRules().size(), 1u) << "until its next refresh";
+    other->refresh();
+    settle();
+    EXPECT_EQ(other->storedRules().size(), 2u);
+
+    // One field changed in one copy leaves the field the other changed.
+    auto rails = model->rails();
+    rails.batteryFloorPercent = 30;
+    model->setRails(rails);
+    auto otherRails = other->rails();
+    otherRails.durationCap = 3 * 3600;
+    other->setRails(otherRails);
+    model->refresh();
+    settle();
+    EXPECT_EQ(model->rails().batteryFloorPercent, 30);
+    EXPECT_EQ(model->rails().durationCap, 3 * 3600);
+
+    // A rule the program cannot read is kept, counted, and never run.
+    auto stored = *defaults->value("keepAwakeRules");
+    stored.push_back(Json{{"id", "not a rule"}});
+    defaults->setValue("keepAwakeRules", stored);
+    model->refresh();
+    settle();
+    EXPECT_EQ(model->unreadableRules(), 1);
+    model->deleteRule(model->storedRules().front().id);
+    EXPECT_EQ(defaults->value("keepAwakeRules")->size(), 2u) << "the unreadable one stays";
+
+    defaults->failing = true;
+    model->toggleRule(model->storedRules().front().id, false);
+    EXPECT_FALSE(model->storedRules().front().isEnabled) << "changed for this run";
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "The change could not be saved");
+}
