@@ -105,8 +105,13 @@ int main(int argc, char** argv) {
 
     // Before any thread exists, so that no thread takes the quit signals.
     QuitSignals quitSignals;
+    // X11 names a window's class after the program: the desktop entry's name, so that
+    // docks and task bars put the window with its launcher (Wayland's app id is the
+    // desktop file name below).
+    qputenv("RESOURCE_NAME", "com.quorvel.power");
     QApplication application(argc, argv);
-    application.setApplicationName("Quorvel Vuzur");
+    application.setApplicationName("com.quorvel.power");
+    application.setApplicationDisplayName("Quorvel Vuzur");
     application.setApplicationVersion(VUZUR_VERSION);
     application.setDesktopFileName("com.quorvel.power");
     application.setQuitOnLastWindowClosed(false); // closing the window never quits

@@ -411,6 +411,18 @@ void AppModel::alertSwitchedOn() {
     });
 }
 
+void AppModel::tellRunsInBackground() {
+    if (!parts_.notifier || !parts_.defaults) return;
+    if (parts_.defaults->value("backgroundNoticeShown") == std::optional<Json>(Json(true))) return;
+    storeJson("backgroundNoticeShown", Json(true));
+    auto alerts = std::make_shared<std::vector<Alert>>();
+    alerts->push_back(Alert{AlertKind::runsInBackground, "",
+                            std::string(title(AlertKind::runsInBackground)),
+                            "No panel shows its tray item here: open it from the applications "
+                            "menu."});
+    postAlerts(alerts, 0);
+}
+
 // MARK: keep-awake
 
 EngineInput AppModel::engineInput(Timestamp now) const {

@@ -166,6 +166,9 @@ public:
     void askDeleteOlderHistory();
     void confirmDeleteOlderHistory();
     void alertSwitchedOn();
+    // Started at login with no panel to show the tray item: the first time ever, a
+    // notification says where to find the program.
+    void tellRunsInBackground();
     // With --diagnostics, notes the time of something the screens did (the first counts).
     void markForDiagnostics(const std::string& name);
 

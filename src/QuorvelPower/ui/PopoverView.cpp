@@ -101,7 +101,11 @@ QPushButton* lineButton(const char* name, std::string_view symbolName,
 } // namespace
 
 PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions actions, bool live)
-    : QWidget(nullptr, live ? Qt::Popup | Qt::FramelessWindowHint : Qt::Widget)
+    // A window of its own that closes when it loses the focus, rather than a Qt::Popup: a
+    // popup opened from a panel's D-Bus call gets no pointer or keyboard grab on X11 and
+    // then never closes, and Wayland gives a popup without a parent window no place.
+    : QWidget(nullptr,
+              live ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget)
     , model_(model)
     , actions_(std::move(actions))
     , live_(live) {
@@ -115,8 +119,14 @@ PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions act
 }
 
 void PopoverView::setDisplayOn(bool on) {
+    if (on == displayOn_) return;
     displayOn_ = on;
     scheduleRebuild();
+    emit displayOnChanged();
+}
+
+bool PopoverView::justHidden() const {
+    return hidden_.isValid() && hidden_.elapsed() < 400;
 }
 
 void PopoverView::scheduleRebuild() {
@@ -209,6 +219,7 @@ void PopoverView::rebuild() {
         connect(check, &QToolButton::clicked, this, [this, check](bool on) {
             displayOn_ = on;
             check->setIcon(symbol(on ? "checkmark.square.fill" : "square"));
+            emit displayOnChanged();
         });
         stack->addWidget(check);
         auto* caption = label(toQString(PopoverTexts::railsCaption(rails)), captionFont(),
@@ -272,6 +283,10 @@ void PopoverView::rebuild() {
     footer->addStretch();
     footer->addWidget(quit);
     stack->addLayout(footer);
+    // Shown now, not later as a child added to a visible window would be: sized while still
+    // hidden, the window would come out empty, and an empty window is unmapped and mapped
+    // again, which loses the focus and flickers.
+    content_->show();
     adjustSize();
 }
 
@@ -308,13 +323,17 @@ void PopoverView::showEvent(QShowEvent* event) {
 
 void PopoverView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    hidden_.start();
     if (live_) model_.setVisible(model_.isWindowOpen());
 }
 
 bool PopoverView::event(QEvent* event) {
-    // Where the platform does not close a popup on an outside click (a Wayland toplevel),
-    // losing the focus closes it.
-    if (live_ && event->type() == QEvent::WindowDeactivate && isVisible()) hide();
+    // Losing the focus closes it: a click elsewhere, another application; once the
+    // platform's events have settled, and only when the focus really went.
+    if (live_ && event->type() == QEvent::WindowDeactivate && isVisible())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !isActiveWindow()) hide();
+        });
     return QWidget::event(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/ui/ModelObservers.hpp>
@@ -9,6 +10,8 @@ namespace QuorvelPower {
 // The popover of the tray item: battery, thermal state, keep-awake, the question, the
 // session note, and the way to the window. Rebuilt from the model whenever it changes.
 class PopoverView final : public QWidget {
+    Q_OBJECT
+
 public:
     struct Actions {
         std::function<void(Tab)> show; // open the window on a tab, in front
@@ -20,12 +23,19 @@ public:
     // drawn for a snapshot is not).
     PopoverView(AppModel& model, ModelObservers& observers, Actions actions, bool live);
 
-    // Places it at the tray item where the desktop tells, else at the pointer.
+    // Places it at the tray item where the desktop tells, else at the pointer (a Wayland
+    // compositor places it where it likes).
     void popUp(const QRect& trayGeometry);
+    // Hidden a moment ago: the click on the tray item that closed it by landing outside it
+    // must not open it again.
+    bool justHidden() const;
     void rebuild();
     // The "Keep the display on too" check, shared with the tray's menu.
     bool displayOn() const { return displayOn_; }
     void setDisplayOn(bool on);
+
+Q_SIGNALS:
+    void displayOnChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +52,7 @@ private:
     bool displayOn_ = false;
     bool rebuildPending_ = false;
     bool stale_ = false;
+    QElapsedTimer hidden_;
     QWidget* content_ = nullptr;
     ModelObservers::Token token_;
 };

@@ -30,12 +30,11 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     main_->setScreen(Tab::awake, new KeepAwakeView(model_, observers_));
     main_->setScreen(Tab::history, new HistoryView(model_, observers_));
     settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
-    // Asking whether a tray exists would fix Qt's answer for good before the panel is up.
     if (QGuiApplication::platformName() != "offscreen")
-        tray_ = std::make_unique<TrayItem>(model_, observers_, *popover_,
-                                           TrayItem::Actions{[this](Tab tab) { showMain(tab); },
-                                                             [this] { showSettings(); },
-                                                             [this] { quit_(); }});
+        tray_ = std::make_unique<TrayItem>(
+            model_, observers_, *popover_,
+            TrayItem::Actions{[this](Tab tab) { showMain(tab); }, [this] { showSettings(); },
+                              [this] { quit_(); }, [this] { noPanel(); }});
 }
 
 Screens::~Screens() = default;
@@ -52,6 +51,13 @@ void Screens::showSettings() {
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+void Screens::noPanel() {
+    if (model_.options().autostart)
+        model_.tellRunsInBackground();
+    else
+        showMain();
 }
 
 std::string Screens::onScreen() const {

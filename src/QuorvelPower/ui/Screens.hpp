@@ -39,6 +39,9 @@ public:
     bool writePopover(const QString& path);
 
 private:
+    // No panel shows the tray item: the window, unless started at login.
+    void noPanel();
+
     AppModel& model_;
     std::function<void()> quit_;
     ModelObservers observers_;

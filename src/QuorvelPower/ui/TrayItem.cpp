@@ -1,16 +1,17 @@
-#include <PowerCore/foundation/PlatformWords.hpp>
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusServiceWatcher>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QuorvelPower/ui/Icons.hpp>
-#include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/TrayItem.hpp>
-#include <chrono>
+#include <QuorvelPower/ui/tray/DBusMenu.hpp>
+#include <QuorvelPower/ui/tray/StatusNotifierItem.hpp>
 
 namespace QuorvelPower {
 
@@ -26,49 +27,43 @@ std::string_view trayLabelSymbol(const std::optional<ActiveSession>& session, bo
     return "bolt";
 }
 
+const char* trayIconName(std::string_view symbol) {
+    if (symbol == "exclamationmark.triangle.fill") return "com.quorvel.power-attention-symbolic";
+    if (symbol == "cup.and.saucer.fill") return "com.quorvel.power-awake-display-symbolic";
+    if (symbol == "cup.and.saucer") return "com.quorvel.power-awake-symbolic";
+    return "com.quorvel.power-symbolic";
+}
+
 TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popover,
-                   Actions actions)
+                   Actions actions, QDBusConnection bus)
     : model_(model)
     , popover_(popover)
-    , actions_(std::move(actions)) {
-    menu_ = std::make_unique<QMenu>();
-    connect(menu_.get(), &QMenu::aboutToShow, this, [this] { menuOpen_ = true; });
-    connect(menu_.get(), &QMenu::aboutToHide, this, [this] {
-        menuOpen_ = false;
-        if (menuStale_) scheduleMenu();
-    });
-    rebuildMenu();
-    // Qt decides once per process whether the tray speaks StatusNotifierItem, when the first
-    // item is made: so none is made before a panel's watcher is on the bus. Where none comes
-    // (an X11 panel with only the old tray), the item is made after a while all the same.
-    auto bus = QDBusConnection::sessionBus();
+    , actions_(std::move(actions))
+    , bus_(std::move(bus)) {
+    menu_ = std::make_unique<DBusMenu>([this](TrayMenu::Action action) { choose(action); });
+    bus_.registerObject(DBusMenu::path, menu_.get(),
+                        QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
+                            QDBusConnection::ExportAllSignals);
+    item_ = std::make_unique<StatusNotifierItem>(
+        bus_, StatusNotifierItem::Actions{[this](QPoint at) { toggle(at); },
+                                          [this](QPoint) { actions_.show(model_.tab()); }});
+    update();
+    // Every watcher that ever appears gets the item: a panel later than the program, or one
+    // that restarted.
     watcher_ =
-        new QDBusServiceWatcher(watcherName, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    // A new panel (or one that restarted): show the item to it afresh.
+        new QDBusServiceWatcher(watcherName, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& owner) {
-                if (!owner.isEmpty()) QTimer::singleShot(0, this, [this] { create(); });
+                if (!owner.isEmpty()) watcherAppeared();
             });
-    if (bus.isConnected() && bus.interface()->isServiceRegistered(watcherName))
-        create();
+    if (bus_.isConnected() && bus_.interface()->isServiceRegistered(watcherName))
+        watcherAppeared();
     else
-        QTimer::singleShot(std::chrono::seconds(10), this, [this] {
-            if (!icon_) create();
+        QTimer::singleShot(panelWait, this, [this] {
+            if (!watcherSeen_) noWatcher();
         });
     token_ = observers.listen([this](AppModel::Field field) {
         using F = AppModel::Field;
-        switch (field) {
-        case F::activeSession:
-        case F::holdStatus:
-        case F::pendingQuestion:
-        case F::unseenAlerts:
-        case F::sessionNote:
-        case F::thermal:
-            updateIcon();
-            break;
-        default:
-            break;
-        }
         switch (field) {
         case F::battery:
         case F::thermal:
@@ -76,100 +71,150 @@ TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popo
         case F::activeSession:
         case F::holdStatus:
         case F::pendingQuestion:
+        case F::unseenAlerts:
+        case F::sessionNote:
         case F::rails:
-            scheduleMenu();
+            scheduleUpdate();
             break;
         default:
             break;
         }
     });
+    connect(&popover_, &PopoverView::displayOnChanged, this, [this] { scheduleUpdate(); });
 }
 
-TrayItem::~TrayItem() = default;
-
-void TrayItem::create() {
-    icon_ = std::make_unique<QSystemTrayIcon>();
-    icon_->setContextMenu(menu_.get());
-    icon_->setToolTip("Quorvel Vuzur");
-    connect(icon_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                    popover_.popUp(icon_->geometry());
-            });
-    shown_ = {};
-    updateIcon();
-    icon_->show();
+TrayItem::~TrayItem() {
+    bus_.unregisterObject(DBusMenu::path);
+    bus_.unregisterObject(StatusNotifierItem::path);
 }
 
-void TrayItem::updateIcon() {
-    const auto wanted = trayLabelSymbol(model_.activeSession(), model_.menuBarAttention());
-    // Each new icon is a signal to the panel: only when it really changes.
-    if (!icon_ || wanted == shown_) return;
-    shown_ = wanted;
-    icon_->setIcon(symbol(wanted));
-}
-
-void TrayItem::scheduleMenu() {
-    if (menuPending_) return;
-    menuPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        menuPending_ = false;
-        rebuildMenu();
+void TrayItem::watcherAppeared() {
+    watcherSeen_ = true;
+    // The panel shows ours from now on: the X11 tray's would be a second item.
+    fallback_.reset();
+    auto call = QDBusMessage::createMethodCall(watcherName, "/StatusNotifierWatcher", watcherName,
+                                               "RegisterStatusNotifierItem");
+    call << item_->serviceName();
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        if (!w->isError()) ++registrations_;
+        w->deleteLater();
     });
 }
 
-void TrayItem::rebuildMenu() {
-    // Never under the user's pointer: an open menu is rebuilt when it closes.
-    if (menuOpen_) {
-        menuStale_ = true;
+void TrayItem::noWatcher() {
+    // An X11 panel with only the older tray protocol still shows an item; Qt's tray falls
+    // back to that protocol when no watcher was there when it first looked.
+    if (QGuiApplication::platformName() == "xcb" && QSystemTrayIcon::isSystemTrayAvailable()) {
+        makeFallback();
         return;
     }
-    menuStale_ = false;
-    menu_->clear();
-    const auto battery = PopoverTexts::battery(model_.battery(), model_.sensors());
-    connect(menu_->addAction(toQString(battery.title)), &QAction::triggered, this,
-            [this] { actions_.show(Tab::battery); });
-    const auto thermal = PopoverTexts::thermal(model_.thermal(), model_.sensors());
-    connect(menu_->addAction(toQString(thermal.title)), &QAction::triggered, this,
-            [this] { actions_.show(Tab::thermal); });
-    menu_->addSeparator();
-    const auto& rails = model_.rails();
-    if (const auto& session = model_.activeSession()) {
-        const auto notHeld = model_.notHeld();
-        menu_
-            ->addAction(toQString(notHeld ? PopoverTexts::notHeldLine(*notHeld)
-                                          : "Awake " + session->title))
-            ->setEnabled(false);
-        connect(menu_->addAction("End"), &QAction::triggered, this,
-                [this] { model_.endSession(); });
-    } else {
-        menu_->addAction("Keep awake")->setEnabled(false);
-        // The popover's own check: one choice, whichever surface sets it.
-        auto* display = menu_->addAction("Keep the display on too");
-        display->setCheckable(true);
-        display->setChecked(popover_.displayOn());
-        connect(display, &QAction::toggled, this, [this](bool on) { popover_.setDisplayOn(on); });
-        const auto start = [this](std::optional<double> duration) {
-            model_.startManual(ManualRequest{popover_.displayOn(), duration, std::nullopt});
-        };
-        connect(menu_->addAction(toQString(PopoverTexts::untilOffButton(rails))),
-                &QAction::triggered, this, [start] { start(std::nullopt); });
-        connect(menu_->addAction("1 h"), &QAction::triggered, this, [start] { start(3600); });
-        connect(menu_->addAction("3 h"), &QAction::triggered, this, [start] { start(10800); });
+    if (actions_.noPanel) actions_.noPanel();
+}
+
+void TrayItem::makeFallback() {
+    fallbackMenu_ = std::make_unique<QMenu>();
+    fallback_ = std::make_unique<QSystemTrayIcon>();
+    fallback_->setContextMenu(fallbackMenu_.get());
+    connect(fallback_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) toggle(fallback_->geometry().bottomLeft());
+            });
+    update();
+    fallback_->show();
+}
+
+void TrayItem::toggle(QPoint at) {
+    if (popover_.isVisible() || popover_.justHidden()) {
+        popover_.hide();
+        return;
     }
-    if (model_.pendingQuestion()) {
-        menu_->addSeparator();
-        connect(menu_->addAction(toQString(PopoverTexts::extendButton(rails))), &QAction::triggered,
-                this, [this] { model_.answerQuestion(true); });
-        connect(menu_->addAction("End now"), &QAction::triggered, this,
-                [this] { model_.answerQuestion(false); });
+    popover_.popUp(at.isNull() ? QRect() : QRect(at, QSize(1, 1)));
+}
+
+void TrayItem::scheduleUpdate() {
+    // A refresh changes many fields at once: one update for all of them.
+    if (updatePending_) return;
+    updatePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        updatePending_ = false;
+        update();
+    });
+}
+
+void TrayItem::update() {
+    const auto symbolName = trayLabelSymbol(model_.activeSession(), model_.menuBarAttention());
+    auto entries = TrayMenu::entries(model_, popover_.displayOn());
+    const QString tooltip = toQString(TrayMenu::tooltip(model_));
+    item_->setLook({trayIconName(symbolName), model_.menuBarAttention(), tooltip},
+                   symbol(symbolName));
+    if (fallback_) {
+        // The X11 tray's menu, built once and changed in place.
+        if (fallbackMenu_->actions().isEmpty())
+            for (const auto& entry : entries) {
+                auto* action = entry.separator ? fallbackMenu_->addSeparator()
+                                               : fallbackMenu_->addAction(QString());
+                const auto chosen = entry.action;
+                connect(action, &QAction::triggered, this, [this, chosen] { choose(chosen); });
+            }
+        const auto actions = fallbackMenu_->actions();
+        for (size_t i = 0; i < entries.size() && i < size_t(actions.size()); ++i) {
+            auto* action = actions[qsizetype(i)];
+            action->setText(toQString(entries[i].label).replace('&', "&&"));
+            action->setEnabled(entries[i].enabled);
+            action->setVisible(entries[i].visible);
+            action->setCheckable(entries[i].checked.has_value());
+            action->setChecked(entries[i].checked.value_or(false));
+        }
+        fallback_->setIcon(symbol(symbolName));
+        fallback_->setToolTip(tooltip);
     }
-    menu_->addSeparator();
-    connect(menu_->addAction("Open Vuzur"), &QAction::triggered, this,
-            [this] { actions_.show(Tab::battery); });
-    connect(menu_->addAction("Settings\u2026"), &QAction::triggered, this,
-            [this] { actions_.settings(); });
-    connect(menu_->addAction("Quit"), &QAction::triggered, this, [this] { actions_.quit(); });
+    menu_->setEntries(std::move(entries));
+}
+
+void TrayItem::choose(TrayMenu::Action action) {
+    using A = TrayMenu::Action;
+    const auto start = [this](std::optional<double> duration) {
+        model_.startManual(ManualRequest{popover_.displayOn(), duration, std::nullopt});
+    };
+    switch (action) {
+    case A::none:
+        break;
+    case A::showBattery:
+    case A::open:
+        actions_.show(Tab::battery);
+        break;
+    case A::showThermal:
+        actions_.show(Tab::thermal);
+        break;
+    case A::endSession:
+        model_.endSession();
+        break;
+    case A::displayOn:
+        popover_.setDisplayOn(!popover_.displayOn());
+        break;
+    case A::untilOff:
+        start(std::nullopt);
+        break;
+    case A::oneHour:
+        start(3600);
+        break;
+    case A::threeHours:
+        start(10800);
+        break;
+    case A::extend:
+        model_.answerQuestion(true);
+        break;
+    case A::endNow:
+        model_.answerQuestion(false);
+        break;
+    case A::settings:
+        actions_.settings();
+        break;
+    case A::quit:
+        actions_.quit();
+        break;
+    }
 }
 
 } // namespace QuorvelPower
