@@ -5,6 +5,10 @@ and the ActiveInhibitions property lists (what, who, why, mode, flags) as Plasma
 what names the behaviours ("sleep" for InterruptSession = 1, "idle" for
 ChangeScreenSettings = 4), flags are the request's state (1 active, 2 allowed). An
 inhibition goes away when the connection that took it leaves the bus.
+
+Parameters: "plasma5" (bool) is Plasma 5.27's agent instead: no ActiveInhibitions
+property, ListInhibitions() -> a(ss) of (app, reason) for every inhibition whatever its
+types, and HasInhibition(types).
 '''
 
 import dbus
@@ -19,10 +23,20 @@ def load(mock, parameters):
     mock.inhibitions = {}  # cookie -> (what, who, why, types, owner)
     mock.watches = {}
     mock.next_cookie = 1
-    mock.AddProperty(MAIN_IFACE, 'ActiveInhibitions', dbus.Array([], signature='(ssssu)'))
+    mock.plasma5 = bool(parameters.get('plasma5', False))
+    if not mock.plasma5:
+        mock.AddProperty(MAIN_IFACE, 'ActiveInhibitions', dbus.Array([], signature='(ssssu)'))
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='', out_signature='a(ss)')
+def ListInhibitions(self):
+    return dbus.Array([(who, why) for _, who, why, _, _ in self.inhibitions.values()],
+                      signature='(ss)')
 
 
 def _publish(mock):
+    if mock.plasma5:
+        return
     rows = [dbus.Struct((w, who, why, 'block', dbus.UInt32(1 | 2)), signature='ssssu')
             for w, who, why, _, _ in mock.inhibitions.values()]
     mock.UpdateProperties(MAIN_IFACE, {'ActiveInhibitions': dbus.Array(rows, signature='(ssssu)')})

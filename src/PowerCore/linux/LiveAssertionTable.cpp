@@ -112,8 +112,37 @@ void readGnome(sdbus::IConnection& bus, std::vector<Found>& rows) {
 }
 
 // KDE: the ActiveInhibitions property of Plasma 6, (what, who, why, mode, flags), whose
-// what names the behaviours ("sleep", "idle" for the screen); Plasma 5 has only
-// ListInhibitions, (who, why) without a kind.
+// what names the behaviours ("sleep", "idle" for the screen). Plasma 5 (5.27, Debian 12's)
+// has no such property, only ListInhibitions, (who, why) without a kind: every one of
+// those blocks an automatic suspend, the screen's among them, and HasInhibition tells
+// whether any keeps the screen on too (then a lone one is that one).
+void readPlasma5(sdbus::IConnection& bus, const char* name, const char* path,
+                 std::vector<Found>& rows) {
+    std::vector<sdbus::Struct<std::string, std::string>> listed;
+    call(bus, name, path, name, "ListInhibitions", listed);
+    bool screen = false;
+    try {
+        sdbus::createProxy(bus, name, path)
+            ->callMethod("HasInhibition")
+            .onInterface(name)
+            .withTimeout(callTimeout)
+            .withArguments(std::uint32_t{4}) // ChangeScreenSettings
+            .storeResultsTo(screen);
+    } catch (const sdbus::Error&) {
+        screen = false;
+    }
+    for (const auto& entry : listed) {
+        Found row{.service = InhibitionService::kdePolicyAgent,
+                  .who = std::get<0>(entry),
+                  .why = std::get<1>(entry),
+                  .type = systemSleep};
+        row.idle = true;
+        row.kindKnown = false;
+        if (screen && listed.size() == 1) row.type = displaySleep, row.display = true;
+        rows.push_back(std::move(row));
+    }
+}
+
 void readKde(sdbus::IConnection& bus, std::vector<Found>& rows) {
     constexpr const char* name = "org.kde.Solid.PowerManagement.PolicyAgent";
     constexpr const char* path = "/org/kde/Solid/PowerManagement/PolicyAgent";
@@ -129,20 +158,14 @@ void readKde(sdbus::IConnection& bus, std::vector<Found>& rows) {
             .withArguments(std::string(name), std::string("ActiveInhibitions"))
             .storeResultsTo(value);
     } catch (const sdbus::Error& error) {
-        if (error.getName() != "org.freedesktop.DBus.Error.InvalidArgs" &&
-            error.getName() != "org.freedesktop.DBus.Error.UnknownProperty")
+        // No such property (Qt 5 says InvalidArgs, Qt 6 UnknownProperty): Plasma 5. A
+        // service that is gone or hangs is asked nothing more.
+        const auto& what = error.getName();
+        if (what == "org.freedesktop.DBus.Error.ServiceUnknown" ||
+            what == "org.freedesktop.DBus.Error.NoReply" ||
+            what == "org.freedesktop.DBus.Error.Timeout")
             throw;
-        std::vector<sdbus::Struct<std::string, std::string>> listed;
-        call(bus, name, path, name, "ListInhibitions", listed);
-        for (const auto& entry : listed) {
-            Found row{.service = InhibitionService::kdePolicyAgent,
-                      .who = std::get<0>(entry),
-                      .why = std::get<1>(entry),
-                      .type = "?"};
-            row.idle = true;
-            row.kindKnown = false;
-            rows.push_back(std::move(row));
-        }
+        readPlasma5(bus, name, path, rows);
         return;
     }
     for (const auto& inhibition : value.get<std::vector<Inhibition>>()) {

@@ -277,8 +277,16 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         for (const auto& delta : parts_.monitor->readings().back().deltas)
             processes.push_back({delta.identity, delta.name, delta.path, false});
     publish(Field::runningProcesses, runningProcesses_, std::move(processes));
-    if (readings.readAssertions)
-        publish(Field::assertions, assertions_, std::move(readings.assertions));
+    if (readings.readAssertions) {
+        if (!assertionsRead_) {
+            // The first answer, even an empty one, ends the screen's "Reading…".
+            assertionsRead_ = true;
+            assertions_ = std::move(readings.assertions);
+            if (observer_) observer_(Field::assertions);
+        } else {
+            publish(Field::assertions, assertions_, std::move(readings.assertions));
+        }
+    }
 
     auto episodes = episodes_;
     const auto closed = episodes.ingest(thermal_, parts_.monitor->topNames(now, 3));

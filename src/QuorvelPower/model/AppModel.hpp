@@ -197,6 +197,8 @@ public:
     bool appsUseEnergy() const { return appsUseEnergy_; }
     PowerCore::PowerWindow appWindow() const { return appWindow_; }
     const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
+    // Whether the list has been read at least once (an empty list is then an answer).
+    bool assertionsRead() const { return assertionsRead_; }
     const PowerCore::ThermalEpisodes& episodes() const { return episodes_; }
     const std::optional<PowerCore::Timestamp>& lastRefresh() const { return lastRefresh_; }
     const std::optional<PowerCore::BatterySnapshot>& unplugSample() const { return unplugSample_; }
@@ -304,6 +306,7 @@ private:
     bool appsUseEnergy_ = false;
     PowerCore::PowerWindow appWindow_ = PowerCore::PowerWindow::fiveMinutes;
     std::vector<PowerCore::AssertionRow> assertions_;
+    bool assertionsRead_ = false;
     PowerCore::ThermalEpisodes episodes_;
     std::optional<PowerCore::Timestamp> lastRefresh_;
     std::optional<PowerCore::BatterySnapshot> unplugSample_;

@@ -360,3 +360,30 @@ TEST_F(Inhibitions, ARefusalAndASilenceAreToldApart) {
     ASSERT_TRUE(holder.settle(std::chrono::seconds(10)));
     EXPECT_EQ(holder.status().failure, HoldFailure::noAnswer);
 }
+
+TEST_F(Inhibitions, Plasma5RowsKeepTheComputerAwakeOursAmongThem) {
+    desktop->start("kde_policy_agent.py", kdeName, FakeDesktop::Bus::session,
+                   R"({"plasma5": true})");
+    LiveAssertionHolder holder;
+    applyAndWait(holder, wish(AssertionKind::system, "Backup"));
+    const auto own = [&holder] { return holder.own(); };
+    auto list = rows(own, false);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_TRUE(list[0].isPower);
+    EXPECT_TRUE(list[0].keepsAwake());
+    EXPECT_EQ(list[0].type, "PreventUserIdleSystemSleep");
+
+    // A film player's inhibition of the screen: Plasma 5 lists it without its kind.
+    std::uint32_t cookie = 0;
+    sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), kdeName,
+                       "/org/kde/Solid/PowerManagement/PolicyAgent")
+        ->callMethod("AddInhibition")
+        .onInterface(kdeName)
+        .withArguments(std::uint32_t{1 | 4}, std::string("vlc"), std::string("Playing"))
+        .storeResultsTo(cookie);
+    list = rows(own, false);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_TRUE(list[0].isPower) << "ours first";
+    EXPECT_EQ(list[1].processName, "vlc");
+    EXPECT_TRUE(list[1].keepsAwake());
+}

@@ -215,3 +215,24 @@ TEST_F(TabsTest, KeepAwakeTabSaysWhenASessionEndsOrAsks) {
     awake.rebuild();
     EXPECT_TRUE(showsText(*control<QWidget>(awake, "ends"), "ends"));
 }
+
+TEST_F(TabsTest, KeepAwakeTabEndsItsReadingWithAnEmptyListAndSaysWhatIsNotHeld) {
+    LaunchOptions options;
+    options.openTab = Tab::awake;
+    build(options);
+    ModelObservers observers(*model);
+    KeepAwakeView awake(*model, observers);
+    model->setVisible(true);
+    EXPECT_EQ(control<QLabel>(awake, "nobodyAwake")->text(), "Reading\u2026");
+    model->start();
+    settle();
+    QApplication::processEvents();
+    ASSERT_GE(table->reads, 1);
+    EXPECT_EQ(control<QLabel>(awake, "nobodyAwake")->text(),
+              "Nothing is holding the computer or the display awake right now.");
+
+    holder->failWith = HoldFailure::noService;
+    model->startManual(ManualRequest{false, 3600.0, std::nullopt});
+    QApplication::processEvents();
+    EXPECT_EQ(control<QLabel>(awake, "notHeld")->text(), "Not held: no service to ask");
+}

@@ -195,7 +195,7 @@ void KeepAwakeView::build(QVBoxLayout* column) {
     }
     if (shown == 0)
         who->body()->addWidget(secondaryLabel(
-            model_.lastRefresh()
+            model_.assertionsRead()
                 ? platformWords("Nothing is holding the Mac or the display awake right now.")
                 : QString("Reading\u2026"),
             "nobodyAwake"));
