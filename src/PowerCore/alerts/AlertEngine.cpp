@@ -165,9 +165,14 @@ void AlertEngine::healthRule(const AlertInput& input, std::vector<Alert>& out) {
     if (!health || !(*health < settings.healthThresholdPercent) ||
         !ready(AlertKind::healthBelow, "health", input.now))
         return;
+    // 94.6 % rounds to the threshold itself: "under your 95 %" would read false.
+    const auto shown = roundedHalfAway(*health);
     out.push_back(make(AlertKind::healthBelow, "health",
-                       fmt::format("Maximum capacity is {} %, under your {} % threshold.",
-                                   roundedHalfAway(*health), settings.healthThresholdPercent)));
+                       shown < settings.healthThresholdPercent
+                           ? fmt::format("Maximum capacity is {} %, under your {} % threshold.",
+                                         shown, settings.healthThresholdPercent)
+                           : fmt::format("Maximum capacity is {} %, at your {} % limit.", shown,
+                                         settings.healthThresholdPercent)));
 }
 
 void AlertEngine::milestoneRule(const AlertInput& input, std::vector<Alert>& out) {

@@ -32,6 +32,23 @@ std::string_view rawValue(PowerSource source) {
     return rawValueIn(powerSourceNames, source);
 }
 
+std::string inWords(PowerSource source, SourceWords where, Platform platform) {
+    // macOS names the source by its raw value wherever it stands.
+    if (platform == Platform::macOS) return std::string(rawValue(source));
+    const bool caption = where == SourceWords::caption;
+    switch (source) {
+    case PowerSource::ac:
+        return caption ? "Power adapter" : "the power adapter";
+    case PowerSource::battery:
+        return caption ? "Battery" : "the battery";
+    case PowerSource::ups:
+        return caption ? "UPS" : "a UPS";
+    case PowerSource::unknown:
+        break;
+    }
+    return caption ? "Unknown source" : "an unknown source";
+}
+
 std::optional<PowerSource> powerSourceFromRaw(std::string_view raw) {
     return caseNamed(powerSourceNames, raw);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <PowerCore/foundation/Json.hpp>
+#include <PowerCore/foundation/PlatformWords.hpp>
 #include <PowerCore/foundation/Timestamp.hpp>
 #include <cstdint>
 #include <optional>
@@ -12,6 +13,10 @@ namespace PowerCore {
 enum class PowerSource { ac, battery, ups, unknown };
 
 std::string_view rawValue(PowerSource source);
+// The source as a person reads it in a sentence ("It draws from the power adapter.") or at
+// the start of a caption ("Power adapter · 18.2 W"); the raw value stays the data's.
+enum class SourceWords { inSentence, caption };
+std::string inWords(PowerSource source, SourceWords where, Platform platform = currentPlatform);
 // Exact, case-sensitive match of a raw value; no value for anything else.
 std::optional<PowerSource> powerSourceFromRaw(std::string_view raw);
 

@@ -9,7 +9,7 @@ namespace {
 // macOS words -> Linux words. Whole phrases, longest first where one holds another, so
 // that grammar stays right; a replacement that would read wrong is mended here, never at
 // the call site.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 23> linuxWords{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 25> linuxWords{{
     {"macOS cannot find this copy of Vuzur for login: move it to Applications and try again.",
      "The startup entry points to a copy of Vuzur that is no longer there: turn this off and "
      "on again."},
@@ -19,6 +19,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 23> linuxWor
     {"Could not remove Vuzur from Login Items",
      "Could not remove Vuzur from the programs started at login"},
     {"adds itself to your Login Items", "adds itself to the programs started at login"},
+    {"never changes Energy Saver", "never changes your power settings"},
+    {"(for example xcodebuild)", "(for example rsync)"},
     {"Mac and display stay awake", "Computer and display stay awake"},
     {"Mac stays awake, display may sleep", "Computer stays awake, display may sleep"},
     {", Mac and display", ", computer and display"},

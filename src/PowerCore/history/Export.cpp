@@ -45,9 +45,12 @@ std::string csvQuoted(std::string_view text) {
 }
 
 void batterySection(std::string& out, const BatterySnapshot& snapshot) {
-    const auto source = PowerCore::rawValue(snapshot.source);
+    // The raw value on macOS ("AC Vuzur"); elsewhere the source in words.
+    const bool raw = currentPlatform == Platform::macOS;
+    const auto words = inWords(snapshot.source, SourceWords::inSentence);
+    const auto source = raw ? words : "from " + words;
     if (!snapshot.battery) {
-        out += fmt::format("This Mac has no battery ({}).\n", source);
+        out += fmt::format("This Mac has no battery ({}).\n", raw ? words : "it draws " + source);
         return;
     }
     const auto& b = *snapshot.battery;

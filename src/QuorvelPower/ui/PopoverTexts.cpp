@@ -13,7 +13,7 @@ Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors) {
     Line line;
     if (!snapshot.battery) {
         line.title = "No battery";
-        line.caption = std::string(rawValue(snapshot.source));
+        line.caption = inWords(snapshot.source, SourceWords::caption);
         if (sensors.systemPowerWatts)
             line.caption += fmt::format(" · {:.1f} W", *sensors.systemPowerWatts);
         return line;

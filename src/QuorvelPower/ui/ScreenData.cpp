@@ -36,6 +36,12 @@ std::vector<ChargePoint> chargeSamples(const std::vector<HistoryLine>& lines, Ch
     return points;
 }
 
+std::string chargeChange(std::int64_t droppedPercent) {
+    if (droppedPercent > 0) return fmt::format("\u2212{} %", droppedPercent);
+    if (droppedPercent < 0) return fmt::format("+{} %", -droppedPercent);
+    return "0 %";
+}
+
 std::vector<BatteryDay> batteryDays(const std::vector<HistoryLine>& lines,
                                     const Calendar& calendar) {
     std::map<std::string, BatteryDay, std::greater<>> days;

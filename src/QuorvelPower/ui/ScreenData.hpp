@@ -28,6 +28,10 @@ struct ChargePoint {
 std::vector<ChargePoint> chargeSamples(const std::vector<PowerCore::HistoryLine>& lines,
                                        ChartRange range, PowerCore::Timestamp now);
 
+// The change of charge since unplugging, dropped points as "−6 %", a rise as "+2 %", no
+// change as "0 %".
+std::string chargeChange(std::int64_t droppedPercent);
+
 struct BatteryDay {
     std::string day;
     int samples = 0;

@@ -41,6 +41,10 @@ TEST(AlertEngine, HealthThresholdAndCooldown) {
     input.battery.battery->designCapacitymAh = 5000;
     EXPECT_EQ(computed.evaluate(input)[0].body,
               "Maximum capacity is 78 %, under your 80 % threshold.");
+    // 3990 / 5000 = 79.8 %: under, though it shows as 80.
+    input.battery.battery->fullChargeCapacitymAh = 3990;
+    computed.reset();
+    EXPECT_EQ(computed.evaluate(input)[0].body, "Maximum capacity is 80 %, at your 80 % limit.");
     input.battery.battery->designCapacitymAh = 0;
     computed.reset();
     EXPECT_TRUE(computed.evaluate(input).empty());

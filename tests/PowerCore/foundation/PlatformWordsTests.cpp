@@ -1,4 +1,5 @@
 // Texts a Linux user reads, whole, as the screens and notices will show them.
+#include <PowerCore/battery/BatterySnapshot.hpp>
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <gtest/gtest.h>
 
@@ -34,3 +35,19 @@ TEST(PlatformWords, LoginItemTextsKeepTheirGrammar) {
 }
 
 } // namespace
+
+TEST(PlatformWords, TheKeepAwakeTextsAndThePowerSourceReadTrue) {
+    EXPECT_EQ(platformText("Vuzur never prevents sleep when the lid is closed and never changes "
+                           "Energy Saver."),
+              "Vuzur never prevents sleep when the lid is closed and never changes your power "
+              "settings.");
+    EXPECT_EQ(platformText("…or any process named (for example xcodebuild)"),
+              "…or any process named (for example rsync)");
+    EXPECT_EQ(platformText("(for example xcodebuild)", Platform::macOS),
+              "(for example xcodebuild)");
+    EXPECT_EQ("It draws from " + inWords(PowerSource::ac, SourceWords::inSentence) + ".",
+              "It draws from the power adapter.");
+    EXPECT_EQ(inWords(PowerSource::ups, SourceWords::caption), "UPS");
+    EXPECT_EQ(inWords(PowerSource::unknown, SourceWords::inSentence), "an unknown source");
+    EXPECT_EQ(inWords(PowerSource::ac, SourceWords::caption, Platform::macOS), "AC Vuzur");
+}

@@ -67,7 +67,7 @@ TEST(BatteryReport, DesktopWithoutHistory) {
                          "- Generated: 14 March 2026 at 09:26\n"
                          "- Computer: Macmini9,1\n"
                          "\n## Battery now\n\n"
-                         "This computer has no battery (AC Vuzur).\n"
+                         "This computer has no battery (it draws from the power adapter).\n"
                          "\n## Daily health points\n\n"
                          "| Day | Full-charge (mAh) | Design (mAh) | Cycles | Maximum capacity |\n"
                          "|---|---|---|---|---|\n"
@@ -103,7 +103,7 @@ TEST(BatteryReport, BatteryRowsHealthPointsAndTheLastSevenSessions) {
                               dates, utc);
     const auto& text = file.data;
     EXPECT_NE(text.find("- Record since: 1 March 2026\n"), std::string::npos);
-    EXPECT_NE(text.find("| Charge | 64 % (discharging, Battery Vuzur) |\n"), std::string::npos);
+    EXPECT_NE(text.find("| Charge | 64 % (discharging, from the battery) |\n"), std::string::npos);
     // 4321 / 5000 = 86.42 %; no maximum-capacity row without the platform's figure.
     EXPECT_NE(text.find("| Health (full-charge \u00f7 design) | 86.4 % |\n"), std::string::npos);
     EXPECT_EQ(text.find("Maximum capacity (System"), std::string::npos);

@@ -12,10 +12,10 @@ TEST(PopoverTexts, BatteryLineOnEveryKindOfMachine) {
     SensorSet sensors;
     auto line = PopoverTexts::battery({now, PowerSource::ac, std::nullopt}, sensors);
     EXPECT_EQ(line.title, "No battery");
-    EXPECT_EQ(line.caption, "AC Vuzur");
+    EXPECT_EQ(line.caption, "Power adapter");
     sensors.systemPowerWatts = 14.25;
     EXPECT_EQ(PopoverTexts::battery({now, PowerSource::ac, std::nullopt}, sensors).caption,
-              "AC Vuzur · 14.2 W");
+              "Power adapter · 14.2 W");
 
     BatterySnapshot::Battery pack;
     pack.chargePercent = 64;

@@ -150,3 +150,9 @@ TEST(ScreenData, RuleChoicesWithoutAConditionSaveNothing) {
     EXPECT_TRUE(std::get<WhileAppRuns>(app->condition).includeHelpers);
     EXPECT_FALSE(choice.condition({}, {})) << "the app is not running";
 }
+
+TEST(ScreenData, AChargeChangeHasASignOnlyWhenItMoved) {
+    EXPECT_EQ(ScreenData::chargeChange(6), "\u22126 %");
+    EXPECT_EQ(ScreenData::chargeChange(0), "0 %");
+    EXPECT_EQ(ScreenData::chargeChange(-2), "+2 %");
+}

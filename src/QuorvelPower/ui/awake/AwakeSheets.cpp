@@ -137,7 +137,7 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     processes->setCurrentIndex(std::max(0, processes->findData(toQString(state->choice.taskPick))));
     auto* taskName = new QLineEdit(toQString(state->choice.taskName));
     taskName->setObjectName("taskName");
-    taskName->setPlaceholderText("…or any process named (for example xcodebuild)");
+    taskName->setPlaceholderText(platformWords("…or any process named (for example xcodebuild)"));
     taskColumn->addWidget(processes);
     taskColumn->addWidget(taskName);
     pages->addWidget(taskPage);

@@ -52,7 +52,7 @@ QWidget* BatteryView::noBattery() {
     title->setFont(font);
     column->addWidget(title);
     column->addWidget(secondaryLabel(
-        toQString("It draws from " + std::string(rawValue(model_.battery().source)) +
+        toQString("It draws from " + inWords(model_.battery().source, SourceWords::inSentence) +
                   ". Apps, thermal state and keep-awake work as usual; the battery history "
                   "stays empty."),
         "noBatteryText"));
@@ -81,7 +81,7 @@ QWidget* BatteryView::nowCard() {
         platformWords(discharging ? "left, as macOS estimates" : "to full, as macOS estimates")));
     if (const auto drain = DischargeMath::sinceUnplugged(model_.unplugSample(), snapshot))
         row->addWidget(new BigNumber(
-            toQString(fmt::format("\u2212{} %", drain->droppedPercent)), std::nullopt,
+            toQString(ScreenData::chargeChange(drain->droppedPercent)), std::nullopt,
             toQString("since you unplugged " + Format::duration(drain->elapsed) + " ago")));
     row->addStretch();
     card->body()->addLayout(row);
