@@ -235,4 +235,10 @@ TEST_F(TabsTest, KeepAwakeTabEndsItsReadingWithAnEmptyListAndSaysWhatIsNotHeld) 
     model->startManual(ManualRequest{false, 3600.0, std::nullopt});
     QApplication::processEvents();
     EXPECT_EQ(control<QLabel>(awake, "notHeld")->text(), "Not held: no service to ask");
+
+    defaults->setValue("keepAwakeRules", Json::array({Json{{"id", "a later version's"}}}));
+    model->refresh();
+    settle();
+    QApplication::processEvents();
+    EXPECT_EQ(control<QLabel>(awake, "unreadableRules")->text(), "1 rule could not be read");
 }

@@ -14,6 +14,7 @@
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
+#include <fmt/format.h>
 
 namespace QuorvelPower {
 
@@ -22,7 +23,8 @@ using namespace PowerCore;
 KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
                  {AppModel::Field::activeSession, AppModel::Field::holdStatus,
-                  AppModel::Field::storedRules, AppModel::Field::rails, AppModel::Field::assertions,
+                  AppModel::Field::storedRules, AppModel::Field::unreadableRules,
+                  AppModel::Field::rails, AppModel::Field::assertions,
                   AppModel::Field::loginItemStatus, AppModel::Field::lastRefresh},
                  "keepAwakeView") {
     rebuild();
@@ -168,6 +170,11 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         row->addWidget(remove);
         rules->body()->addLayout(row);
     }
+    if (const int unreadable = model_.unreadableRules(); unreadable > 0)
+        rules->body()->addWidget(
+            secondaryLabel(toQString(fmt::format("{} rule{} could not be read", unreadable,
+                                                 unreadable == 1 ? "" : "s")),
+                           "unreadableRules"));
     if (!stored.empty())
         rules->body()->addWidget(secondaryLabel(
             toQString("Open at login: " + LoginItem::caption(model_.loginItemStatus()))));
