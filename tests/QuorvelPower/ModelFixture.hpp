@@ -87,6 +87,7 @@ protected:
         parts.defaults = defaults;
         parts.loginItem = loginItem;
         parts.ownPID = 4242;
+        parts.primaryCopy = primaryCopy;
         parts.terminate = [this] { ++terminations; };
         model = std::make_unique<AppModel>(std::move(parts), std::move(options));
     }
@@ -121,6 +122,7 @@ protected:
     std::shared_ptr<FixedLoginItem> loginItem = std::make_shared<FixedLoginItem>();
     std::unique_ptr<AppModel> model;
     int terminations = 0;
+    bool primaryCopy = true;
 };
 
 inline std::optional<double> nextIn(const ManualScheduler& scheduler) {

@@ -52,11 +52,11 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     parts.monitor = services.appPowerMonitor();
     parts.store = std::make_shared<HistoryStore>(roots.historyFolder, parts.calendar,
                                                  std::make_shared<PosixHistoryFileSystem>());
-    // One copy writes the history and tells the desktop; another one running meanwhile (a
-    // snapshot, a measurement) reads what the first writes and stays silent.
+    // One copy writes the history, runs the rules and tells the desktop; another one running
+    // meanwhile (a snapshot, a measurement) reads what the first writes and stays silent.
     live.historyLock = FileLock::tryTake(roots.historyFolder.parent_path() / "writer.lock");
-    parts.historyWriter = live.historyLock != nullptr;
-    if (parts.historyWriter) parts.notifier = std::make_shared<DesktopNotifier>(*scheduler);
+    parts.primaryCopy = live.historyLock != nullptr;
+    if (parts.primaryCopy) parts.notifier = std::make_shared<DesktopNotifier>(*scheduler);
     const auto holder = std::make_shared<LiveAssertionHolder>();
     parts.holder = holder;
     parts.assertionTable = std::make_shared<LiveAssertionTable>(

@@ -91,7 +91,8 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
                                  GuardRails::defaults()))
     , storedRules_(storedRulesOf(parts_.defaults.get()).rules)
     , unreadableRules_(storedRulesOf(parts_.defaults.get()).unreadable)
-    , engine_(makeEngine(rails_, storedRules_, parts_.calendar))
+    , engine_(makeEngine(rails_, parts_.primaryCopy ? storedRules_ : std::vector<KeepAwakeRule>{},
+                         parts_.calendar))
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
                                             alertSettingsFromJson, AlertSettings{}))
     , alertEngine_(alertSettings_, alertCooldown) {
@@ -599,7 +600,7 @@ void AppModel::storeRule(const UUID& id, const std::optional<KeepAwakeRule>& rul
 void AppModel::useRules(DecodedRules rules) {
     publish(Field::unreadableRules, unreadableRules_, rules.unreadable);
     publish(Field::storedRules, storedRules_, std::move(rules.rules));
-    engine_.rules = storedRules_;
+    if (parts_.primaryCopy) engine_.rules = storedRules_;
     evaluateEngine(parts_.clock->now());
 }
 

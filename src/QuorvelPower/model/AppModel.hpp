@@ -38,9 +38,10 @@ struct ModelParts {
     std::string machineModel;
     std::optional<PowerCore::AppPowerMonitor> monitor;
     std::shared_ptr<PowerCore::HistoryStore> store;
-    // Whether this copy writes the store: one running copy at a time does; the others only
-    // read it.
-    bool historyWriter = true;
+    // Whether this is the one copy that writes the store and runs the stored rules; another
+    // copy running beside it (a snapshot, a measurement) only reads the history and shows
+    // the rules, so nothing is written twice and no rule is held twice.
+    bool primaryCopy = true;
     std::shared_ptr<Notifier> notifier;
     std::shared_ptr<PowerCore::AssertionHolder> holder;
     std::shared_ptr<const PowerCore::AssertionTable> assertionTable;
@@ -240,7 +241,7 @@ public:
         return deleteCandidates_;
     }
     const LaunchOptions& options() const { return options_; }
-    bool writesHistory() const { return parts_.store && parts_.historyWriter; }
+    bool writesHistory() const { return parts_.store && parts_.primaryCopy; }
     const PowerCore::Calendar& calendar() const { return parts_.calendar; }
     PowerCore::Timestamp now() const { return parts_.clock->now(); }
     std::int32_t ownPID() const { return parts_.ownPID; }

@@ -504,3 +504,25 @@ TEST_F(ModelTest, TwoCopiesKeepEachOthersSettings) {
     ASSERT_TRUE(model->notice());
     EXPECT_EQ(model->notice()->title, "The change could not be saved");
 }
+
+TEST_F(ModelTest, ACopyBesideTheRunningOneWritesNothingAndHoldsNoRule) {
+    // A rule that holds all week, every minute of the day.
+    const KeepAwakeRule always{
+        UUID::random(), RuleCondition{TimeWindow{{1, 2, 3, 4, 5, 6, 7}, 0, 24 * 60}}, false, true};
+    defaults->setValue("keepAwakeRules", toJson(std::vector<KeepAwakeRule>{always}));
+    primaryCopy = false;
+    build();
+    model->start();
+    settle();
+    EXPECT_EQ(model->storedRules().size(), 1u) << "shown";
+    EXPECT_FALSE(model->activeSession()) << "but held by the running copy only";
+    EXPECT_EQ(holder->creates, 0);
+    EXPECT_EQ(batteryLines(), 0u);
+
+    primaryCopy = true;
+    build();
+    model->start();
+    settle();
+    EXPECT_TRUE(model->activeSession());
+    EXPECT_EQ(batteryLines(), 1u);
+}
