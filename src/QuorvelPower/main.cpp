@@ -1,5 +1,6 @@
 // Composition root: the only place that reads the environment and names system folders.
 #include <QApplication>
+#include <QTimer>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/linux/LiveModel.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
@@ -9,6 +10,7 @@
 #include <QuorvelPower/qt/QtScheduler.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <QuorvelPower/ui/InstanceService.hpp>
+#include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/Screens.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <algorithm>
@@ -45,14 +47,26 @@ constexpr const char* usage =
     "                                 --show-cap-question, --show-login-question)\n"
     "  --help, --version\n";
 
-// A session asked for by a later launch: the line that launch prints.
-std::string handOverKeepAwake(QuorvelPower::AppModel& model, double seconds, bool keepDisplayOn) {
-    if (const auto refusal = model.startManual({keepDisplayOn, seconds, std::nullopt}))
-        return "keep-awake did not start: " + *refusal;
+// A session asked for by a later launch: `answer` gets the line that launch prints, once
+// the holder said whether it holds (within 2 s), so the line never claims what is not held.
+void handOverKeepAwake(QuorvelPower::AppModel& model, double seconds, bool keepDisplayOn,
+                       std::function<void(std::string)> answer, int tries = 20) {
+    if (tries == 20)
+        if (const auto refusal = model.startManual({keepDisplayOn, seconds, std::nullopt}))
+            return answer("keep-awake did not start: " + *refusal);
     const auto& session = model.activeSession();
-    if (!session) return "keep-awake did not start.";
-    return std::string("it keeps the computer ") + (keepDisplayOn ? "and the display " : "") +
-           "awake " + session->title + ".";
+    if (!session) return answer("keep-awake did not start.");
+    const auto failure = model.notHeld();
+    if (!model.holdStatus().held && !failure && tries > 0)
+        return QTimer::singleShot(100, [&model, seconds, keepDisplayOn, answer, tries] {
+            handOverKeepAwake(model, seconds, keepDisplayOn, answer, tries - 1);
+        });
+    if (failure)
+        return answer("its keep-awake " + session->title + " started, but " +
+                      QuorvelPower::PopoverTexts::notHeldLine(*failure) + ".");
+    const bool display = keepDisplayOn && !model.displayNotHeld();
+    answer(std::string("it keeps the computer ") + (display ? "and the display " : "") + "awake " +
+           session->title + ".");
 }
 
 bool has(const std::vector<std::string>& arguments, const char* flag) {
@@ -117,11 +131,15 @@ int main(int argc, char** argv) {
     application.setQuitOnLastWindowClosed(false); // closing the window never quits
     InstanceService instance;
     // Two launches at once: the one that did not get the name hands over after all.
-    if (!ownRun && !instance.claim())
+    if (!ownRun && !instance.claim()) {
         if (const auto line = RunningCopy::handOver(options)) {
             std::printf("%s\n", line->c_str());
             return 0;
         }
+        // Never a second copy beside one that holds the name.
+        std::fputs("Quorvel Vuzur is already running, but it does not answer.\n", stderr);
+        return 1;
+    }
     Theme::applyAppearance(application, arguments);
 
     const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv);
@@ -147,12 +165,13 @@ int main(int argc, char** argv) {
     Screens shown(
         model, [&running] { running.quit(); }, VUZUR_VERSION);
     screens = &shown;
-    instance.setRequests({[&shown](std::optional<Tab> tab) { shown.showMain(tab); },
-                          [&shown] { shown.showSettings(); },
-                          [&model](double seconds, bool keepDisplayOn) {
-                              return handOverKeepAwake(model, seconds, keepDisplayOn);
-                          },
-                          [&shown] { return shown.onScreen(); }});
+    instance.setRequests(
+        {[&shown](std::optional<Tab> tab) { shown.showMain(tab); },
+         [&shown] { shown.showSettings(); },
+         [&model](double seconds, bool keepDisplayOn, std::function<void(std::string)> answer) {
+             handOverKeepAwake(model, seconds, keepDisplayOn, std::move(answer));
+         },
+         [&shown] { return shown.onScreen(); }});
 
     running.watch(quitSignals.descriptor(), [&] {
         if (quitSignals.take() != 0) running.quit();

@@ -88,6 +88,7 @@ protected:
         parts.loginItem = loginItem;
         parts.ownPID = 4242;
         parts.primaryCopy = primaryCopy;
+        parts.becomePrimary = [this] { return lockFree; };
         parts.terminate = [this] { ++terminations; };
         model = std::make_unique<AppModel>(std::move(parts), std::move(options));
     }
@@ -123,6 +124,7 @@ protected:
     std::unique_ptr<AppModel> model;
     int terminations = 0;
     bool primaryCopy = true;
+    bool lockFree = false; // what becoming the primary copy finds
 };
 
 inline std::optional<double> nextIn(const ManualScheduler& scheduler) {

@@ -36,7 +36,8 @@ struct HoldStatus {
     bool held = false;   // and held right now
     // Why the last attempt to take it failed, while it is not held.
     std::optional<HoldFailure> failure;
-    std::string service; // who holds it, for a person; empty when nothing is held
+    bool displayHeld = false; // the display too, where the wish asks for it and it is held
+    std::string service;      // who holds it, for a person; empty when nothing is held
     // Wished and not held, for a reason the person should read.
     bool notHeld() const { return wanted && !held && failure.has_value(); }
     bool operator==(const HoldStatus&) const = default;

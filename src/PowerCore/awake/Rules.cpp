@@ -300,14 +300,18 @@ bool hasID(const Json& entry, const std::string& id) {
     return it != entry.end() && it->is_string() && it->get<std::string>() == id;
 }
 
-Json storedList(const std::optional<Json>& stored) {
-    return stored && stored->is_array() ? *stored : Json::array();
+std::optional<Json> storedList(const std::optional<Json>& stored) {
+    if (!stored) return Json::array();
+    if (!stored->is_array()) return std::nullopt;
+    return *stored;
 }
 
 } // namespace
 
-Json withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule) {
-    auto list = storedList(stored);
+std::optional<Json> withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule) {
+    auto found = storedList(stored);
+    if (!found) return std::nullopt;
+    auto& list = *found;
     const auto id = rule.id.string();
     const auto it =
         std::find_if(list.begin(), list.end(), [&](const Json& entry) { return hasID(entry, id); });
@@ -315,16 +319,18 @@ Json withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule) {
         *it = toJson(rule);
     else
         list.push_back(toJson(rule));
-    return list;
+    return found;
 }
 
-Json withoutRule(const std::optional<Json>& stored, const UUID& id) {
-    auto list = storedList(stored);
+std::optional<Json> withoutRule(const std::optional<Json>& stored, const UUID& id) {
+    auto found = storedList(stored);
+    if (!found) return std::nullopt;
+    auto& list = *found;
     const auto text = id.string();
     list.erase(std::remove_if(list.begin(), list.end(),
                               [&](const Json& entry) { return hasID(entry, text); }),
                list.end());
-    return list;
+    return found;
 }
 
 } // namespace PowerCore

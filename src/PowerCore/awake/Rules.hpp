@@ -114,8 +114,9 @@ struct DecodedRules {
 DecodedRules decodeEachRule(const Json& json);
 
 // Edits of the stored list that touch one rule, by its id, and leave every other entry as
-// it is, those that cannot be decoded (a newer version's, a damaged one) included.
-Json withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule);
-Json withoutRule(const std::optional<Json>& stored, const UUID& id);
+// it is, those that cannot be decoded (a newer version's, a damaged one) included. None
+// when what is stored is no list at all: it is not ours to replace.
+std::optional<Json> withRule(const std::optional<Json>& stored, const KeepAwakeRule& rule);
+std::optional<Json> withoutRule(const std::optional<Json>& stored, const UUID& id);
 
 } // namespace PowerCore

@@ -138,6 +138,14 @@ void LiveAssertionHolder::onStatusChange(std::function<void()> changed) {
 void LiveAssertionHolder::apply(const std::optional<DesiredAssertion>& desired) {
     {
         const std::lock_guard lock(mutex_);
+        // Another wish than the last: what the thread said of the last one is no answer to
+        // this one, which is pending until the thread acts on it.
+        const auto& last = wish_.desired;
+        if (desired.has_value() != last.has_value() ||
+            (desired && (desired->kind != last->kind || desired->title != last->title))) {
+            status_ = HoldStatus{};
+            status_.wanted = desired.has_value();
+        }
         wish_.desired = desired;
         if (desired) {
             wish_.desired->timeout = std::clamp(desired->timeout, 1.0, assertionTimeoutCeiling);
@@ -394,6 +402,9 @@ void LiveAssertionHolder::lose(bool system) {
     }
     watches_[system ? 1 : 0].clear();
     (system ? system_ : session_).reset();
+    // Connected again at the next look, with the watches: a service that comes meanwhile is
+    // not missed.
+    servicesChanged_ = true;
 }
 
 void LiveAssertionHolder::pump() {
@@ -455,11 +466,17 @@ void LiveAssertionHolder::publish(std::uint64_t acted) {
         status.wanted = wish_.desired.has_value();
         if (held_) {
             status.held = true;
+            // A logind lock keeps only the computer awake; the display needs the screensaver.
+            status.displayHeld =
+                held_->kind == AssertionKind::display &&
+                (held_->service != InhibitionService::logind || held_->screenSaverCookie != 0);
             status.service = std::string(describe(held_->service));
             if (wish_.desired && wish_.desired->kind == held_->kind &&
                 wish_.desired->title == held_->title)
                 current = wish_.desired;
-            own = OwnInhibition{held_->service, held_->kind, held_->reason};
+            own = OwnInhibition{held_->service,
+                                status.displayHeld ? AssertionKind::display : AssertionKind::system,
+                                held_->reason};
         } else {
             status.failure = failure_;
         }

@@ -36,6 +36,7 @@ void RecordingAssertionHolder::apply(const std::optional<DesiredAssertion>& desi
     current_ = held ? desired : std::nullopt;
     if (current_) {
         status.held = true;
+        status.displayHeld = current_->kind == AssertionKind::display;
         status.service = "recording";
     }
     setStatus(std::move(status));

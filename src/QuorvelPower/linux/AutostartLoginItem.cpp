@@ -91,6 +91,13 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
     return std::nullopt;
 }
 
+void AutostartLoginItem::refresh() {
+    if (status() != Status::enabled) return;
+    const auto text = PowerCore::Sysfs::readFile(entry());
+    const auto exec = text ? keyOf(*text, "Exec") : std::nullopt;
+    if (exec && !exec->ends_with(" --autostart")) registerItem();
+}
+
 std::optional<std::string> AutostartLoginItem::unregisterItem() {
     if (!executable_) return std::nullopt;
     if (::unlink(entry().c_str()) != 0 && errno != ENOENT)

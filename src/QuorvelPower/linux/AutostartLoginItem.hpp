@@ -25,6 +25,8 @@ public:
     Status status() const override;
     std::optional<std::string> registerItem() override;
     std::optional<std::string> unregisterItem() override;
+    // An enabled entry written without --autostart (by an older version) is written anew.
+    void refresh() override;
 
     std::filesystem::path entry() const;
 

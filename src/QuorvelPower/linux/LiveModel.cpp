@@ -53,10 +53,16 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     parts.store = std::make_shared<HistoryStore>(roots.historyFolder, parts.calendar,
                                                  std::make_shared<PosixHistoryFileSystem>());
     // One copy writes the history, runs the rules and tells the desktop; another one running
-    // meanwhile (a snapshot, a measurement) reads what the first writes and stays silent.
-    live.historyLock = FileLock::tryTake(roots.historyFolder.parent_path() / "writer.lock");
-    parts.primaryCopy = live.historyLock != nullptr;
-    if (parts.primaryCopy) parts.notifier = std::make_shared<DesktopNotifier>(*scheduler);
+    // meanwhile (a snapshot, a measurement) reads what the first writes and stays silent,
+    // until the first one is gone.
+    const auto lockFile = roots.historyFolder.parent_path() / "writer.lock";
+    live.historyLock = std::make_shared<std::unique_ptr<FileLock>>(FileLock::tryTake(lockFile));
+    parts.primaryCopy = *live.historyLock != nullptr;
+    parts.becomePrimary = [lock = live.historyLock, lockFile] {
+        *lock = FileLock::tryTake(lockFile);
+        return *lock != nullptr;
+    };
+    parts.notifier = std::make_shared<DesktopNotifier>(*scheduler);
     const auto holder = std::make_shared<LiveAssertionHolder>();
     parts.holder = holder;
     parts.assertionTable = std::make_shared<LiveAssertionTable>(

@@ -15,7 +15,7 @@ struct LiveModel {
     std::shared_ptr<PowerCore::UdevPowerNotifications> power;
     std::unique_ptr<PowerCore::UdevMonitor> thermal; // none where the kernel sends no events
     // Held for the program's life by the one copy that writes the history.
-    std::unique_ptr<PowerCore::FileLock> historyLock;
+    std::shared_ptr<std::unique_ptr<PowerCore::FileLock>> historyLock;
 };
 
 LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,

@@ -90,7 +90,6 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     , rails_(decoded<GuardRails>(parts_.defaults.get(), "guardRails", guardRailsFromJson,
                                  GuardRails::defaults()))
     , storedRules_(storedRulesOf(parts_.defaults.get()).rules)
-    , unreadableRules_(storedRulesOf(parts_.defaults.get()).unreadable)
     , engine_(makeEngine(rails_, parts_.primaryCopy ? storedRules_ : std::vector<KeepAwakeRule>{},
                          parts_.calendar))
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
@@ -102,8 +101,12 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     battery_ = parts_.readBattery();
     thermal_ = parts_.readThermal();
     sensors_ = parts_.readSensors();
-    if (parts_.loginItem) loginItemStatus_ = parts_.loginItem->status();
+    if (parts_.loginItem) {
+        parts_.loginItem->refresh();
+        loginItemStatus_ = parts_.loginItem->status();
+    }
     if (parts_.defaults) settingsVersion_ = parts_.defaults->version();
+    unreadableRules_ = storedRulesOf(parts_.defaults.get()).unreadable;
     // The live holder works on a thread of its own and tells of what it achieved there.
     std::weak_ptr<bool> alive = alive_;
     parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
@@ -265,6 +268,14 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
 }
 
 void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
+    // The copy that wrote the history may have quit: this one takes over.
+    if (!parts_.primaryCopy && parts_.becomePrimary && parts_.becomePrimary()) {
+        parts_.primaryCopy = true;
+        engine_.rules = storedRules_;
+        // Samples it did not write: the history gets one of each now.
+        lastBatterySample_.reset();
+        lastAppsSample_.reset();
+    }
     followStoredSettings();
     if (!sourceChanged) publish(Field::battery, battery_, std::move(readings.battery));
     publish(Field::thermal, thermal_, std::move(readings.thermal));
@@ -398,8 +409,13 @@ std::optional<TopApp> AppModel::topApp(const std::vector<AppPower>& apps) {
     return TopApp{apps.front().name, *apps.front().share};
 }
 
+bool AppModel::canNotify() const {
+    // A copy beside the running one stays silent: the running one tells.
+    return parts_.notifier && parts_.primaryCopy;
+}
+
 void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t next) {
-    if (next >= alerts->size() || !parts_.notifier) return;
+    if (next >= alerts->size() || !canNotify()) return;
     std::weak_ptr<bool> alive = alive_;
     // One at a time, in the engine's order.
     parts_.notifier->post((*alerts)[next], [this, alive, alerts, next](bool delivered) {
@@ -411,7 +427,7 @@ void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t nex
 }
 
 void AppModel::alertSwitchedOn() {
-    if (!parts_.notifier) return;
+    if (!canNotify()) return;
     std::weak_ptr<bool> alive = alive_;
     parts_.notifier->requestPermission([this, alive](bool granted) {
         const auto living = alive.lock();
@@ -421,15 +437,18 @@ void AppModel::alertSwitchedOn() {
 }
 
 void AppModel::tellRunsInBackground() {
-    if (!parts_.notifier || !parts_.defaults) return;
+    if (!canNotify() || !parts_.defaults) return;
     if (parts_.defaults->value("backgroundNoticeShown") == std::optional<Json>(Json(true))) return;
-    storeJson("backgroundNoticeShown", Json(true));
-    auto alerts = std::make_shared<std::vector<Alert>>();
-    alerts->push_back(Alert{AlertKind::runsInBackground, "",
-                            std::string(title(AlertKind::runsInBackground)),
-                            "No panel shows its tray item here: open it from the applications "
-                            "menu."});
-    postAlerts(alerts, 0);
+    std::weak_ptr<bool> alive = alive_;
+    const Alert alert{AlertKind::runsInBackground, "",
+                      std::string(title(AlertKind::runsInBackground)),
+                      "No panel shows its tray item here: open it from the applications menu."};
+    // Remembered once it reached the person: at login the notification server may not be
+    // up yet, and the next start tells again.
+    parts_.notifier->post(alert, [this, alive](bool delivered) {
+        const auto living = alive.lock();
+        if (living && *living && delivered) storeJson("backgroundNoticeShown", Json(true));
+    });
 }
 
 // MARK: keep-awake
@@ -466,14 +485,17 @@ std::optional<HoldFailure> AppModel::notHeld() const {
 void AppModel::updateHoldStatus() {
     if (quitting_) return;
     publish(Field::holdStatus, holdStatus_, parts_.holder->status());
-    const auto failure = notHeld();
-    // Told once per session, when its first attempt fails; the screens say it all along.
-    if (!failure || !parts_.notifier) return;
+    if (!activeSession_) return;
+    // Told once per session, when its first attempt fails; a hold lost later (a service
+    // that restarts) is taken again at once, and the screens say it all along.
     const auto& session = *activeSession_;
-    if (notHeldTold_ && notHeldTold_->startedAt == session.startedAt &&
-        notHeldTold_->origin == session.origin)
-        return;
-    notHeldTold_ = session;
+    const bool known = holdTold_ && holdTold_->startedAt == session.startedAt &&
+                       holdTold_->origin == session.origin;
+    if (known) return;
+    if (holdStatus_.held) holdTold_ = session; // held once: nothing to tell
+    const auto failure = notHeld();
+    if (!failure || !canNotify()) return;
+    holdTold_ = session;
     auto alerts = std::make_shared<std::vector<Alert>>();
     alerts->push_back(Alert{AlertKind::keepAwakeNotHeld, "",
                             std::string(title(AlertKind::keepAwakeNotHeld)),
@@ -555,15 +577,22 @@ void AppModel::answerQuestion(bool extend) {
 
 bool AppModel::store(std::string_view key, const DefaultsStore::Change& change) {
     if (!parts_.defaults) return false;
+    // Another copy wrote since this one last read the file: its change is still to be
+    // followed at the next refresh, so this write does not count as read.
+    const bool current = parts_.defaults->version() == settingsVersion_;
     if (parts_.defaults->update(key, change)) {
-        settingsVersion_ = parts_.defaults->version();
+        if (current) settingsVersion_ = parts_.defaults->version();
         return true;
     }
+    notSaved();
+    return false;
+}
+
+void AppModel::notSaved() {
     publish(Field::notice, notice_,
             std::optional<Notice>(Notice{UUID::random(), "The change could not be saved",
                                          "Vuzur could not write its settings file, so the change "
                                          "lasts only until Vuzur quits."}));
-    return false;
 }
 
 void AppModel::storeJson(std::string_view key, const Json& value) {
@@ -571,29 +600,25 @@ void AppModel::storeJson(std::string_view key, const Json& value) {
 }
 
 void AppModel::storeRule(const UUID& id, const std::optional<KeepAwakeRule>& rule) {
+    const auto edit = [&](const std::optional<Json>& stored) {
+        return rule ? withRule(stored, *rule) : withoutRule(stored, id);
+    };
     // The edit goes into the rules as they are stored now: rules another copy saved
-    // meanwhile, and those this one cannot read, stay.
+    // meanwhile, and those this one cannot read, stay. A value that is no list at all (a
+    // later version's) is left as it is, and the edit lasts until Vuzur quits.
     std::optional<Json> written;
-    store("keepAwakeRules", [&](const std::optional<Json>& stored) {
-        written = rule ? withRule(stored, *rule) : withoutRule(stored, id);
-        return *written;
+    bool foreign = false;
+    const bool saved = store("keepAwakeRules", [&](const std::optional<Json>& stored) {
+        written = edit(stored);
+        foreign = !written;
+        return written ? *written : *stored;
     });
-    DecodedRules rules;
-    if (written) {
-        rules = decodeEachRule(*written);
-    } else {
-        // Not saved: this copy's own list changes all the same, until it quits.
-        rules = {storedRules_, unreadableRules_};
-        std::erase_if(rules.rules, [&](const KeepAwakeRule& r) { return r.id == id; });
-        if (rule) {
-            const auto at = std::find_if(storedRules_.begin(), storedRules_.end(),
-                                         [&](const KeepAwakeRule& r) { return r.id == id; });
-            rules.rules.insert(rules.rules.begin() +
-                                   std::min<std::ptrdiff_t>(at - storedRules_.begin(),
-                                                            std::ptrdiff_t(rules.rules.size())),
-                               *rule);
-        }
+    if (!saved || foreign) {
+        if (foreign) notSaved();
+        written = edit(toJson(storedRules_));
     }
+    auto rules = decodeEachRule(*written);
+    if (!saved || foreign) rules.unreadable = unreadableRules_;
     useRules(std::move(rules));
 }
 
@@ -840,6 +865,9 @@ void AppModel::confirmDeleteOlderHistory() {
         deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
     publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
     Notice notice{UUID::random(), "Nothing to delete", ""};
+    if (parts_.store && !writesHistory())
+        notice = {UUID::random(), "Nothing was deleted",
+                  "Another copy of Vuzur keeps this history: delete older days from there."};
     if (!deleted.empty()) {
         notice.title = "Deleted " + std::to_string(deleted.size()) + " day file";
         if (deleted.size() != 1) notice.title.push_back('s');

@@ -42,6 +42,9 @@ struct ModelParts {
     // copy running beside it (a snapshot, a measurement) only reads the history and shows
     // the rules, so nothing is written twice and no rule is held twice.
     bool primaryCopy = true;
+    // Asked at each refresh while not the primary copy: takes the history's lock when the
+    // copy that held it is gone; whether it did.
+    std::function<bool()> becomePrimary;
     std::shared_ptr<Notifier> notifier;
     std::shared_ptr<PowerCore::AssertionHolder> holder;
     std::shared_ptr<const PowerCore::AssertionTable> assertionTable;
@@ -223,6 +226,12 @@ public:
     const PowerCore::HoldStatus& holdStatus() const { return holdStatus_; }
     // The session is wanted and its inhibition is not held: why, for "Not held: …".
     std::optional<PowerCore::HoldFailure> notHeld() const;
+    // The session wants the display on and only the computer is held (logind without a
+    // screensaver service).
+    bool displayNotHeld() const {
+        return activeSession_ && activeSession_->keepDisplayOn && holdStatus_.held &&
+               !holdStatus_.displayHeld;
+    }
     const std::optional<PowerCore::ActiveSession>& pendingQuestion() const {
         return pendingQuestion_;
     }
@@ -282,12 +291,14 @@ private:
     // A week of battery and apps lines, one of each every 5 minutes.
     static constexpr size_t spareHistoryLines = 2 * 12 * 24 * 7;
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
+    bool canNotify() const;
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
     void scheduleDeadline();
     void updateHoldStatus();
     void record(const PowerCore::KeepAwakeEvent& event);
     // False, and a notice for the person, when the store could not be written.
     bool store(std::string_view key, const PowerCore::DefaultsStore::Change& change);
+    void notSaved();
     void storeJson(std::string_view key, const PowerCore::Json& value);
     void storeRule(const PowerCore::UUID& id, const std::optional<PowerCore::KeepAwakeRule>& rule);
     void useRules(PowerCore::DecodedRules rules);
@@ -328,8 +339,8 @@ private:
     PowerCore::KeepAwakeEngine engine_;
     std::optional<PowerCore::ActiveSession> activeSession_;
     PowerCore::HoldStatus holdStatus_;
-    // The session whose failed hold was told in a notification.
-    std::optional<PowerCore::ActiveSession> notHeldTold_;
+    // The session that was held once, or whose failed first hold was told.
+    std::optional<PowerCore::ActiveSession> holdTold_;
     std::optional<PowerCore::ActiveSession> pendingQuestion_;
     bool questionHiddenInWindow_ = false;
     std::optional<SessionNote> sessionNote_;

@@ -16,6 +16,9 @@ public:
     // Nothing on success, otherwise a text for the user.
     virtual std::optional<std::string> registerItem() = 0;
     virtual std::optional<std::string> unregisterItem() = 0;
+    // Brings an enabled item that an older version registered up to date; nothing to do by
+    // default.
+    virtual void refresh() {}
 
     // What the screens write for a status, in this platform's words.
     static std::string caption(Status status);

@@ -1,5 +1,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QuorvelPower/ui/InstanceService.hpp>
 #include <algorithm>
 #include <cmath>
@@ -19,37 +20,30 @@ bool InstanceService::claim() {
     return !reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceRegistered;
 }
 
-void InstanceService::setRequests(Requests requests) {
-    requests_ = std::move(requests);
-    auto early = std::move(early_);
-    early_.clear();
-    for (auto& request : early)
-        request();
-}
-
 void InstanceService::Open() {
-    if (!requests_.open) return early_.push_back([this] { Open(); });
-    requests_.open(std::nullopt);
+    if (requests_.open) requests_.open(std::nullopt);
 }
 
 void InstanceService::OpenTab(const QString& tab) {
     const auto name = tab.toStdString();
-    if (!requests_.open) return early_.push_back([this, tab] { OpenTab(tab); });
     if (name == "settings") {
         if (requests_.openSettings) requests_.openSettings();
-    } else {
+    } else if (requests_.open) {
         requests_.open(tabFromRaw(name));
     }
 }
 
 QString InstanceService::KeepAwake(double seconds, bool keepDisplayOn) {
-    if (!requests_.keepAwake) {
-        early_.push_back([this, seconds, keepDisplayOn] { KeepAwake(seconds, keepDisplayOn); });
-        return "it starts keep-awake as soon as it is up.";
-    }
+    if (!requests_.keepAwake) return {};
     // The same bounds as on its own command line.
     const double bounded = std::isfinite(seconds) ? std::clamp(seconds, 1.0, 600.0) : 600.0;
-    return QString::fromStdString(requests_.keepAwake(bounded, keepDisplayOn));
+    // Answered once the session is held (or says why not), a moment later.
+    setDelayedReply(true);
+    requests_.keepAwake(bounded, keepDisplayOn,
+                        [bus = connection(), call = message()](const std::string& line) {
+                            bus.send(call.createReply(QString::fromStdString(line)));
+                        });
+    return {};
 }
 
 QString InstanceService::Shown() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <functional>
@@ -12,7 +13,7 @@ namespace QuorvelPower {
 // One running copy per session: the first takes the bus name com.quorvel.power and answers
 // the requests a later launch hands over (RunningCopy): open the window on a tab or the
 // settings, keep awake.
-class InstanceService final : public QObject {
+class InstanceService final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.quorvel.power.Application")
 
@@ -25,8 +26,10 @@ public:
     struct Requests {
         std::function<void(std::optional<Tab>)> open; // none: the window as it was
         std::function<void()> openSettings;
-        // Starts a session; the line the launch that asked prints.
-        std::function<std::string(double seconds, bool keepDisplayOn)> keepAwake;
+        // Starts a session; `answer` gets the line the launch that asked prints.
+        std::function<void(double seconds, bool keepDisplayOn,
+                           std::function<void(std::string)> answer)>
+            keepAwake;
         // What is on screen: the tab the main window shows, "settings", or "" for none.
         std::function<std::string()> shown;
     };
@@ -37,8 +40,8 @@ public:
     // Takes the name: true when this copy is the one that runs. Without a session bus, or
     // when the bus refuses for another reason, true as well.
     bool claim();
-    // What the requests do; those that came before are done now.
-    void setRequests(Requests requests);
+    // What the requests do.
+    void setRequests(Requests requests) { requests_ = std::move(requests); }
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Open();
@@ -50,7 +53,6 @@ public Q_SLOTS:
 private:
     QDBusConnection bus_;
     Requests requests_;
-    std::vector<std::function<void()>> early_;
 };
 
 } // namespace QuorvelPower

@@ -59,13 +59,16 @@ std::string notHeldLine(HoldFailure failure) {
 }
 
 Session session(const ActiveSession& s, const Calendar& calendar,
-                std::optional<HoldFailure> notHeld) {
+                std::optional<HoldFailure> notHeld, bool displayNotHeld) {
     const Timestamp ends = s.endsAt ? std::min(*s.endsAt, s.capAt) : s.capAt;
-    return {"Awake " + s.title,
-            notHeld ? notHeldLine(*notHeld)
-                    : platformText(s.keepDisplayOn ? "Mac and display stay awake"
-                                                   : "Mac stays awake, display may sleep"),
-            "Ends by " + timeOfDay(ends, calendar) + " at the latest", notHeld.has_value()};
+    std::string keeps = notHeld ? notHeldLine(*notHeld)
+                        : displayNotHeld
+                            ? std::string("Computer stays awake, display not held")
+                            : platformText(s.keepDisplayOn ? "Mac and display stay awake"
+                                                           : "Mac stays awake, display may sleep");
+    return {"Awake " + s.title, std::move(keeps),
+            "Ends by " + timeOfDay(ends, calendar) + " at the latest",
+            notHeld.has_value() || displayNotHeld};
 }
 
 std::string railsCaption(const GuardRails& rails) {

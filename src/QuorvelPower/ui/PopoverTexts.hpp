@@ -27,7 +27,8 @@ struct Session {
     bool notHeld = false;
 };
 Session session(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar,
-                std::optional<PowerCore::HoldFailure> notHeld = std::nullopt);
+                std::optional<PowerCore::HoldFailure> notHeld = std::nullopt,
+                bool displayNotHeld = false);
 // "Not held: the system refused".
 std::string notHeldLine(PowerCore::HoldFailure failure);
 

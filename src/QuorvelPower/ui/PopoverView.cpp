@@ -184,7 +184,8 @@ void PopoverView::rebuild() {
 
     const auto& rails = model_.rails();
     if (const auto& session = model_.activeSession()) {
-        const auto texts = PopoverTexts::session(*session, calendar, model_.notHeld());
+        const auto texts =
+            PopoverTexts::session(*session, calendar, model_.notHeld(), model_.displayNotHeld());
         auto* row = new QHBoxLayout;
         row->setSpacing(10);
         row->addWidget(

@@ -341,6 +341,20 @@ TEST_F(Inhibitions, ABetterServiceThatAppearsLaterTakesTheHoldNewBeforeOld) {
     EXPECT_TRUE(list[0].isPower);
 }
 
+TEST_F(Inhibitions, AMoveThatFailsKeepsWhatIsHeld) {
+    startDesktop(InhibitionService::logind);
+    LiveAssertionHolder holder;
+    applyAndWait(holder, wish(AssertionKind::system, "Render"));
+    // A GNOME manager that comes up too busy to answer.
+    desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session,
+                   R"({"stall": 3})");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    applyAndWait(holder, wish(AssertionKind::system, "Render"));
+    ASSERT_TRUE(holder.own());
+    EXPECT_EQ(holder.own()->service, InhibitionService::logind);
+    EXPECT_TRUE(holder.status().held);
+}
+
 TEST_F(Inhibitions, ARefusalAndASilenceAreToldApart) {
     desktop->start("logind_inhibitors.py", logindName, FakeDesktop::Bus::system,
                    R"({"refuse": true})");
@@ -386,4 +400,16 @@ TEST_F(Inhibitions, Plasma5RowsKeepTheComputerAwakeOursAmongThem) {
     EXPECT_TRUE(list[0].isPower) << "ours first";
     EXPECT_EQ(list[1].processName, "vlc");
     EXPECT_TRUE(list[1].keepsAwake());
+}
+
+TEST_F(Inhibitions, ALogindLockWithoutAScreensaverHoldsTheComputerOnly) {
+    desktop->start("logind_inhibitors.py", logindName, FakeDesktop::Bus::system);
+    LiveAssertionHolder holder;
+    applyAndWait(holder, wish(AssertionKind::display, "Slides"));
+    EXPECT_TRUE(holder.status().held);
+    EXPECT_FALSE(holder.status().displayHeld);
+    const auto list = rows([&holder] { return holder.own(); });
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_TRUE(list[0].isPower);
+    EXPECT_EQ(list[0].type, "PreventUserIdleSystemSleep") << "the display is not kept awake";
 }

@@ -2,6 +2,7 @@
 #include "TestSupport.hpp"
 
 #include <PowerCore/linux/DesktopEntries.hpp>
+#include <PowerCore/linux/SysfsFile.hpp>
 #include <QuorvelPower/linux/AutostartLoginItem.hpp>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -76,3 +77,23 @@ TEST(LoginItemCaptions, InThePlatformsWords) {
 }
 
 } // namespace
+
+TEST_F(LoginItemTest, AnEntryWithoutTheAutostartOptionIsBroughtUpToDate) {
+    AutostartLoginItem item(autostart, program);
+    const auto entry = autostart / "com.quorvel.power.desktop";
+    // What an older version wrote: the program alone.
+    temp.write("config/autostart/com.quorvel.power.desktop",
+               "[Desktop Entry]\nType=Application\nExec=" + AutostartLoginItem::execValue(program) +
+                   "\n");
+    item.refresh();
+    const auto exec =
+        PowerCore::DesktopEntries::valueIn(*PowerCore::Sysfs::readFile(entry), "Exec");
+    ASSERT_TRUE(exec);
+    EXPECT_TRUE(exec->ends_with(" --autostart"));
+    EXPECT_EQ(PowerCore::DesktopEntries::execProgram(*exec), program.string());
+    // Switched off stays off and untouched.
+    const std::string off = "[Desktop Entry]\nExec=x\nHidden=true\n";
+    temp.write("config/autostart/com.quorvel.power.desktop", off);
+    item.refresh();
+    EXPECT_EQ(*PowerCore::Sysfs::readFile(entry), off);
+}

@@ -285,3 +285,19 @@ TEST_F(RunningProgram, OnlyOneCopyWritesTheHistory) {
     ::kill(writer, SIGTERM);
     EXPECT_EQ(waitFor(writer, 5), 0);
 }
+
+TEST_F(RunningProgram, AHandedOverSessionNobodyHoldsSaysSo) {
+    // No inhibition service on either bus.
+    const pid_t first = launch({});
+    ASSERT_TRUE(VuzurTests::eventually(
+        [&] { return desktop->nameHasOwner(FakeDesktop::Bus::session, "com.quorvel.power"); }));
+    const auto result = VuzurTests::runProgram(
+        VUZUR_BINARY, {"--keep-awake", "60"},
+        {"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + (folder.path() / "data").string(),
+         "XDG_CONFIG_HOME=" + (folder.path() / "config").string()});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, "Quorvel Vuzur is already running: its keep-awake for 1 min started, "
+                          "but Not held: no service to ask.\n");
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitFor(first, 5), 0);
+}

@@ -444,7 +444,7 @@ TEST_F(ModelTest, AHoldThatIsNotTakenIsShownAndToldOncePerSession) {
     EXPECT_FALSE(model->menuBarAttention());
 
     // A change the holder saw by itself reaches the model through the main thread.
-    holder->setStatus(HoldStatus{true, false, HoldFailure::noService, ""});
+    holder->setStatus(HoldStatus{true, false, HoldFailure::noService, false, ""});
     EXPECT_FALSE(model->notHeld());
     settle();
     EXPECT_EQ(model->notHeld(), HoldFailure::noService);
@@ -456,6 +456,16 @@ TEST_F(ModelTest, AHoldThatIsNotTakenIsShownAndToldOncePerSession) {
     model->startManual(ManualRequest{true, 600, std::nullopt});
     EXPECT_EQ(model->notHeld(), HoldFailure::noAnswer);
     EXPECT_EQ(notifier->posts, 2) << "a new session is told again";
+
+    // A session held once and lost later (its service restarted) is not told: the holder
+    // takes it again by itself.
+    model->endSession();
+    holder->failWith.reset();
+    model->startManual(ManualRequest{false, 600, std::nullopt});
+    holder->setStatus(HoldStatus{true, false, HoldFailure::noService, false, ""});
+    settle();
+    EXPECT_EQ(model->notHeld(), HoldFailure::noService);
+    EXPECT_EQ(notifier->posts, 2);
 }
 
 TEST_F(ModelTest, TwoCopiesKeepEachOthersSettings) {
@@ -484,9 +494,25 @@ TEST_F(ModelTest, TwoCopiesKeepEachOthersSettings) {
     otherRails.durationCap = 3 * 3600;
     other->setRails(otherRails);
     model->refresh();
+    other->refresh();
     settle();
-    EXPECT_EQ(model->rails().batteryFloorPercent, 30);
-    EXPECT_EQ(model->rails().durationCap, 3 * 3600);
+    for (const auto* copy : {model.get(), other.get()}) {
+        EXPECT_EQ(copy->rails().batteryFloorPercent, 30);
+        EXPECT_EQ(copy->rails().durationCap, 3 * 3600);
+    }
+
+    // Rules stored in a shape this version does not know are not replaced by an edit.
+    const Json foreign = {{"version", 2}, {"rules", Json::array()}};
+    defaults->setValue("keepAwakeRules", foreign);
+    model->refresh();
+    settle();
+    model->saveRule(draft("org.gnome.Builder"));
+    EXPECT_EQ(defaults->value("keepAwakeRules"), foreign);
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "The change could not be saved");
+    EXPECT_EQ(model->storedRules().size(), 1u) << "the rule lasts until Vuzur quits";
+    model->setNotice(std::nullopt);
+    defaults->setValue("keepAwakeRules", toJson(other->storedRules()));
 
     // A rule the program cannot read is kept, counted, and never run.
     auto stored = *defaults->value("keepAwakeRules");
@@ -518,11 +544,26 @@ TEST_F(ModelTest, ACopyBesideTheRunningOneWritesNothingAndHoldsNoRule) {
     EXPECT_FALSE(model->activeSession()) << "but held by the running copy only";
     EXPECT_EQ(holder->creates, 0);
     EXPECT_EQ(batteryLines(), 0u);
+    model->tellRunsInBackground();
+    EXPECT_EQ(notifier->posts, 0) << "the running copy tells";
 
-    primaryCopy = true;
-    build();
-    model->start();
+    // The running copy quits: the next refresh takes over its part.
+    lockFree = true;
+    model->refresh();
     settle();
     EXPECT_TRUE(model->activeSession());
     EXPECT_EQ(batteryLines(), 1u);
+}
+
+TEST_F(ModelTest, TheBackgroundNoticeIsRememberedOnceItReachedThePerson) {
+    build();
+    notifier->answer = false; // no notification server yet, at login
+    model->tellRunsInBackground();
+    EXPECT_EQ(notifier->posts, 1);
+    EXPECT_FALSE(defaults->value("backgroundNoticeShown"));
+    notifier->answer = true;
+    model->tellRunsInBackground();
+    model->tellRunsInBackground();
+    EXPECT_EQ(notifier->posts, 2);
+    EXPECT_EQ(defaults->value("backgroundNoticeShown"), Json(true));
 }

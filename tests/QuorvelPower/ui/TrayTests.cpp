@@ -151,6 +151,10 @@ TEST_F(TrayTest, MenuItemsKeepTheirIdsAndFollowTheModel) {
                             {QString("org.kde.StatusNotifierItem"), QString("Status")});
     EXPECT_EQ(status.arguments().at(0).value<QDBusVariant>().variant().toString(),
               "NeedsAttention");
+    const auto icon = ask(StatusNotifierItem::path, "org.freedesktop.DBus.Properties", "Get",
+                          {QString("org.kde.StatusNotifierItem"), QString("IconName")});
+    EXPECT_EQ(icon.arguments().at(0).value<QDBusVariant>().variant().toString(),
+              "com.quorvel.power-attention-symbolic");
     // Same items, same ids: only their properties moved.
     const auto after = layout();
     ASSERT_EQ(after.size(), before.size());

@@ -70,8 +70,9 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         connect(end, &QPushButton::clicked, this, [this] { model_.endSession(); });
         row->addWidget(end);
         now->body()->addLayout(row);
-        if (const auto failure = model_.notHeld()) {
-            auto* notHeld = new QLabel(toQString(PopoverTexts::notHeldLine(*failure)));
+        if (const auto failure = model_.notHeld(); failure || model_.displayNotHeld()) {
+            auto* notHeld = new QLabel(failure ? toQString(PopoverTexts::notHeldLine(*failure))
+                                               : QString("Display not held"));
             notHeld->setObjectName("notHeld");
             notHeld->setTextFormat(Qt::PlainText);
             QPalette palette = notHeld->palette();

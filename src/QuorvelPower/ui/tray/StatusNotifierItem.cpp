@@ -2,6 +2,7 @@
 #include <QDBusConnectionInterface>
 #include <QImage>
 #include <QtEndian>
+#include <QuorvelPower/ui/tray/DBusMenu.hpp>
 #include <QuorvelPower/ui/tray/StatusNotifierItem.hpp>
 
 namespace QuorvelPower {
@@ -51,6 +52,10 @@ void StatusNotifierItem::setLook(Look look, const QIcon& icon) {
     }
     if (before.attention != look_.attention) emit NewStatus(status());
     if (before.tooltip != look_.tooltip) emit NewToolTip();
+}
+
+QDBusObjectPath StatusNotifierItem::menu() const {
+    return QDBusObjectPath(DBusMenu::path);
 }
 
 DBusToolTip StatusNotifierItem::toolTip() const {

@@ -68,7 +68,7 @@ public:
     DBusImageList noImage() const { return {}; }
     DBusToolTip toolTip() const;
     bool itemIsMenu() const { return false; }
-    QDBusObjectPath menu() const { return QDBusObjectPath("/MenuBar"); }
+    QDBusObjectPath menu() const;
 
     // The icon in the sizes panels ask for, ARGB32 in network byte order.
     static DBusImageList images(const QIcon& icon);
