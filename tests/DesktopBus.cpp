@@ -153,6 +153,14 @@ bool FakeDesktop::nameHasOwner(Bus bus, const std::string& name) {
     return owned;
 }
 
+void FakeDesktop::pause(Bus bus) {
+    ::kill(bus == Bus::session ? sessionDaemon_ : systemDaemon_, SIGSTOP);
+}
+
+void FakeDesktop::resume(Bus bus) {
+    ::kill(bus == Bus::session ? sessionDaemon_ : systemDaemon_, SIGCONT);
+}
+
 void FakeDesktop::stop(const std::string& busName) {
     const auto it = std::find_if(services_.begin(), services_.end(),
                                  [&](const Service& s) { return s.name == busName; });

@@ -36,6 +36,11 @@ public:
     // gone from the bus.
     void stop(const std::string& busName);
 
+    // Stops (SIGSTOP) or resumes one bus daemon: a bus that accepts connections and never
+    // answers.
+    void pause(Bus bus);
+    void resume(Bus bus);
+
     const std::string& address(Bus bus) const;
     // A connection of the test's own to one of the buses, for asking the fakes directly.
     sdbus::IConnection& connection(Bus bus);

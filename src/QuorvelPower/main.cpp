@@ -1,4 +1,5 @@
 // Composition root: the only place that reads the environment and names system folders.
+#include <PowerCore/linux/DBusConnection.hpp>
 #include <QApplication>
 #include <QTimer>
 #include <QuorvelPower/LaunchOptions.hpp>
@@ -16,7 +17,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <pwd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -69,6 +72,12 @@ void handOverKeepAwake(QuorvelPower::AppModel& model, double seconds, bool keepD
            session->title + ".");
 }
 
+// The home folder the password database gives this user.
+std::string accountHome() {
+    const passwd* account = ::getpwuid(::getuid());
+    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+}
+
 bool has(const std::vector<std::string>& arguments, const char* flag) {
     return std::find(arguments.begin() + 1, arguments.end(), flag) != arguments.end();
 }
@@ -87,7 +96,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     LaunchOptions::installProcessArguments(argc, argv);
-    const LiveServices services(SystemRoots::fromEnvironment(std::getenv));
+    const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv, accountHome);
+    const LiveServices services(roots);
 
     // Reports run before anything else exists.
     HeadlessCommands(services).runIfRequested(arguments);
@@ -98,12 +108,21 @@ int main(int argc, char** argv) {
     const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
                         options.diagnosticsPath || options.showRuleSheet ||
                         options.showCapQuestion || options.showLoginQuestion;
+    // Before any thread exists, so that no thread takes the quit signals; one that comes while
+    // the start waits (below) ends it when the wait is over.
+    QuitSignals quitSignals;
+    // A session bus whose daemon hangs (stopped, overloaded) would hold up every call made
+    // on it, Qt's included, before the event loop even runs: the program then does without
+    // it, as without any session bus, and quits when told.
+    if (!PowerCore::DBus::answers(PowerCore::DBus::Bus::session))
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session-bus-hangs", 1);
     // A copy runs in this session already: it does what this launch asks.
     if (!ownRun)
         if (const auto line = RunningCopy::handOver(options)) {
             std::printf("%s\n", line->c_str());
             return 0;
         }
+    if (quitSignals.take() != 0) return 0;
 
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
@@ -117,8 +136,6 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Before any thread exists, so that no thread takes the quit signals.
-    QuitSignals quitSignals;
     // X11 names a window's class after the program: the desktop entry's name, so that
     // docks and task bars put the window with its launcher (Wayland's app id is the
     // desktop file name below).
@@ -142,7 +159,6 @@ int main(int argc, char** argv) {
     }
     Theme::applyAppearance(application, arguments);
 
-    const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv);
     std::shared_ptr<Diagnostics> diagnostics;
     if (options.diagnosticsPath)
         diagnostics = std::make_shared<Diagnostics>(*options.diagnosticsPath, processStartTime());

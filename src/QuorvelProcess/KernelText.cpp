@@ -50,6 +50,19 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
+std::string boundedName(std::string_view text, size_t maxBytes) {
+    constexpr std::string_view ellipsis = "\u2026";
+    // Only a little more than is kept is looked at, never all of a huge name.
+    auto name = validUtf8(text.substr(0, maxBytes + 4));
+    if (text.size() <= maxBytes + 4 && name.size() <= maxBytes) return name;
+    size_t cut = std::min(name.size(), maxBytes > ellipsis.size() ? maxBytes - ellipsis.size() : 0);
+    // Back to the first byte of a character.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    name.resize(cut);
+    return name.append(ellipsis);
+}
+
 std::optional<std::int64_t> parseInteger(std::string_view text) {
     text = trim(text);
     if (text.size() > 1 && text.front() == '+' && text[1] >= '0' && text[1] <= '9')

@@ -31,11 +31,17 @@ struct ScriptedNotifier final : Notifier {
     void post(const Alert&, Answer done) override { ++posts, done(answer); }
 };
 
+// Counts its reads; gives `rows` inhibitors of one process.
 struct CountingTable final : AssertionTable {
     mutable int reads = 0;
+    size_t rows = 0;
     std::vector<AssertionRow> read(const AssertionList::NameForPID&, std::int32_t) const override {
         ++reads;
-        return {};
+        std::vector<AssertionRow> list(rows);
+        for (size_t i = 0; i < rows; ++i)
+            list[i] = {std::int32_t(1000 + i),      "holder",     "PreventUserIdleSystemSleep",
+                       "Work " + std::to_string(i), std::nullopt, false};
+        return list;
     }
 };
 

@@ -3,7 +3,8 @@ gives the read end of a pipe whose closing drops the lock, and ListInhibitors gi
 (what, who, why, mode, uid, pid) with the caller's own uid and pid.
 
 Parameters: "refuse" (bool) answers every Inhibit with AccessDenied, as a logind whose
-polkit rules say no.
+polkit rules say no; "listed" (a list of [what, who, why, mode, uid, pid]) adds inhibitors
+of other processes to the list; "many" (a number) adds that many idle locks of pid 1.
 '''
 
 import os
@@ -20,6 +21,12 @@ SYSTEM_BUS = True
 def load(mock, parameters):
     mock.inhibitors = []
     mock.refuse = bool(parameters.get('refuse', False))
+    for what, who, why, mode, uid, pid in parameters.get('listed', []):
+        mock.inhibitors.append((str(what), str(who), str(why), str(mode),
+                                dbus.UInt32(uid), dbus.UInt32(pid)))
+    for i in range(int(parameters.get('many', 0))):
+        mock.inhibitors.append(('idle', 'holder', f'Work {i}', 'block',
+                                dbus.UInt32(1000), dbus.UInt32(1)))
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='ssss', out_signature='h', sender_keyword='sender')

@@ -1,4 +1,5 @@
 #include <PowerCore/apps/AppGrouper.hpp>
+#include <QuorvelProcess/KernelText.hpp>
 #include <algorithm>
 #include <map>
 
@@ -126,6 +127,8 @@ Identity identity(const std::optional<std::string>& path, const std::optional<st
         std::string last = slash == std::string::npos ? std::string() : argv0->substr(0, slash + 1);
         last = last.substr(last.rfind('/') == std::string::npos ? 0 : last.rfind('/') + 1);
         if (!last.empty() && last[0] == '-') last.erase(0, 1); // a login shell
+        // A process names itself: up to 128 KiB of argv[0], kept short.
+        last = QuorvelProcess::KernelText::boundedName(last);
         if (!last.empty()) return {"cmd:" + last, last, std::nullopt};
     }
     return {"cmd:" + name, name, std::nullopt};

@@ -38,6 +38,15 @@ Calendar Calendar::local() {
     }
 }
 
+Calendar Calendar::local(std::string_view tz) {
+    if (!tz.empty() && tz.front() == ':') tz.remove_prefix(1);
+    constexpr std::string_view zoneinfo = "/usr/share/zoneinfo/";
+    if (tz.starts_with(zoneinfo)) tz.remove_prefix(zoneinfo.size());
+    if (!tz.empty())
+        if (auto named = Calendar::named(tz)) return *named;
+    return local();
+}
+
 std::optional<Calendar> Calendar::named(std::string_view zoneName) {
     try {
         return Calendar{date::locate_zone(zoneName)};

@@ -18,6 +18,9 @@ class Calendar {
 public:
     // The machine's zone; UTC when the zone cannot be determined.
     static Calendar local();
+    // The zone a TZ value names ("Europe/Berlin", ":Europe/Berlin"), else the system's own
+    // (a POSIX rule string such as "CET-1CEST" is not read).
+    static Calendar local(std::string_view tz);
     // A zone from the tz database ("Asia/Tokyo"); no value for an unknown name.
     static std::optional<Calendar> named(std::string_view zoneName);
     static Calendar utc();

@@ -26,6 +26,9 @@ public:
     // Moves on with every write, whoever made it: a caller that remembers it notices the
     // writes of others.
     virtual std::uint64_t version() const = 0;
+    // There is a stored file, and it cannot be read (not JSON, nested too deeply): its
+    // settings count as none, and the person should hear of it.
+    virtual bool unreadable() const { return false; }
 
     bool setValue(std::string_view key, const Json& value) {
         return update(key, [&value](const std::optional<Json>&) { return value; });

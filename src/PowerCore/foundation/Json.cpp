@@ -163,7 +163,40 @@ std::string writeJson(const Json& document, JsonStyle style) {
     return writer.take();
 }
 
+namespace {
+
+// How deeply arrays and objects nest, outside strings; counting stops past `limit`.
+size_t nesting(std::string_view text, size_t limit) {
+    size_t depth = 0, deepest = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > limit) return deepest;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+} // namespace
+
 std::optional<Json> parseJson(std::string_view text) {
+    // A document nested deeper than any of ours is no document of ours, and copying one
+    // (every copy of a value recurses) would exhaust the stack.
+    if (nesting(text, maximumJsonDepth) > maximumJsonDepth) return std::nullopt;
     Json document = Json::parse(text, nullptr, false);
     if (document.is_discarded()) return std::nullopt;
     return document;

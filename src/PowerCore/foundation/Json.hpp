@@ -27,7 +27,9 @@ struct JsonEncodingError : std::runtime_error {
 // Throws JsonEncodingError for a NaN or an infinity: JSON has no spelling for them.
 std::string writeJson(const Json& document, JsonStyle style);
 
-// Parses text into a document; no value when it is not JSON.
+// The deepest nesting of arrays and objects a document may have: ours need a handful.
+inline constexpr size_t maximumJsonDepth = 64;
+// Parses text into a document; no value when it is not JSON, or nests deeper than that.
 std::optional<Json> parseJson(std::string_view text);
 
 // The integer `value` holds when it is a whole JSON number that `T` can hold; no value for

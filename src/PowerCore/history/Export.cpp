@@ -33,9 +33,13 @@ std::string orDash(const std::optional<T>& value, std::string_view unit = "") {
     return value ? fmt::format("{}{}", *value, unit) : std::string(emDash);
 }
 
-// A CSV field in double quotes, inner quotes doubled.
+// A CSV field in double quotes, inner quotes doubled. A text that a spreadsheet would run as
+// a formula (starting with =, +, -, @, a tab or a carriage return; any process may name
+// itself "=cmd|...") starts with a single quote instead, as OWASP's CSV-injection advice says.
 std::string csvQuoted(std::string_view text) {
     std::string out = "\"";
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        out.push_back('\'');
     for (const char c : text) {
         if (c == '"') out.push_back('"');
         out.push_back(c);

@@ -166,9 +166,34 @@ void HistoryStore::append(const HistoryLine& line) const {
     appendBytes(dayName(line.time()) + ".jsonl", bytes);
 }
 
+namespace {
+
+// The points of the health file, none when it is there but cannot be read (past the size a
+// history file may have).
+std::optional<std::vector<DailyHealthPoint>> healthPoints(const OpenHistoryFolder& folder) {
+    const std::string name(HistoryStore::dailyHealthFile);
+    const auto text = PaddedText::readFile(folder, name);
+    if (!text) {
+        if (folder.size(name)) return std::nullopt;
+        return std::vector<DailyHealthPoint>{};
+    }
+    HistoryDecoder decoder;
+    auto points = decoder.healthPoints(*text);
+    std::stable_sort(points.begin(), points.end(),
+                     [](const auto& a, const auto& b) { return a.day < b.day; });
+    return points;
+}
+
+} // namespace
+
 bool HistoryStore::appendDailyHealth(const DailyHealthPoint& point) const {
     const std::string bytes = encodeLine(point);
-    const auto existing = dailyHealth();
+    const auto folder = openFolder();
+    // A file that cannot be read may hold today's point already: nothing is added to it,
+    // rather than a point at every sample.
+    const auto found = folder ? healthPoints(*folder) : std::vector<DailyHealthPoint>{};
+    if (!found) return false;
+    const auto& existing = *found;
     if (std::any_of(existing.begin(), existing.end(),
                     [&](const DailyHealthPoint& p) { return p.day == point.day; }))
         return false;
@@ -179,13 +204,7 @@ bool HistoryStore::appendDailyHealth(const DailyHealthPoint& point) const {
 std::vector<DailyHealthPoint> HistoryStore::dailyHealth() const {
     const auto folder = openFolder();
     if (!folder) return {};
-    const auto text = PaddedText::readFile(*folder, std::string(dailyHealthFile));
-    if (!text) return {};
-    HistoryDecoder decoder;
-    auto points = decoder.healthPoints(*text);
-    std::stable_sort(points.begin(), points.end(),
-                     [](const auto& a, const auto& b) { return a.day < b.day; });
-    return points;
+    return healthPoints(*folder).value_or(std::vector<DailyHealthPoint>{});
 }
 
 HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, size_t room) const {

@@ -1,5 +1,6 @@
 #include <PowerCore/linux/DesktopEntries.hpp>
 #include <PowerCore/linux/SysfsFile.hpp>
+#include <QuorvelProcess/KernelText.hpp>
 
 namespace PowerCore {
 
@@ -62,7 +63,8 @@ std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
     std::optional<std::string> name;
     // Name= only: Name[de]= and the like are translations.
     forEachMainKey(text, [&](std::string_view key, std::string_view value) {
-        if (!name && key == "Name" && !value.empty()) name = Sysfs::validUtf8(value);
+        if (!name && key == "Name" && !value.empty())
+            name = QuorvelProcess::KernelText::boundedName(value);
     });
     return name;
 }

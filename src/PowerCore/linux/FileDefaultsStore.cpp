@@ -2,6 +2,8 @@
 #include <PowerCore/linux/PosixFiles.hpp>
 #include <PowerCore/linux/UniqueDescriptor.hpp>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -76,7 +78,34 @@ bool replaceFile(const fs::path& file, const std::string& text) {
 } // namespace
 
 FileDefaultsStore::FileDefaultsStore(fs::path file)
-    : file_(std::move(file)) {}
+    : file_(std::move(file)) {
+    // A write cut short by a kill leaves its temporary file: those of processes that are gone
+    // are removed (".defaults.json.<pid>.tmp").
+    std::string prefix(1, '.');
+    prefix.append(file_.filename().string()).append(1, '.');
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(file_.parent_path(), error)) {
+        const auto name = entry.path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const auto pid = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        char* end = nullptr;
+        const long number = std::strtol(pid.c_str(), &end, 10);
+        if (pid.empty() || *end != '\0' || number <= 0) continue;
+        if (::kill(pid_t(number), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
+    }
+}
+
+fs::path FileDefaultsStore::target() const {
+    // A dotfile manager's link stands for the file it names: read and written there.
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(file_, error))) return file_;
+    auto resolved = fs::weakly_canonical(file_, error);
+    return error ? file_ : resolved;
+}
+
+bool FileDefaultsStore::unreadable() const {
+    return readStored(target()).state == Stored::State::unreadable;
+}
 
 fs::path FileDefaultsStore::liveFile(const char* xdgConfigHome, const char* home) {
     fs::path config;
@@ -88,7 +117,7 @@ fs::path FileDefaultsStore::liveFile(const char* xdgConfigHome, const char* home
 }
 
 std::optional<Json> FileDefaultsStore::value(std::string_view key) const {
-    const auto stored = readStored(file_);
+    const auto stored = readStored(target());
     if (stored.state != Stored::State::object) return std::nullopt;
     const auto it = stored.object.find(key);
     if (it == stored.object.end()) return std::nullopt;
@@ -124,11 +153,17 @@ bool FileDefaultsStore::update(std::string_view key, const Change& change) {
     }
     if (locked != 0) return false;
 
-    auto stored = readStored(file_);
+    const auto file = target();
+    if (file != file_ && PosixFiles::makeFolders(file.parent_path()) != 0) return false;
+    auto stored = readStored(file);
     if (stored.state == Stored::State::unreadable) {
-        // Kept for the user, out of the way of the settings written from now on.
-        const auto aside = folder / (file_.filename().string() + ".unreadable");
-        if (::rename(file_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
+        // Kept for the user, out of the way of the settings written from now on, under a
+        // name of its own: one kept aside before stays.
+        const auto base = file.parent_path() / (file.filename().string() + ".unreadable");
+        std::string aside = base.string();
+        for (int n = 2; ::access(aside.c_str(), F_OK) == 0 && n < 1000; ++n)
+            aside = base.string() + "-" + std::to_string(n);
+        if (::rename(file.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
     }
     std::optional<Json> current;
     if (const auto it = stored.object.find(key); it != stored.object.end()) current = *it;
@@ -139,7 +174,7 @@ bool FileDefaultsStore::update(std::string_view key, const Change& change) {
     } catch (const JsonEncodingError&) {
         return false;
     }
-    return replaceFile(file_, text);
+    return replaceFile(file, text);
 }
 
 } // namespace PowerCore

@@ -10,7 +10,10 @@ namespace PowerCore {
 // the file atomically (a temporary file in the same folder, flushed, renamed), mode 0600:
 // two running copies never lose each other's keys, and a crash leaves the old file or the
 // new one, never half of one. A file that does not decode reads as no settings and is left
-// as it is; the first write moves it aside to "defaults.json.unreadable" rather than lose it.
+// as it is; the first write moves it aside to "defaults.json.unreadable" (or "-2", "-3"…
+// when one is there already) rather than lose it. Temporary files that writes killed midway
+// left behind are removed when the store is made. A file that is a symbolic link (a dotfile
+// manager's) is read and written where it points.
 class FileDefaultsStore final : public DefaultsStore {
 public:
     explicit FileDefaultsStore(std::filesystem::path file);
@@ -23,10 +26,14 @@ public:
     bool update(std::string_view key, const Change& change) override;
     // From the file's identity, size and time of change: a rename over it by anyone shows.
     std::uint64_t version() const override;
+    bool unreadable() const override;
 
     const std::filesystem::path& file() const { return file_; }
 
 private:
+    // The file itself, or the one it links to.
+    std::filesystem::path target() const;
+
     std::filesystem::path file_;
 };
 

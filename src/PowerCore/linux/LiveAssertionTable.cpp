@@ -1,7 +1,9 @@
 #include <PowerCore/linux/DBusConnection.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <QuorvelProcess/KernelText.hpp>
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 
 namespace PowerCore {
 
@@ -261,6 +263,8 @@ std::vector<AssertionRow> LiveAssertionTable::read(const AssertionList::NameForP
 
     const auto own = own_ ? own_() : std::nullopt;
     std::vector<AssertionRow> rows;
+    rows.reserve(found.size());
+    std::unordered_map<std::int32_t, std::optional<std::string>> names;
     bool ownMarked = false;
     for (auto& row : found) {
         AssertionRow out;
@@ -270,13 +274,19 @@ std::vector<AssertionRow> LiveAssertionTable::read(const AssertionList::NameForP
         out.pid = out.isPower ? ownPID : row.pid;
         out.type =
             out.isPower && own->kind == AssertionKind::display ? displaySleep : std::move(row.type);
-        out.name = std::move(row.why);
+        // Any process names its inhibitor and gives its reason.
+        out.name = QuorvelProcess::KernelText::boundedName(row.why);
+        // Thousands of inhibitors may come from a handful of processes: each is named once.
         std::optional<std::string> name;
-        if (out.pid > 0 && nameForPID) name = nameForPID(out.pid);
+        if (out.pid > 0 && nameForPID) {
+            auto known = names.find(out.pid);
+            if (known == names.end()) known = names.emplace(out.pid, nameForPID(out.pid)).first;
+            name = known->second;
+        }
         if (name)
             out.processName = std::move(*name);
         else if (!row.who.empty())
-            out.processName = std::move(row.who);
+            out.processName = QuorvelProcess::KernelText::boundedName(row.who);
         else
             out.processName = "pid " + std::to_string(out.pid);
         rows.push_back(std::move(out));

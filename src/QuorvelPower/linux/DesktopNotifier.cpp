@@ -1,5 +1,6 @@
 #include <PowerCore/linux/DBusConnection.hpp>
 #include <QuorvelPower/linux/DesktopNotifier.hpp>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -9,6 +10,27 @@ namespace {
 
 constexpr const char* serverName = "org.freedesktop.Notifications";
 constexpr const char* serverPath = "/org/freedesktop/Notifications";
+
+std::string escapedMarkup(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -54,14 +76,24 @@ void DesktopNotifier::post(const PowerCore::Alert& alert, Answer answer) {
             if (!bus) return false;
             const std::map<std::string, sdbus::Variant> hints{
                 {"desktop-entry", sdbus::Variant(std::string(desktopEntry))}};
-            std::uint32_t id = 0;
-            // replaces_id 0: a new notification every time, never one that replaces another.
-            sdbus::createProxy(*bus, serverName, serverPath)
-                ->callMethod("Notify")
+            auto server = sdbus::createProxy(*bus, serverName, serverPath);
+            // A server that reads the body as markup gets it escaped: a name from outside
+            // (an application's) is text.
+            std::vector<std::string> capabilities;
+            server->callMethod("GetCapabilities")
                 .onInterface(serverName)
                 .withTimeout(bound)
-                .withArguments(std::string(appName), std::uint32_t{0}, std::string(), title, body,
-                               std::vector<std::string>{}, hints, std::int32_t{-1})
+                .storeResultsTo(capabilities);
+            const bool markup = std::find(capabilities.begin(), capabilities.end(),
+                                          "body-markup") != capabilities.end();
+            std::uint32_t id = 0;
+            // replaces_id 0: a new notification every time, never one that replaces another.
+            server->callMethod("Notify")
+                .onInterface(serverName)
+                .withTimeout(bound)
+                .withArguments(std::string(appName), std::uint32_t{0}, std::string(), title,
+                               markup ? escapedMarkup(body) : body, std::vector<std::string>{},
+                               hints, std::int32_t{-1})
                 .storeResultsTo(id);
             return true;
         },

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace QuorvelPower {
@@ -30,7 +31,7 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     ModelParts& parts = live.parts;
     parts.clock = services.clock();
     parts.scheduler = scheduler;
-    parts.calendar = Calendar::local();
+    parts.calendar = Calendar::local(roots.timeZone);
 
     const BatteryReader battery(services.batterySource(), parts.clock);
     parts.readBattery = [battery] { return battery.read(); };
@@ -162,10 +163,13 @@ bool writeDiagnostics(const Diagnostics& diagnostics, Timestamp now) {
     const std::string bytes =
         writeJson(diagnostics.report(now, ownProcessFigures()), JsonStyle::report);
     const fs::path target = diagnostics.output();
-    fs::path temporary = target;
-    temporary += ".partial";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A name of our own, made new (mkstemp: O_EXCL), beside the target: a link planted at a
+    // name known in advance is never followed.
+    std::string name = target.string() + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return false;
+    const fs::path temporary = name;
+    ::fchmod(fd, 0644);
     size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);

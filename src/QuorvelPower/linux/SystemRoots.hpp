@@ -20,9 +20,15 @@ struct SystemRoots {
     std::filesystem::path autostartFolder;
     // The user's language for desktop entries' names (LC_ALL, LC_MESSAGES, LANG).
     std::string language;
+    // TZ, where set: the zone days are counted in, before the system's own.
+    std::string timeZone;
 
-    // From the environment, through `variable` (std::getenv in the composition root).
-    static SystemRoots fromEnvironment(const std::function<const char*(const char*)>& variable);
+    // From the environment, through `variable` (std::getenv in the composition root). The
+    // XDG rules hold: a relative or empty folder in XDG_* is ignored, and so is a HOME that
+    // is not absolute (an empty one would put the history under the current folder):
+    // `accountHome` then names the home folder (the password database's), else none is used.
+    static SystemRoots fromEnvironment(const std::function<const char*(const char*)>& variable,
+                                       const std::function<std::string()>& accountHome = {});
 };
 
 } // namespace QuorvelPower

@@ -106,6 +106,11 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
         loginItemStatus_ = parts_.loginItem->status();
     }
     if (parts_.defaults) settingsVersion_ = parts_.defaults->version();
+    if (parts_.defaults && parts_.defaults->unreadable())
+        notice_ = Notice{UUID::random(), "Vuzur could not read its settings",
+                         "It uses its default settings. The file stays as it is until you "
+                         "change a setting; it is then kept beside the new one, with "
+                         "\".unreadable\" added to its name."};
     unreadableRules_ = storedRulesOf(parts_.defaults.get()).unreadable;
     // The live holder works on a thread of its own and tells of what it achieved there.
     std::weak_ptr<bool> alive = alive_;
@@ -290,13 +295,19 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
             processes.push_back({delta.identity, delta.name, delta.path, false});
     publish(Field::runningProcesses, runningProcesses_, std::move(processes));
     if (readings.readAssertions) {
-        if (!assertionsRead_) {
-            // The first answer, even an empty one, ends the screen's "Reading…".
-            assertionsRead_ = true;
-            assertions_ = std::move(readings.assertions);
+        auto& rows = readings.assertions;
+        const size_t notShown = rows.size() > shownAssertions ? rows.size() - shownAssertions : 0;
+        rows.resize(std::min(rows.size(), shownAssertions));
+        // The first answer, even an empty one, ends the screen's "Reading…".
+        const bool first = !assertionsRead_;
+        const bool more = notShown != assertionsNotShown_;
+        assertionsRead_ = true;
+        assertionsNotShown_ = notShown;
+        if (first || more) {
+            assertions_ = std::move(rows);
             if (observer_) observer_(Field::assertions);
         } else {
-            publish(Field::assertions, assertions_, std::move(readings.assertions));
+            publish(Field::assertions, assertions_, std::move(rows));
         }
     }
 

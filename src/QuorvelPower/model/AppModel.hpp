@@ -203,6 +203,11 @@ public:
     const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
     // Whether the list has been read at least once (an empty list is then an answer).
     bool assertionsRead() const { return assertionsRead_; }
+    // The rows past the first `shownAssertions`, which are not kept.
+    size_t assertionsNotShown() const { return assertionsNotShown_; }
+    // Enough for any real machine; logind allows 8,192 inhibitors, and a page of that many
+    // rows would take seconds to draw.
+    static constexpr size_t shownAssertions = 200;
     const PowerCore::ThermalEpisodes& episodes() const { return episodes_; }
     const std::optional<PowerCore::Timestamp>& lastRefresh() const { return lastRefresh_; }
     const std::optional<PowerCore::BatterySnapshot>& unplugSample() const { return unplugSample_; }
@@ -319,6 +324,7 @@ private:
     PowerCore::PowerWindow appWindow_ = PowerCore::PowerWindow::fiveMinutes;
     std::vector<PowerCore::AssertionRow> assertions_;
     bool assertionsRead_ = false;
+    size_t assertionsNotShown_ = 0;
     PowerCore::ThermalEpisodes episodes_;
     std::optional<PowerCore::Timestamp> lastRefresh_;
     std::optional<PowerCore::BatterySnapshot> unplugSample_;

@@ -85,7 +85,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     });
     header->addWidget(tabs_);
     header->addStretch();
-    updated_ = new QLabel;
+    updated_ = plainLabel();
     updated_->setObjectName("updated");
     updated_->setFont(captionFont());
     QPalette secondary = updated_->palette();
@@ -124,7 +124,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
 
     screens_ = new QStackedWidget;
     for (const auto& item : tabItems) {
-        auto* placeholder = new QLabel(item.title);
+        auto* placeholder = plainLabel(item.title);
         placeholder->setObjectName(QString("screen-") +
                                    QString::fromUtf8(rawValue(item.tab).data()));
         placeholder->setAlignment(Qt::AlignCenter);
@@ -156,9 +156,8 @@ void MainWindow::update(AppModel::Field field) {
         break;
     case Field::lastRefresh:
         updated_->setText(model_.lastRefresh()
-                              ? "Updated " +
-                                    toQString(PopoverTexts::timeOfDay(
-                                        *model_.lastRefresh(), PowerCore::Calendar::local(), true))
+                              ? "Updated " + toQString(PopoverTexts::timeOfDay(
+                                                 *model_.lastRefresh(), model_.calendar(), true))
                               : QString());
         break;
     case Field::ruleDraft:

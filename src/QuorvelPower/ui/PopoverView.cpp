@@ -47,7 +47,7 @@ QPushButton* popoverButton(const QString& title, bool prominent, const char* nam
 }
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color = {}) {
-    auto* l = new QLabel(text);
+    auto* l = plainLabel(text);
     l->setFont(font);
     l->setWordWrap(true);
     if (color.isValid()) {
@@ -59,7 +59,7 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color = {}) 
 }
 
 QLabel* icon(std::string_view name, const QColor& tint) {
-    auto* l = new QLabel;
+    auto* l = plainLabel();
     // Our drawings in the colour the row asks for.
     QPixmap pixmap = symbol(name).pixmap(20, 20);
     QPainter painter(&pixmap);
@@ -151,7 +151,7 @@ void PopoverView::rebuild() {
     auto* stack = new QVBoxLayout(content_);
     stack->setContentsMargins(16, 16, 16, 16);
     stack->setSpacing(12);
-    const auto calendar = Calendar::local();
+    const auto& calendar = model_.calendar();
 
     auto* header = new QHBoxLayout;
     auto* title = label("Quorvel Vuzur", calloutFont(true));

@@ -58,7 +58,7 @@ void ScreenPage::rebuild() {
 }
 
 QLabel* secondaryLabel(const QString& text, const char* name) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     label->setWordWrap(true);
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, Theme::secondaryText());
@@ -68,7 +68,7 @@ QLabel* secondaryLabel(const QString& text, const char* name) {
 }
 
 QLabel* sheetHeading(const QString& text) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     font.setPointSizeF(font.pointSizeF() + 2);

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QPainter>
+#include <QSaveFile>
 #include <QSystemTrayIcon>
 #include <QuorvelPower/ui/MainWindow.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
@@ -15,6 +17,24 @@
 #include <QuorvelPower/ui/thermal/ThermalView.hpp>
 
 namespace QuorvelPower {
+
+namespace {
+
+// A PNG written whole to a regular file (or a new one), never into a FIFO or a device,
+// which would block or take it somewhere else: written beside the target, then renamed.
+bool savePng(const QPixmap& image, const QString& path) {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
 
 Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     : model_(model)
@@ -116,7 +136,7 @@ bool Screens::writeWindow(QWidget& window, QWidget* sheet, const QString& path) 
         if (!inside.contains(at)) at = QPoint((window.width() - sheet->width()) / 2, 40);
         painter.drawPixmap(at, over);
     }
-    return image.save(path, "PNG");
+    return savePng(image, path);
 }
 
 bool Screens::writePopover(const QString& path) {
@@ -130,7 +150,7 @@ bool Screens::writePopover(const QString& path) {
     image.fill(Theme::page());
     fresh.render(&image);
     fresh.hide();
-    return image.save(path, "PNG");
+    return savePng(image, path);
 }
 
 } // namespace QuorvelPower

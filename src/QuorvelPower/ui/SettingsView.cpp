@@ -20,7 +20,7 @@ namespace QuorvelPower {
 namespace {
 
 QLabel* note(const QString& text) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     label->setWordWrap(true);
     label->setFont(captionFont());
     QPalette p = label->palette();
@@ -100,7 +100,7 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
     page->addWidget(awake);
 
     auto* history = new Card("History");
-    historySize_ = new QLabel;
+    historySize_ = plainLabel();
     historySize_->setObjectName("historySize");
     auto* remove = new QPushButton("Delete older than 7 days\u2026");
     remove->setObjectName("deleteOlder");
@@ -150,9 +150,9 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
 
     auto* about = new Card("About");
     auto* versionRow = new QHBoxLayout;
-    versionRow->addWidget(new QLabel("Version"));
+    versionRow->addWidget(plainLabel("Version"));
     versionRow->addStretch();
-    auto* versionLabel = new QLabel(version);
+    auto* versionLabel = plainLabel(version);
     versionLabel->setObjectName("version");
     versionRow->addWidget(versionLabel);
     about->body()->addLayout(versionRow);

@@ -17,7 +17,7 @@ namespace QuorvelPower {
 namespace {
 
 QLabel* text(const QString& value) {
-    auto* label = new QLabel(value);
+    auto* label = plainLabel(value);
     label->setWordWrap(true);
     return label;
 }

@@ -1,7 +1,9 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <QApplication>
 #include <QDate>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLocale>
 #include <QPalette>
 #include <QStyleFactory>
@@ -126,7 +128,7 @@ Card::Card(const QString& title, QWidget* trailing, QWidget* parent)
     layout->setSpacing(14);
     if (!title.isEmpty() || trailing != nullptr) {
         auto* header = new QHBoxLayout;
-        auto* label = new QLabel(title);
+        auto* label = plainLabel(title);
         QFont font = label->font();
         font.setPointSizeF(10);
         font.setWeight(QFont::DemiBold);
@@ -141,8 +143,22 @@ Card::Card(const QString& title, QWidget* trailing, QWidget* parent)
     layout->addLayout(body_);
 }
 
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText); // before the text: it is never parsed as markup
+    label->setText(text);
+    return label;
+}
+
+void setNameText(QLabel* label, const QString& name, int widest) {
+    label->setText(QFontMetrics(label->font()).elidedText(name, Qt::ElideRight, widest));
+    label->setAccessibleName(name);
+}
+
 Pill::Pill(const QString& text, const QColor& color, QWidget* parent)
-    : QLabel(text, parent) {
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setText(text);
     QFont font = this->font();
     font.setPointSizeF(8.5);
     font.setWeight(QFont::DemiBold);
@@ -164,14 +180,14 @@ BigNumber::BigNumber(const QString& value, const std::optional<QString>& unit,
     column->setSpacing(2);
     auto* row = new QHBoxLayout;
     row->setSpacing(3);
-    auto* number = new QLabel(value);
+    auto* number = plainLabel(value);
     QFont big = number->font();
     big.setPointSizeF(23);
     big.setWeight(QFont::DemiBold);
     number->setFont(big);
     row->addWidget(number, 0, Qt::AlignBaseline);
     if (unit) {
-        auto* unitLabel = new QLabel(*unit);
+        auto* unitLabel = plainLabel(*unit);
         QFont medium = unitLabel->font();
         medium.setPointSizeF(10.5);
         medium.setWeight(QFont::Medium);
@@ -180,7 +196,7 @@ BigNumber::BigNumber(const QString& value, const std::optional<QString>& unit,
     }
     row->addStretch();
     column->addLayout(row);
-    auto* captionLabel = new QLabel(caption);
+    auto* captionLabel = plainLabel(caption);
     captionLabel->setFont(captionFont());
     QPalette p = captionLabel->palette();
     p.setColor(QPalette::WindowText, Theme::secondaryText());

@@ -55,6 +55,13 @@ public:
 QFont captionFont();
 QFont calloutFont(bool medium = false);
 QString toQString(const std::string& text);
+// A label whose text is plain text, never markup: every label of the screens, since any
+// process, desktop entry or inhibitor names itself and "<b>" in a name is no bold type.
+QLabel* plainLabel(const QString& text = {}, QWidget* parent = nullptr);
+// A name from outside in a list: one of a few hundred characters (any process may take one)
+// ends in "…" at `widest` pixels in the label's font rather than pushing the other columns
+// off the page; screen readers get the whole.
+void setNameText(QLabel* label, const QString& name, int widest = 320);
 // A text with the platform's words of this system ("computer" for "Mac" and the like).
 QString platformWords(const std::string& text);
 // A hairline between rows or sections.

@@ -167,7 +167,8 @@ void TrayItem::update() {
             action->setChecked(entries[i].checked.value_or(false));
         }
         fallback_->setIcon(symbol(symbolName));
-        fallback_->setToolTip(tooltip);
+        // Qt reads a tooltip that looks like markup as markup: written as such, escaped.
+        fallback_->setToolTip("<p style='white-space:pre'>" + tooltip.toHtmlEscaped() + "</p>");
     }
     menu_->setEntries(std::move(entries));
 }

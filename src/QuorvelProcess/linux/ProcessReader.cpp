@@ -93,7 +93,7 @@ std::optional<ProcessReader::BSDInfo> ProcessReader::bsdInfoFrom(std::int32_t pi
     info.ppid = stat->ppid;
     info.uid = *uid;
     info.startTime = bootTimeSeconds_ * 1'000'000 + stat->startTicks * 1'000'000 / ticksPerSecond_;
-    info.name = KernelText::validUtf8(longName(pid, stat->comm));
+    info.name = KernelText::boundedName(longName(pid, stat->comm));
     info.status = runState(stat->state);
     return info;
 }

@@ -64,3 +64,11 @@ TEST(Calendar, WeekdaysRunSundayToSaturday) {
 }
 
 } // namespace
+
+TEST(Calendar, TheTZVariableNamesTheLocalZone) {
+    const auto evening = VuzurTests::at("2026-12-06T20:00:00Z");
+    EXPECT_EQ(PowerCore::Calendar::local("Asia/Tokyo").dayName(evening), "2026-12-07");
+    EXPECT_EQ(PowerCore::Calendar::local(":America/New_York").dayName(evening), "2026-12-06");
+    EXPECT_EQ(PowerCore::Calendar::local("/usr/share/zoneinfo/Asia/Tokyo").dayName(evening),
+              "2026-12-07");
+}

@@ -139,6 +139,21 @@ TEST(HistoryCsv, RowsOfEachKind) {
                    "2026-03-14T09:10:00Z,episode,,,,,,Hot,\"a \"\"b\"\" / c\",,,\n");
 }
 
+TEST(HistoryCsv, NamesThatASpreadsheetWouldRunAsFormulasStayText) {
+    const auto csv = csvOf({{AppsLine{at("2026-03-14T09:05:00Z"),
+                                      {{"=cmd|' /C calc'!A0", 1, 1, 1},
+                                       {"+1", 1, 1, 1},
+                                       {"-2+3", 1, 1, 1},
+                                       {"@SUM(A1)", 1, 1, 1},
+                                       {"a=b", 1, 1, 1}},
+                                      0}}});
+    EXPECT_NE(csv.find(",\"'=cmd|' /C calc'!A0\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"'+1\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"'-2+3\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"'@SUM(A1)\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"a=b\","), std::string::npos) << "only a leading sign counts";
+}
+
 TEST(HistoryCsv, EveryRowHasTwelveFieldsOutsideQuotes) {
     const auto csv = csvOf({battery("2026-03-14T09:00:00Z", PowerSource::ac, 64),
                             {AppsLine{at("2026-03-14T09:05:00Z"), {{"a,b", 1, 1, 1}}, 0}}});

@@ -165,6 +165,14 @@ TEST_F(HistoryStoreTest, OneHealthPointPerDayFirstWins) {
     // The health file is no day file.
     EXPECT_TRUE(store.dayFiles().empty());
     EXPECT_GT(store.sizeOnDisk(), 0u);
+
+    // Grown past what a history file may hold: it cannot be read, so it may hold today's
+    // point already, and nothing more is added to it.
+    fs::resize_file(folder / "daily-health.jsonl", (std::uintmax_t(64) << 20) + 1);
+    const auto size = fs::file_size(folder / "daily-health.jsonl");
+    EXPECT_FALSE(store.appendDailyHealth({"2026-03-15", 4790, 5000, 12, std::nullopt}));
+    EXPECT_FALSE(store.appendDailyHealth({"2026-03-15", 4790, 5000, 12, std::nullopt}));
+    EXPECT_EQ(fs::file_size(folder / "daily-health.jsonl"), size);
 }
 
 TEST_F(HistoryStoreTest, FolderThatIsALinkIsNeverUsed) {

@@ -72,9 +72,50 @@ TEST_F(DefaultsTest, ABrokenFileReadsAsNothingAndIsNeverLost) {
     FileDefaultsStore store(file);
     EXPECT_FALSE(store.value("guardRails"));
     EXPECT_EQ(contentsOf(file), broken); // reading leaves it alone
+    EXPECT_TRUE(store.unreadable());
     ASSERT_TRUE(store.setValue("loginItemQuestionAsked", false));
     EXPECT_EQ(store.value("loginItemQuestionAsked"), Json(false));
     EXPECT_EQ(contentsOf(file.string() + ".unreadable"), broken);
+    EXPECT_FALSE(store.unreadable());
+
+    // A second broken file, nested deeper than any stack: kept beside the first one.
+    const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
+    std::ofstream(file) << deep;
+    EXPECT_TRUE(store.unreadable());
+    EXPECT_FALSE(store.value("loginItemQuestionAsked"));
+    // A deep value under a key the program does not know, in a file that is otherwise fine.
+    ASSERT_TRUE(store.setValue("guardRails", Json::object()));
+    EXPECT_EQ(contentsOf(file.string() + ".unreadable"), broken);
+    EXPECT_EQ(contentsOf(file.string() + ".unreadable-2"), deep);
+    std::ofstream(file) << "{\"later\": " + deep + "}";
+    ASSERT_TRUE(store.setValue("guardRails", Json::object()));
+    EXPECT_EQ(store.value("guardRails"), Json::object());
+}
+
+TEST_F(DefaultsTest, ALinkedFileIsReadAndWrittenWhereItPoints) {
+    // A dotfile manager keeps the file elsewhere and links to it.
+    const auto real = temp.path() / "dotfiles" / "vuzur.json";
+    fs::create_directories(real.parent_path());
+    fs::create_directories(file.parent_path());
+    std::ofstream(real) << R"({"loginItemQuestionAsked": true})";
+    fs::create_symlink(real, file);
+    FileDefaultsStore store(file);
+    EXPECT_FALSE(store.unreadable());
+    EXPECT_EQ(store.value("loginItemQuestionAsked"), Json(true));
+    ASSERT_TRUE(store.setValue("guardRails", Json::object()));
+    EXPECT_TRUE(fs::is_symlink(file)) << "the link stays";
+    EXPECT_EQ(parseJson(contentsOf(real))->size(), 2u);
+}
+
+TEST_F(DefaultsTest, TemporariesOfWritesKilledMidwayGo) {
+    fs::create_directories(file.parent_path());
+    const auto folder = file.parent_path();
+    std::ofstream(folder / ".defaults.json.999999999.tmp") << "{";
+    const auto ours = folder / (".defaults.json." + std::to_string(::getpid()) + ".tmp");
+    std::ofstream(ours) << "{";
+    const FileDefaultsStore store(file);
+    EXPECT_FALSE(fs::exists(folder / ".defaults.json.999999999.tmp")) << "its writer is gone";
+    EXPECT_TRUE(fs::exists(ours)) << "a living writer's stays";
 }
 
 TEST_F(DefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {

@@ -9,8 +9,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sdbus-c++/sdbus-c++.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using VuzurTests::FakeDesktop;
@@ -300,4 +303,72 @@ TEST_F(RunningProgram, AHandedOverSessionNobodyHoldsSaysSo) {
                           "but Not held: no service to ask.\n");
     ::kill(first, SIGTERM);
     EXPECT_EQ(waitFor(first, 5), 0);
+}
+
+TEST_F(RunningProgram, AStoppedBusNeitherHoldsUpStartNorQuit) {
+    for (const auto bus : {FakeDesktop::Bus::session, FakeDesktop::Bus::system}) {
+        SCOPED_TRACE(bus == FakeDesktop::Bus::session ? "session bus" : "system bus");
+        desktop->pause(bus);
+        EXPECT_EQ(waitFor(launch({"--quit-after", "3"}), 10), 0);
+        // A quit signal during the start ends it too.
+        const pid_t pid = launch({});
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(waitFor(pid, 5), 0);
+        desktop->resume(bus);
+    }
+}
+
+TEST_F(RunningProgram, NamesOfMarkupFromOtherProcessesAreShownAsText) {
+    // A process that names itself with 120 KB of nested tables: its comm is the 15 bytes of
+    // its file's name, and argv[0] starts with them.
+    const std::string cell = "<table><tr><td>";
+    const auto program = folder.path() / cell;
+    std::filesystem::create_symlink("/bin/sleep", program);
+    std::string name;
+    for (int i = 0; i < 8000; ++i)
+        name += cell;
+    pid_t child = -1;
+    std::vector<char*> argv{name.data(), const_cast<char*>("30"), nullptr};
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    // Its name in the report: cut, and marked so.
+    const auto report =
+        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "1"});
+    ASSERT_EQ(report.exitStatus, 0);
+    const auto apps = PowerCore::parseJson(report.out);
+    ASSERT_TRUE(apps);
+    bool found = false;
+    for (const auto& app : (*apps)["apps"]) {
+        const auto appName = app["name"].get<std::string>();
+        if (!appName.starts_with(cell)) continue;
+        found = true;
+        EXPECT_LE(appName.size(), 256u);
+        EXPECT_TRUE(appName.ends_with("\u2026"));
+    }
+    EXPECT_TRUE(found);
+    // The Apps tab, and the Keep Awake tab with the process holding an inhibitor, draw it as
+    // text, and the program goes on.
+    desktop->start("logind_inhibitors.py", "org.freedesktop.login1", FakeDesktop::Bus::system,
+                   "{\"listed\": [[\"idle\", \"" + cell + "\", \"" + cell + "\", \"block\", 0, " +
+                       std::to_string(child) + "]]}");
+    for (const char* tab : {"apps", "awake"}) {
+        const auto shot = folder.path() / (std::string(tab) + ".png");
+        EXPECT_EQ(waitFor(launch({"--open", tab, "--snapshot", shot.string(), "--snapshot-delay",
+                                  "2", "--quit-after-snapshot"},
+                                 "VUZUR_PROCFS_ROOT=/proc"),
+                          30),
+                  0)
+            << tab;
+        EXPECT_TRUE(std::filesystem::exists(shot)) << tab;
+    }
+    VuzurTests::killAndReap(child);
+}
+
+TEST_F(RunningProgram, ASnapshotIntoAFifoIsRefusedAtOnce) {
+    const auto fifo = folder.path() / "window.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(waitFor(launch({"--open", "battery", "--snapshot", fifo.string(), "--snapshot-delay",
+                              "0.2", "--quit-after-snapshot"}),
+                      20),
+              0);
 }

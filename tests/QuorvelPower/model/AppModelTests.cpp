@@ -567,3 +567,15 @@ TEST_F(ModelTest, TheBackgroundNoticeIsRememberedOnceItReachedThePerson) {
     EXPECT_EQ(notifier->posts, 2);
     EXPECT_EQ(defaults->value("backgroundNoticeShown"), Json(true));
 }
+
+TEST_F(ModelTest, TenThousandInhibitorsKeepTheFirstRowsAndCountTheRest) {
+    table->rows = 10'000; // logind allows 8,192
+    LaunchOptions options;
+    options.openTab = Tab::awake;
+    build(options);
+    model->setVisible(true);
+    model->start();
+    settle();
+    EXPECT_EQ(model->assertions().size(), AppModel::shownAssertions);
+    EXPECT_EQ(model->assertionsNotShown(), 10'000 - AppModel::shownAssertions);
+}

@@ -56,7 +56,7 @@ private:
 };
 
 QLabel* header(const QString& text) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
@@ -113,10 +113,11 @@ void AppsView::build(QVBoxLayout* column) {
         int row = 1;
         for (const auto& app : apps) {
             auto* name = new QHBoxLayout;
-            auto* label = new QLabel(toQString(app.name));
+            auto* label = plainLabel();
             QFont medium = label->font();
             medium.setWeight(QFont::Medium);
             label->setFont(medium);
+            setNameText(label, toQString(app.name));
             name->addWidget(label);
             // By name where the desktop entry names us, and by pid where it does not (a build
             // run from its folder is "vuzur").
@@ -128,19 +129,19 @@ void AppsView::build(QVBoxLayout* column) {
             table->addLayout(name, row, 0);
             auto* impact = new QHBoxLayout;
             impact->addWidget(new ShareBar(ScreenData::shareFill(app.share)));
-            impact->addWidget(new QLabel(toQString(ScreenData::shareText(app.share))));
+            impact->addWidget(plainLabel(toQString(ScreenData::shareText(app.share))));
             impact->addStretch();
             auto* impactBox = new IdealWidth(180);
             impactBox->setLayout(impact);
             impactBox->setMinimumWidth(160);
             table->addWidget(impactBox, row, 1);
-            auto* cpu = new QLabel(toQString(ScreenData::cpuText(app)));
+            auto* cpu = plainLabel(toQString(ScreenData::cpuText(app)));
             cpu->setFixedWidth(70);
             table->addWidget(cpu, row, 2);
-            auto* wakeups = new QLabel(toQString(ScreenData::wakeupsText(app)));
+            auto* wakeups = plainLabel(toQString(ScreenData::wakeupsText(app)));
             wakeups->setFixedWidth(110);
             table->addWidget(wakeups, row, 3);
-            auto* processes = new QLabel(QString::number(app.pids.size()));
+            auto* processes = plainLabel(QString::number(app.pids.size()));
             processes->setFixedWidth(80);
             table->addWidget(processes, row, 4);
             ++row;

@@ -61,7 +61,7 @@ QWidget* wrappingCheckBox(QCheckBox* box, const QString& text) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     box->setAccessibleName(text);
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     label->setWordWrap(true);
     label->installEventFilter(new TogglesOnClick(box));
     layout->addWidget(box, 0, Qt::AlignTop);
@@ -86,7 +86,7 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(10);
     layout->addWidget(sheetHeading(draft.id ? "Edit rule" : "New rule"));
-    layout->addWidget(new QLabel("Choose what the rule watches."));
+    layout->addWidget(plainLabel("Choose what the rule watches."));
 
     auto* kinds = new QHBoxLayout;
     auto* kindGroup = new QButtonGroup(dialog);
@@ -163,11 +163,11 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     from->setObjectName("from");
     auto* to = new QTimeEdit(QTime(state->choice.endMinute / 60, state->choice.endMinute % 60));
     to->setObjectName("to");
-    times->addWidget(new QLabel("From"));
+    times->addWidget(plainLabel("From"));
     times->addWidget(from);
-    times->addWidget(new QLabel("To"));
+    times->addWidget(plainLabel("To"));
     times->addWidget(to);
-    times->addWidget(new QLabel("(may cross midnight)"));
+    times->addWidget(plainLabel("(may cross midnight)"));
     times->addStretch();
     windowColumn->addLayout(times);
     pages->addWidget(windowPage);
@@ -291,14 +291,14 @@ QDialog* makeCapQuestionSheet(AppModel& model, const ActiveSession& session, QWi
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(10);
     layout->addWidget(sheetHeading("Still working?"));
-    auto* text = new QLabel(toQString("Keep-awake " + session.title + " reaches its limit at " +
+    auto* text = plainLabel(toQString("Keep-awake " + session.title + " reaches its limit at " +
                                       PopoverTexts::timeOfDay(session.capAt, model.calendar()) +
                                       ". Without an answer it ends then."));
     text->setObjectName("questionText");
     text->setWordWrap(true);
     layout->addWidget(text);
     auto* help = new QHBoxLayout;
-    auto* icon = new QLabel;
+    auto* icon = plainLabel();
     icon->setPixmap(symbol("questionmark.circle").pixmap(16, 16));
     help->addWidget(icon);
     help->addWidget(secondaryLabel("Escape leaves this question open in the popover; the session "

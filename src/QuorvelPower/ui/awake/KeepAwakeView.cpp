@@ -71,10 +71,9 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         row->addWidget(end);
         now->body()->addLayout(row);
         if (const auto failure = model_.notHeld(); failure || model_.displayNotHeld()) {
-            auto* notHeld = new QLabel(failure ? toQString(PopoverTexts::notHeldLine(*failure))
+            auto* notHeld = plainLabel(failure ? toQString(PopoverTexts::notHeldLine(*failure))
                                                : QString("Display not held"));
             notHeld->setObjectName("notHeld");
-            notHeld->setTextFormat(Qt::PlainText);
             QPalette palette = notHeld->palette();
             palette.setColor(QPalette::WindowText, Theme::attention());
             notHeld->setPalette(palette);
@@ -117,7 +116,7 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         now->body()->addWidget(display);
     }
     auto* note = new QHBoxLayout;
-    auto* info = new QLabel;
+    auto* info = plainLabel();
     info->setPixmap(symbol("info.circle").pixmap(16, 16));
     note->addWidget(info, 0, Qt::AlignTop);
     note->addWidget(secondaryLabel(toQString(ScreenData::railsNote(rails))), 1);
@@ -149,7 +148,7 @@ void KeepAwakeView::build(QVBoxLayout* column) {
                 [this, id](bool on) { model_.toggleRule(id, on); });
         row->addWidget(enabled, 0, Qt::AlignTop);
         auto* text = new QVBoxLayout;
-        text->addWidget(new QLabel(toQString(rule.title())));
+        text->addWidget(plainLabel(toQString(rule.title())));
         text->addWidget(secondaryLabel(platformWords(rule.keepDisplayOn
                                                          ? "Mac and display stay awake"
                                                          : "Mac stays awake, display may sleep")));
@@ -190,10 +189,11 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         ++shown;
         auto* line = new QHBoxLayout;
         if (row.isPower) line->addWidget(new Pill("This app", Theme::accent()));
-        auto* name = new QLabel(toQString(row.processName));
+        auto* name = plainLabel();
         QFont medium = name->font();
         medium.setWeight(QFont::Medium);
         name->setFont(medium);
+        setNameText(name, toQString(row.processName));
         line->addWidget(name);
         line->addWidget(secondaryLabel(toQString(row.meaning())), 1);
         if (row.since)
@@ -201,7 +201,10 @@ void KeepAwakeView::build(QVBoxLayout* column) {
                 toQString("since " + PopoverTexts::timeOfDay(*row.since, calendar))));
         who->body()->addLayout(line);
     }
-    if (shown == 0)
+    if (const auto more = model_.assertionsNotShown(); more > 0)
+        who->body()->addWidget(secondaryLabel(
+            QString("and %1 more").arg(QLocale().toString(qulonglong(more))), "moreAwake"));
+    if (shown == 0 && model_.assertionsNotShown() == 0)
         who->body()->addWidget(secondaryLabel(
             model_.assertionsRead()
                 ? platformWords("Nothing is holding the Mac or the display awake right now.")

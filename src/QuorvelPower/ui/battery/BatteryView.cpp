@@ -44,7 +44,7 @@ void BatteryView::build(QVBoxLayout* column) {
 QWidget* BatteryView::noBattery() {
     auto* box = new QWidget;
     auto* column = new QVBoxLayout(box);
-    auto* title = new QLabel(platformWords("This Mac has no battery."));
+    auto* title = plainLabel(platformWords("This Mac has no battery."));
     title->setObjectName("noBatteryTitle");
     QFont font = title->font();
     font.setPointSizeF(font.pointSizeF() + 6);
@@ -87,7 +87,7 @@ QWidget* BatteryView::nowCard() {
     card->body()->addLayout(row);
     auto* small = new QHBoxLayout;
     const auto withSymbol = [small](const char* name) {
-        auto* icon = new QLabel;
+        auto* icon = plainLabel();
         icon->setPixmap(symbol(name).pixmap(14, 14));
         small->addWidget(icon);
     };

@@ -19,7 +19,7 @@ namespace QuorvelPower {
 namespace {
 
 QLabel* cell(const QString& text, int width = 0) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     if (width > 0) label->setFixedWidth(width);
     return label;
 }

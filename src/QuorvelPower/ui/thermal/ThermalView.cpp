@@ -92,7 +92,7 @@ void ThermalView::build(QVBoxLayout* column) {
         const auto& e = episodes[i];
         if (i > 0) episodesCard->body()->addWidget(divider());
         auto* row = new QHBoxLayout;
-        auto* start = new QLabel(
+        auto* start = plainLabel(
             toQString(Export::PlainDateFormatter(calendar).abbreviatedDateShortTime(e.start)));
         start->setFixedWidth(150);
         row->addWidget(start);
@@ -101,7 +101,7 @@ void ThermalView::build(QVBoxLayout* column) {
             i == 0 ? "firstEpisodeDuration" : nullptr));
         row->addWidget(new Pill(toQString(std::string(title(e.worstState))), Theme::attention()));
         if (e.lowestSpeedLimit)
-            row->addWidget(new QLabel(toQString(fmt::format("CPU {} %", *e.lowestSpeedLimit))));
+            row->addWidget(plainLabel(toQString(fmt::format("CPU {} %", *e.lowestSpeedLimit))));
         row->addStretch();
         episodesCard->body()->addLayout(row);
         std::string onTop = "on top: ";
