@@ -207,7 +207,7 @@ public:
     size_t assertionsNotShown() const { return assertionsNotShown_; }
     // Enough for any real machine; logind allows 8,192 inhibitors, and a page of that many
     // rows would take seconds to draw.
-    static constexpr size_t shownAssertions = 200;
+    static constexpr size_t shownAssertions = 100;
     const PowerCore::ThermalEpisodes& episodes() const { return episodes_; }
     const std::optional<PowerCore::Timestamp>& lastRefresh() const { return lastRefresh_; }
     const std::optional<PowerCore::BatterySnapshot>& unplugSample() const { return unplugSample_; }
