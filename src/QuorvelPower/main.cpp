@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
@@ -108,20 +109,37 @@ int main(int argc, char** argv) {
     const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
                         options.diagnosticsPath || options.showRuleSheet ||
                         options.showCapQuestion || options.showLoginQuestion;
-    // Before any thread exists, so that no thread takes the quit signals; one that comes while
-    // the start waits (below) ends it when the wait is over.
+    // Before any thread exists, so that no thread takes the quit signals.
     QuitSignals quitSignals;
     // A session bus whose daemon hangs (stopped, overloaded) would hold up every call made
     // on it, Qt's included, before the event loop even runs: the program then does without
-    // it, as without any session bus, and quits when told.
-    if (!PowerCore::DBus::answers(PowerCore::DBus::Bus::session))
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session-bus-hangs", 1);
-    // A copy runs in this session already: it does what this launch asks.
-    if (!ownRun)
-        if (const auto line = RunningCopy::handOver(options)) {
-            std::printf("%s\n", line->c_str());
-            return 0;
-        }
+    // it, as without any session bus. A copy that runs in this session already does what
+    // this launch asks. Both wait on a thread of their own, so a quit signal meanwhile ends
+    // the launch at once.
+    struct Start {
+        bool noSessionBus = false, sessionBusHangs = false;
+        std::optional<std::string> handedOver;
+    };
+    auto start = std::async(std::launch::async, [&options, ownRun] {
+        Start result;
+        const auto asked = std::chrono::steady_clock::now();
+        constexpr auto bound = std::chrono::seconds(3);
+        result.noSessionBus = !PowerCore::DBus::answers(PowerCore::DBus::Bus::session, bound);
+        // No bus at all says so at once; one that hangs takes the whole bound.
+        result.sessionBusHangs =
+            result.noSessionBus && std::chrono::steady_clock::now() - asked >= bound;
+        if (!result.noSessionBus && !ownRun) result.handedOver = RunningCopy::handOver(options);
+        return result;
+    });
+    while (start.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        if (quitSignals.take() != 0) std::_Exit(0);
+    const Start started = start.get();
+    if (started.handedOver) {
+        std::printf("%s\n", started.handedOver->c_str());
+        return 0;
+    }
+    if (started.noSessionBus)
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/no-session-bus", 1);
     if (quitSignals.take() != 0) return 0;
 
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -165,6 +183,7 @@ int main(int argc, char** argv) {
 
     auto scheduler = std::make_shared<QtScheduler>();
     LiveModel live = liveModel(services, roots, scheduler, diagnostics);
+    live.parts.sessionBusHangs = started.sessionBusHangs;
     ApplicationDriver* driver = nullptr;
     Screens* screens = nullptr;
     live.parts.terminate = [&driver] {

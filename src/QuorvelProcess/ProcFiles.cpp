@@ -35,8 +35,11 @@ std::optional<Stat> parseStat(std::string_view text) {
     Stat stat;
     stat.comm = std::string(text.substr(open + 1, close - open - 1));
     const auto rest = fields(text.substr(close + 1));
-    // After the name: state(3) ppid(4) ... utime(14) stime(15) ... starttime(22).
+    // After the name: state(3) ppid(4) ... flags(9) ... utime(14) stime(15) ...
+    // starttime(22).
     if (rest.size() < 20 || rest[0].size() != 1) return std::nullopt;
+    constexpr std::uint64_t kernelThreadFlag = 0x00200000; // PF_KTHREAD, include/linux/sched.h
+    stat.kernelThread = (parseUnsigned(rest[6]).value_or(0) & kernelThreadFlag) != 0;
     stat.state = rest[0][0];
     const auto ppid = KernelText::parseInteger(rest[1]);
     const auto utime = parseUnsigned(rest[11]);

@@ -15,6 +15,7 @@ struct Stat {
     char state = '?';
     std::int32_t ppid = 0;
     std::uint64_t utimeTicks = 0, stimeTicks = 0, startTicks = 0;
+    bool kernelThread = false; // PF_KTHREAD in the flags
 };
 std::optional<Stat> parseStat(std::string_view text);
 std::optional<std::uint32_t> parseEffectiveUid(std::string_view status);

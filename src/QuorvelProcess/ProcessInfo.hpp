@@ -14,7 +14,8 @@ struct BSDInfo {
     std::uint32_t uid = 0;       // effective
     std::uint64_t startTime = 0; // microseconds since 1970
     std::string name;
-    std::uint32_t status = 0; // 2 running, 3 sleeping, 4 stopped, 5 zombie, 0 unknown
+    std::uint32_t status = 0;  // 2 running, 3 sleeping, 4 stopped, 5 zombie, 0 unknown
+    bool kernelThread = false; // one of the kernel's own threads (kworker, ksoftirqd...)
     bool isZombie() const { return status == 5; }
     bool operator==(const BSDInfo&) const = default;
 };

@@ -39,6 +39,7 @@ ProcessSampler::Sample ProcessSampler::sample() {
         ProcessUsage process;
         process.identity = identity;
         process.ppid = info->ppid;
+        process.kernelThread = info->kernelThread;
         process.uid = info->uid;
         process.name = info->name;
         process.footprint = usage->footprint;

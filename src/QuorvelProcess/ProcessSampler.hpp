@@ -35,6 +35,7 @@ struct ProcessUsage {
     std::optional<double> idleWakeupsPerSecond;
     std::optional<double> interruptWakeupsPerSecond;
     bool isZombie = false;
+    bool kernelThread = false;
 };
 
 // Turns cumulative per-process counters into differences between two calls, following each

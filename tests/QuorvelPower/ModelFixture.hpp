@@ -16,10 +16,29 @@ using namespace PowerCore;
 using namespace QuorvelPower;
 using namespace std::chrono_literals;
 
-struct NoProcesses final : QuorvelProcess::ProcessSource {
-    std::vector<std::int32_t> allPIDs() override { return {}; }
-    std::optional<QuorvelProcess::BSDInfo> bsdInfo(std::int32_t) override { return {}; }
-    std::optional<QuorvelProcess::Usage> usage(std::int32_t) override { return {}; }
+// Processes by name, pid 100 on; each uses one more millisecond of CPU at every look.
+struct NamedProcesses final : QuorvelProcess::ProcessSource {
+    std::vector<std::string> names;
+    std::uint64_t ticks = 0;
+    std::vector<std::int32_t> allPIDs() override {
+        std::vector<std::int32_t> pids;
+        for (size_t i = 0; i < names.size(); ++i)
+            pids.push_back(std::int32_t(100 + i));
+        return pids;
+    }
+    std::optional<QuorvelProcess::BSDInfo> bsdInfo(std::int32_t pid) override {
+        const auto at = size_t(pid - 100);
+        if (at >= names.size()) return {};
+        QuorvelProcess::BSDInfo info;
+        info.startTime = 1;
+        info.name = names[at];
+        return info;
+    }
+    std::optional<QuorvelProcess::Usage> usage(std::int32_t) override {
+        QuorvelProcess::Usage usage;
+        usage.cpuTicks = (ticks += 1'000'000);
+        return usage;
+    }
     std::optional<std::string> executablePath(std::int32_t) override { return {}; }
 };
 
@@ -31,15 +50,16 @@ struct ScriptedNotifier final : Notifier {
     void post(const Alert&, Answer done) override { ++posts, done(answer); }
 };
 
-// Counts its reads; gives `rows` inhibitors of one process.
+// Counts its reads; gives `rows` inhibitors of one process, named `processName`.
 struct CountingTable final : AssertionTable {
     mutable int reads = 0;
     size_t rows = 0;
+    std::string processName = "holder";
     std::vector<AssertionRow> read(const AssertionList::NameForPID&, std::int32_t) const override {
         ++reads;
         std::vector<AssertionRow> list(rows);
         for (size_t i = 0; i < rows; ++i)
-            list[i] = {std::int32_t(1000 + i),      "holder",     "PreventUserIdleSystemSleep",
+            list[i] = {std::int32_t(1000 + i),      processName,  "PreventUserIdleSystemSleep",
                        "Work " + std::to_string(i), std::nullopt, false};
         return list;
     }
@@ -84,8 +104,10 @@ protected:
             return thermal;
         };
         parts.readSensors = [] { return SensorSet{}; };
-        parts.monitor = AppPowerMonitor(QuorvelProcess::ProcessSampler(
-            std::make_shared<NoProcesses>(), QuorvelProcess::MachClock(1, 1), [] { return 0; }));
+        parts.monitor = AppPowerMonitor(
+            QuorvelProcess::ProcessSampler(processes, QuorvelProcess::MachClock(1, 1), [this] {
+                return std::uint64_t(clock->monotonicNow().time_since_epoch().count());
+            }));
         parts.store = store;
         parts.notifier = notifier;
         parts.holder = holder;
@@ -124,6 +146,7 @@ protected:
         folder.path() / "History", Calendar::utc(), std::make_shared<PosixHistoryFileSystem>());
     std::shared_ptr<ScriptedNotifier> notifier = std::make_shared<ScriptedNotifier>();
     std::shared_ptr<RecordingAssertionHolder> holder = std::make_shared<RecordingAssertionHolder>();
+    std::shared_ptr<NamedProcesses> processes = std::make_shared<NamedProcesses>();
     std::shared_ptr<CountingTable> table = std::make_shared<CountingTable>();
     std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
     std::shared_ptr<FixedLoginItem> loginItem = std::make_shared<FixedLoginItem>();

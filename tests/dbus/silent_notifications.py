@@ -1,4 +1,5 @@
-'''A notification server that takes Notify and never answers it, as a hung daemon.'''
+'''A notification server that takes Notify and never answers it, as a hung daemon; it
+still says what it can (GetCapabilities), as such a daemon's other threads would.'''
 
 import dbus
 
@@ -10,6 +11,11 @@ SYSTEM_BUS = False
 
 def load(mock, parameters):
     pass
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='', out_signature='as')
+def GetCapabilities(self):
+    return dbus.Array(['body', 'body-markup'], signature='s')
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='susssasa{sv}i', out_signature='u',

@@ -213,8 +213,12 @@ void AlertEngine::appRule(const AlertInput& input, std::vector<Alert>& out) {
         topAppSince_ = {top.name, input.now}; // timing starts now
         return;
     }
+    // Told once while the same application stays on top: the condition's own start is in
+    // the key, so a later spell on top is told again.
+    const auto since = std::chrono::floor<std::chrono::seconds>(topAppSince_->second);
+    const auto key = fmt::format("{}|{}", top.name, since.time_since_epoch().count());
     if (secondsBetween(topAppSince_->second, input.now) < settings.appMinutes * 60.0 ||
-        !ready(AlertKind::appHighOnBattery, top.name, input.now))
+        !ready(AlertKind::appHighOnBattery, key, input.now))
         return;
     out.push_back(make(AlertKind::appHighOnBattery, top.name,
                        fmt::format("{} has used about {} % of the measured power for {} minutes "

@@ -76,6 +76,11 @@ public:
 
     std::vector<Alert> evaluate(const AlertInput& input);
     void reset();
+    // The cycle milestones announced so far, kept by the caller across runs.
+    const std::set<int>& announcedMilestones() const { return milestonesFired_; }
+    void setAnnouncedMilestones(std::set<int> announced) {
+        milestonesFired_ = std::move(announced);
+    }
 
     static std::string endText(const ActiveSession& session, EndReason reason);
 

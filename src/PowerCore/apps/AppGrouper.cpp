@@ -2,6 +2,7 @@
 #include <QuorvelProcess/KernelText.hpp>
 #include <algorithm>
 #include <map>
+#include <unordered_set>
 
 namespace PowerCore {
 
@@ -138,10 +139,16 @@ std::vector<AppPower> group(const std::vector<ProcessDelta>& deltas,
                             const DesktopEntryLookup& desktopEntries) {
     std::map<std::string, AppPower> byKey;
     std::vector<std::string> order;
+    // Each application's processes, each once however many readings it appears in.
+    std::map<std::string, std::unordered_set<QuorvelProcess::ProcessIdentity>> processes;
     for (const auto& delta : deltas) {
-        auto id = identity(delta.path, delta.argv0, delta.name, delta.scope, desktopEntries);
+        // The kernel's own threads (kworker/0:1, ksoftirqd/3...) are one application.
+        auto id = delta.kernelThread
+                      ? Identity{"kernel", "Kernel", std::nullopt}
+                      : identity(delta.path, delta.argv0, delta.name, delta.scope, desktopEntries);
         auto [it, inserted] = byKey.try_emplace(id.key);
         AppPower& app = it->second;
+        const bool newProcess = processes[id.key].insert(delta.identity).second;
         if (inserted) {
             order.push_back(id.key);
             app = AppPower{id.key,
@@ -155,7 +162,7 @@ std::vector<AppPower> group(const std::vector<ProcessDelta>& deltas,
                            std::nullopt};
             continue;
         }
-        app.pids.push_back(delta.identity.pid);
+        if (newProcess) app.pids.push_back(delta.identity.pid);
         app.cpuSeconds += delta.cpuSeconds;
         app.idleWakeups += delta.idleWakeups;
         if (delta.energy) app.energy = app.energy.value_or(0) + *delta.energy;

@@ -23,6 +23,7 @@ struct ProcessDelta {
     std::optional<std::string> argv0;
     // The systemd unit of the process (app-gnome-firefox-1234.scope), where it has one.
     std::optional<std::string> scope;
+    bool kernelThread = false; // counted as the one application "Kernel"
     double cpuSeconds = 0;
     double idleWakeups = 0;
     double interruptWakeups = 0;

@@ -29,6 +29,7 @@ std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
         delta.name = std::move(process.name);
         delta.path = std::move(process.path);
         delta.scope = std::move(scope);
+        delta.kernelThread = process.kernelThread;
         delta.cpuSeconds = double(d.cpuNanoseconds) / 1e9;
         delta.idleWakeups = double(d.idleWakeups);
         delta.interruptWakeups = double(d.interruptWakeups);

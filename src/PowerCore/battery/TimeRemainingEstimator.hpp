@@ -19,6 +19,11 @@ public:
 
     // `snapshot` with its time remaining steadied; feed the readings in time order.
     BatterySnapshot steady(BatterySnapshot snapshot);
+    // The power source or the charge state changed less than `settleSeconds` before `now`:
+    // the time is being calculated.
+    bool settling(Timestamp now) const {
+        return changedAt_ && secondsBetween(*changedAt_, now) < settleSeconds;
+    }
 
 private:
     struct Reading {

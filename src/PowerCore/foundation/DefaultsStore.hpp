@@ -29,6 +29,8 @@ public:
     // There is a stored file, and it cannot be read (not JSON, nested too deeply): its
     // settings count as none, and the person should hear of it.
     virtual bool unreadable() const { return false; }
+    // Where the settings are, for a person.
+    virtual std::string location() const { return "the settings"; }
 
     bool setValue(std::string_view key, const Json& value) {
         return update(key, [&value](const std::optional<Json>&) { return value; });

@@ -1,4 +1,5 @@
 #include <PowerCore/history/HistoryRecords.hpp>
+#include <QuorvelProcess/KernelText.hpp>
 #include <cstring>
 #include <limits>
 #include <simdjson.h>
@@ -137,7 +138,10 @@ std::optional<ThermalEpisode> decodeEpisode(element value) {
     for (element app : apps) {
         std::optional<std::string> name;
         if (!readString(app, name)) return std::nullopt;
-        episode.topApps.push_back(std::move(*name));
+        // Days written before names were kept short may hold 128 KiB ones.
+        episode.topApps.push_back(name->size() > QuorvelProcess::KernelText::nameBytes
+                                      ? QuorvelProcess::KernelText::boundedName(*name)
+                                      : std::move(*name));
     }
     return episode;
 }
@@ -147,6 +151,12 @@ std::optional<ThermalEpisode> decodeEpisode(element value) {
 class NameTable {
 public:
     SharedString operator()(std::string_view name) {
+        // Days written before names were kept short may hold 128 KiB ones.
+        std::string bounded;
+        if (name.size() > QuorvelProcess::KernelText::nameBytes) {
+            bounded = QuorvelProcess::KernelText::boundedName(name);
+            name = bounded;
+        }
         if (const auto found = names_.find(name); found != names_.end()) return found->second;
         if (names_.size() >= limit) names_.clear();
         SharedString shared(name);

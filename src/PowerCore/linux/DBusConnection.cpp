@@ -1,14 +1,17 @@
 #include <PowerCore/linux/DBusConnection.hpp>
+#include <csignal>
 #include <future>
 #include <mutex>
+#include <pthread.h>
+#include <system_error>
 #include <thread>
 
 namespace PowerCore::DBus {
 
 namespace {
 
-// Whether a connection to each bus is being made and has not come back: a bus daemon that
-// was stopped accepts the socket and never answers, so a connection can hang for good.
+// Whether a connection to each bus has hung past its bound and not come back: a bus daemon
+// that was stopped accepts the socket and never answers, so a connection can hang for good.
 struct Attempts {
     std::mutex mutex;
     bool hanging[2] = {false, false};
@@ -28,26 +31,42 @@ std::unique_ptr<sdbus::IConnection> connect(Bus bus, std::chrono::milliseconds b
         const std::lock_guard lock(state.mutex);
         // One hung attempt is enough: the others give up at once until it comes back.
         if (state.hanging[slot]) return nullptr;
-        state.hanging[slot] = true;
     }
     using Connection = std::unique_ptr<sdbus::IConnection>;
-    auto result = std::make_shared<std::promise<Connection>>();
-    auto answer = result->get_future();
-    std::thread([result, bus, slot, &state] {
-        Connection connection;
-        try {
-            connection = bus == Bus::session ? sdbus::createSessionBusConnection()
-                                             : sdbus::createSystemBusConnection();
-        } catch (const sdbus::Error&) {
-        }
-        {
-            const std::lock_guard lock(state.mutex);
-            state.hanging[slot] = false;
-        }
-        result->set_value(std::move(connection));
-    }).detach();
-    if (answer.wait_for(bound) != std::future_status::ready) return nullptr;
-    return answer.get();
+    struct Attempt {
+        std::promise<Connection> result;
+        bool done = false; // under the state's mutex
+    };
+    auto attempt = std::make_shared<Attempt>();
+    auto answer = attempt->result.get_future();
+    // The thread takes no signal: a quit signal is the program's to read, on its own terms.
+    sigset_t all, before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &before);
+    try {
+        std::thread([attempt, bus, slot, &state] {
+            Connection connection;
+            try {
+                connection = bus == Bus::session ? sdbus::createSessionBusConnection()
+                                                 : sdbus::createSystemBusConnection();
+            } catch (const sdbus::Error&) {
+            }
+            {
+                const std::lock_guard lock(state.mutex);
+                attempt->done = true;
+                state.hanging[slot] = false;
+            }
+            attempt->result.set_value(std::move(connection));
+        }).detach();
+    } catch (const std::system_error&) {
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return nullptr;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (answer.wait_for(bound) == std::future_status::ready) return answer.get();
+    const std::lock_guard lock(state.mutex);
+    if (!attempt->done) state.hanging[slot] = true;
+    return nullptr;
 }
 
 bool answers(Bus bus, std::chrono::milliseconds bound) {

@@ -2,7 +2,6 @@
 #include <PowerCore/linux/PosixFiles.hpp>
 #include <PowerCore/linux/UniqueDescriptor.hpp>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -75,25 +74,26 @@ bool replaceFile(const fs::path& file, const std::string& text) {
     return true;
 }
 
+// Under the lock every temporary file of a write (".defaults.json.<pid>.tmp") is a leftover
+// of one that was killed midway: none is being written now.
+void removeLeftovers(const fs::path& file) {
+    std::string prefix(1, '.');
+    prefix.append(file.filename().string()).append(1, '.');
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(file.parent_path(), error)) {
+        const auto name = entry.path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const auto pid =
+            std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - 4);
+        if (!pid.empty() && pid.find_first_not_of("0123456789") == std::string_view::npos)
+            ::unlink(entry.path().c_str());
+    }
+}
+
 } // namespace
 
 FileDefaultsStore::FileDefaultsStore(fs::path file)
-    : file_(std::move(file)) {
-    // A write cut short by a kill leaves its temporary file: those of processes that are gone
-    // are removed (".defaults.json.<pid>.tmp").
-    std::string prefix(1, '.');
-    prefix.append(file_.filename().string()).append(1, '.');
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(file_.parent_path(), error)) {
-        const auto name = entry.path().filename().string();
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-        const auto pid = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        char* end = nullptr;
-        const long number = std::strtol(pid.c_str(), &end, 10);
-        if (pid.empty() || *end != '\0' || number <= 0) continue;
-        if (::kill(pid_t(number), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
-    }
-}
+    : file_(std::move(file)) {}
 
 fs::path FileDefaultsStore::target() const {
     // A dotfile manager's link stands for the file it names: read and written there.
@@ -155,6 +155,7 @@ bool FileDefaultsStore::update(std::string_view key, const Change& change) {
 
     const auto file = target();
     if (file != file_ && PosixFiles::makeFolders(file.parent_path()) != 0) return false;
+    removeLeftovers(file);
     auto stored = readStored(file);
     if (stored.state == Stored::State::unreadable) {
         // Kept for the user, out of the way of the settings written from now on, under a

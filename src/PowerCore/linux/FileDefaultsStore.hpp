@@ -12,7 +12,7 @@ namespace PowerCore {
 // new one, never half of one. A file that does not decode reads as no settings and is left
 // as it is; the first write moves it aside to "defaults.json.unreadable" (or "-2", "-3"…
 // when one is there already) rather than lose it. Temporary files that writes killed midway
-// left behind are removed when the store is made. A file that is a symbolic link (a dotfile
+// left behind are removed by the next write. A file that is a symbolic link (a dotfile
 // manager's) is read and written where it points.
 class FileDefaultsStore final : public DefaultsStore {
 public:
@@ -27,6 +27,7 @@ public:
     // From the file's identity, size and time of change: a rename over it by anyone shows.
     std::uint64_t version() const override;
     bool unreadable() const override;
+    std::string location() const override { return file_.string(); }
 
     const std::filesystem::path& file() const { return file_; }
 

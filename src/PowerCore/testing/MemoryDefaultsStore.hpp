@@ -19,9 +19,11 @@ public:
         return true;
     }
     std::uint64_t version() const override { return writes; }
+    bool unreadable() const override { return brokenFile; }
 
     std::map<std::string, Json> values;
     bool failing = false;
+    bool brokenFile = false; // as a settings file that cannot be read
     std::uint64_t writes = 0;
 };
 

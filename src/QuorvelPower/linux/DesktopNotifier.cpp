@@ -78,12 +78,16 @@ void DesktopNotifier::post(const PowerCore::Alert& alert, Answer answer) {
                 {"desktop-entry", sdbus::Variant(std::string(desktopEntry))}};
             auto server = sdbus::createProxy(*bus, serverName, serverPath);
             // A server that reads the body as markup gets it escaped: a name from outside
-            // (an application's) is text.
+            // (an application's) is text. One that does not say is sent the body as it is.
             std::vector<std::string> capabilities;
-            server->callMethod("GetCapabilities")
-                .onInterface(serverName)
-                .withTimeout(bound)
-                .storeResultsTo(capabilities);
+            try {
+                server->callMethod("GetCapabilities")
+                    .onInterface(serverName)
+                    .withTimeout(bound)
+                    .storeResultsTo(capabilities);
+            } catch (const sdbus::Error&) {
+                capabilities.clear();
+            }
             const bool markup = std::find(capabilities.begin(), capabilities.end(),
                                           "body-markup") != capabilities.end();
             std::uint32_t id = 0;

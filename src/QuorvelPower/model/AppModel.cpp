@@ -98,7 +98,7 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     if (!parts_.monitor || !parts_.holder || !parts_.scheduler || !parts_.clock)
         throw std::invalid_argument("AppModel needs a clock, a scheduler, a monitor and a holder");
     tab_ = options_.openTab.value_or(Tab::battery);
-    battery_ = parts_.readBattery();
+    battery_ = estimator_.steady(parts_.readBattery());
     thermal_ = parts_.readThermal();
     sensors_ = parts_.readSensors();
     if (parts_.loginItem) {
@@ -108,10 +108,22 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     if (parts_.defaults) settingsVersion_ = parts_.defaults->version();
     if (parts_.defaults && parts_.defaults->unreadable())
         notice_ = Notice{UUID::random(), "Vuzur could not read its settings",
-                         "It uses its default settings. The file stays as it is until you "
-                         "change a setting; it is then kept beside the new one, with "
-                         "\".unreadable\" added to its name."};
+                         "It uses its default settings. The file (" + parts_.defaults->location() +
+                             ") is left as it is; when you next change a setting it is renamed "
+                             "with \".unreadable\" added, and a new one is written."};
+    else if (parts_.sessionBusHangs)
+        notice_ = Notice{UUID::random(), "The session bus does not answer",
+                         "Vuzur runs without it until it is started again: without its tray "
+                         "item and notifications, and later launches start a copy of their own."};
     unreadableRules_ = storedRulesOf(parts_.defaults.get()).unreadable;
+    if (const auto stored =
+            parts_.defaults ? parts_.defaults->value("announcedMilestones") : std::nullopt;
+        stored && stored->is_array()) {
+        std::set<int> announced;
+        for (const auto& milestone : *stored)
+            if (const auto number = integerFitting<int>(milestone)) announced.insert(*number);
+        alertEngine_.setAnnouncedMilestones(std::move(announced));
+    }
     // The live holder works on a thread of its own and tells of what it achieved there.
     std::weak_ptr<bool> alive = alive_;
     parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
@@ -282,7 +294,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         lastAppsSample_.reset();
     }
     followStoredSettings();
-    if (!sourceChanged) publish(Field::battery, battery_, std::move(readings.battery));
+    if (!sourceChanged) storeBattery(std::move(readings.battery));
     publish(Field::thermal, thermal_, std::move(readings.thermal));
     publish(Field::sensors, sensors_, std::move(readings.sensors));
     refreshApps();
@@ -292,10 +304,14 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     std::vector<RunningProcess> processes;
     if (!parts_.monitor->readings().empty())
         for (const auto& delta : parts_.monitor->readings().back().deltas)
-            processes.push_back({delta.identity, delta.name, delta.path, false});
+            if (!delta.kernelThread) // no rule waits for a kworker
+                processes.push_back({delta.identity, delta.name, delta.path, false});
     publish(Field::runningProcesses, runningProcesses_, std::move(processes));
     if (readings.readAssertions) {
+        // What keeps the machine awake is what the screen lists (delay locks, a lid-switch
+        // lock are no answer to its question), the first rows of it, ours first.
         auto& rows = readings.assertions;
+        std::erase_if(rows, [](const AssertionRow& row) { return !row.keepsAwake(); });
         const size_t notShown = rows.size() > shownAssertions ? rows.size() - shownAssertions : 0;
         rows.resize(std::min(rows.size(), shownAssertions));
         // The first answer, even an empty one, ends the screen's "Reading…".
@@ -348,6 +364,20 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     publish(Field::lastRefresh, lastRefresh_, std::optional<Timestamp>(parts_.clock->now()));
 }
 
+void AppModel::storeBattery(BatterySnapshot snapshot) {
+    // One reading's rate swings; the screens show the mean of the last readings.
+    auto steady = estimator_.steady(std::move(snapshot));
+    const bool calculating =
+        steady.battery && !steady.battery->timeRemainingMinutes && estimator_.settling(steady.time);
+    if (calculating != timeCalculating_) {
+        timeCalculating_ = calculating;
+        battery_ = std::move(steady);
+        if (observer_) observer_(Field::battery);
+        return;
+    }
+    publish(Field::battery, battery_, std::move(steady));
+}
+
 void AppModel::refreshApps() {
     // While a refresh holds the monitor, it recomputes the list when it comes back.
     if (!parts_.monitor) return;
@@ -390,7 +420,7 @@ void AppModel::powerSourceChanged() {
     if (quitting_) return;
     ++sourceGeneration_;
     const Timestamp now = parts_.clock->now();
-    publish(Field::battery, battery_, parts_.readBattery());
+    storeBattery(parts_.readBattery());
     writeBatterySample(now);
     if (battery_.source == PowerSource::battery) {
         markUnplugged(battery_);
@@ -411,8 +441,21 @@ void AppModel::runAlerts(Timestamp now, std::vector<KeepAwakeEvent> events) {
     input.topApp = topApp(apps_);
     input.sessionEvents = std::move(events);
     input.capHours = rails_.durationCap / 3600;
+    // A copy beside the running one decides nothing: the running one tells.
+    if (!canNotify()) return;
     auto alerts = std::make_shared<std::vector<Alert>>(alertEngine_.evaluate(input));
+    rememberMilestones();
     if (!alerts->empty()) postAlerts(alerts, 0);
+}
+
+void AppModel::rememberMilestones() {
+    // Each milestone is told once ever, not once per start.
+    const auto& announced = alertEngine_.announcedMilestones();
+    const auto stored =
+        parts_.defaults ? parts_.defaults->value("announcedMilestones") : std::nullopt;
+    const Json wanted(std::vector<int>(announced.begin(), announced.end()));
+    if (announced.empty() || stored == std::optional<Json>(wanted)) return;
+    storeJson("announcedMilestones", wanted);
 }
 
 std::optional<TopApp> AppModel::topApp(const std::vector<AppPower>& apps) {

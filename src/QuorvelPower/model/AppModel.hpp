@@ -8,6 +8,7 @@
 #include <PowerCore/awake/RunningAppsSource.hpp>
 #include <PowerCore/battery/PowerNotifications.hpp>
 #include <PowerCore/battery/PowerSourceWatcher.hpp>
+#include <PowerCore/battery/TimeRemainingEstimator.hpp>
 #include <PowerCore/foundation/Clock.hpp>
 #include <PowerCore/foundation/DefaultsStore.hpp>
 #include <PowerCore/foundation/Scheduler.hpp>
@@ -45,6 +46,9 @@ struct ModelParts {
     // Asked at each refresh while not the primary copy: takes the history's lock when the
     // copy that held it is gone; whether it did.
     std::function<bool()> becomePrimary;
+    // The session bus did not answer at start: the program runs without it (no tray item,
+    // no notifications, no hand-over from later launches), and says so.
+    bool sessionBusHangs = false;
     std::shared_ptr<Notifier> notifier;
     std::shared_ptr<PowerCore::AssertionHolder> holder;
     std::shared_ptr<const PowerCore::AssertionTable> assertionTable;
@@ -192,7 +196,11 @@ public:
     static RuleDraft snapshotRuleDraft();
 
     // The published fields.
+    // With the steadier time left of the last readings (none for a minute after the power
+    // source or the charge state changed).
     const PowerCore::BatterySnapshot& battery() const { return battery_; }
+    // The time left is missing because it is being calculated.
+    bool timeCalculating() const { return timeCalculating_; }
     const PowerCore::ThermalSnapshot& thermal() const { return thermal_; }
     const PowerCore::SensorSet& sensors() const { return sensors_; }
     bool hasSensorTable() const { return parts_.hasSensorTable; }
@@ -203,7 +211,8 @@ public:
     const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
     // Whether the list has been read at least once (an empty list is then an answer).
     bool assertionsRead() const { return assertionsRead_; }
-    // The rows past the first `shownAssertions`, which are not kept.
+    // The rows that keep the machine awake, at most `shownAssertions` of them; and how many
+    // more there were, which are not kept.
     size_t assertionsNotShown() const { return assertionsNotShown_; }
     // Enough for any real machine; logind allows 8,192 inhibitors, and a page of that many
     // rows would take seconds to draw.
@@ -267,7 +276,9 @@ public:
     static std::optional<PowerCore::TopApp> topApp(const std::vector<PowerCore::AppPower>& apps);
 
     static constexpr double visibleCadence = 5, hiddenCadence = 30, sampleSpacing = 300;
-    static constexpr double alertCooldown = 1800;
+    // A condition that has not changed (the same worn battery, the same episode, the same
+    // application on top) is told again at most once a day.
+    static constexpr double alertCooldown = 86400;
 
 private:
     struct Readings;
@@ -277,6 +288,7 @@ private:
     void finishRefresh(Readings& readings, PowerCore::Timestamp now,
                        PowerCore::Clock::Monotonic started);
     void storeReadings(Readings& readings, PowerCore::Timestamp now, bool sourceChanged);
+    void storeBattery(PowerCore::BatterySnapshot snapshot);
     void setMonitorUnplugTime(std::optional<PowerCore::Timestamp> time);
     // `fn` after `delay` seconds on the main thread, unless the model is gone by then.
     std::unique_ptr<PowerCore::Scheduler::Handle> later(double delay, std::function<void()> fn);
@@ -296,6 +308,7 @@ private:
     // A week of battery and apps lines, one of each every 5 minutes.
     static constexpr size_t spareHistoryLines = 2 * 12 * 24 * 7;
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
+    void rememberMilestones();
     bool canNotify() const;
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
     void scheduleDeadline();
@@ -316,6 +329,8 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     PowerCore::BatterySnapshot battery_;
+    PowerCore::TimeRemainingEstimator estimator_;
+    bool timeCalculating_ = false;
     PowerCore::ThermalSnapshot thermal_;
     PowerCore::SensorSet sensors_;
     std::vector<PowerCore::AppPower> apps_;

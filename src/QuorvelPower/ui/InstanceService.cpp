@@ -1,6 +1,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QuorvelPower/ui/BusNames.hpp>
 #include <QuorvelPower/ui/InstanceService.hpp>
 #include <algorithm>
 #include <cmath>
@@ -13,11 +14,8 @@ InstanceService::InstanceService(QDBusConnection bus)
 }
 
 bool InstanceService::claim() {
-    if (!bus_.isConnected()) return true;
-    const auto reply =
-        bus_.interface()->registerService(busName, QDBusConnectionInterface::DontQueueService,
-                                          QDBusConnectionInterface::DontAllowReplacement);
-    return !reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceRegistered;
+    // A bus that does not answer counts as none: this copy runs.
+    return BusNames::request(bus_, busName).value_or(true);
 }
 
 void InstanceService::Open() {

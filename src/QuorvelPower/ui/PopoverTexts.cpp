@@ -9,7 +9,7 @@ namespace QuorvelPower::PopoverTexts {
 
 using namespace PowerCore;
 
-Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors) {
+Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors, bool calculating) {
     Line line;
     if (!snapshot.battery) {
         line.title = "No battery";
@@ -24,7 +24,10 @@ Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors) {
     line.title = fmt::format("{} %, {}", b.chargePercent, state);
     std::vector<std::string> items;
     if (const auto watts = b.watts()) items.push_back(fmt::format("{:.1f} W", *watts));
-    if (b.timeRemainingMinutes) items.push_back(Format::minutes(b.timeRemainingMinutes) + " left");
+    if (b.timeRemainingMinutes)
+        items.push_back(Format::minutes(b.timeRemainingMinutes) + " left");
+    else if (calculating)
+        items.push_back("Calculating\u2026");
     for (size_t i = 0; i < items.size(); ++i)
         line.caption.append(i == 0 ? "" : " · ").append(items[i]);
     return line;

@@ -17,7 +17,9 @@ struct Line {
     bool captionIsAttention = false;
 };
 
-Line battery(const PowerCore::BatterySnapshot& snapshot, const PowerCore::SensorSet& sensors);
+// `calculating`: the time left is missing while it is being calculated.
+Line battery(const PowerCore::BatterySnapshot& snapshot, const PowerCore::SensorSet& sensors,
+             bool calculating = false);
 Line thermal(const PowerCore::ThermalSnapshot& thermal, const PowerCore::SensorSet& sensors);
 
 // The active session: its title line, what stays awake (or why nothing does), and when it

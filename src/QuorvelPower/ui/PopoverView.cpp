@@ -171,9 +171,9 @@ void PopoverView::rebuild() {
     }
     stack->addLayout(header);
 
-    auto* battery =
-        lineButton("batteryLine", model_.battery().battery ? "battery.75percent" : "powerplug",
-                   PopoverTexts::battery(model_.battery(), model_.sensors()));
+    auto* battery = lineButton(
+        "batteryLine", model_.battery().battery ? "battery.75percent" : "powerplug",
+        PopoverTexts::battery(model_.battery(), model_.sensors(), model_.timeCalculating()));
     connect(battery, &QPushButton::clicked, this, [this] { actions_.show(Tab::battery); });
     stack->addWidget(battery);
     auto* thermal = lineButton("thermalLine", "thermometer.medium",

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QuorvelPower/ui/BusNames.hpp>
 #include <QuorvelPower/ui/Icons.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
@@ -56,7 +57,7 @@ TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popo
             [this](const QString&, const QString&, const QString& owner) {
                 if (!owner.isEmpty()) watcherAppeared();
             });
-    if (bus_.isConnected() && bus_.interface()->isServiceRegistered(watcherName))
+    if (BusNames::hasOwner(bus_, watcherName))
         watcherAppeared();
     else
         QTimer::singleShot(panelWait, this, [this] {

@@ -95,6 +95,7 @@ std::optional<ProcessReader::BSDInfo> ProcessReader::bsdInfoFrom(std::int32_t pi
     info.startTime = bootTimeSeconds_ * 1'000'000 + stat->startTicks * 1'000'000 / ticksPerSecond_;
     info.name = KernelText::boundedName(longName(pid, stat->comm));
     info.status = runState(stat->state);
+    info.kernelThread = stat->kernelThread;
     return info;
 }
 

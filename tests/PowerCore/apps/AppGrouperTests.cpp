@@ -22,6 +22,25 @@ TEST(AppGrouper, NestedBundlesGroupUnderTheOutermost) {
     EXPECT_FALSE(AppGrouper::outermostBundle("relative/A.app/x"));
 }
 
+TEST(AppGrouper, KernelThreadsAreOneApplicationAndProcessesCountOnce) {
+    std::vector<ProcessDelta> deltas;
+    for (const auto* name : {"kworker/0:1-events", "ksoftirqd/0", "rcu_preempt"}) {
+        deltas.push_back(delta(std::int32_t(deltas.size() + 10), name, std::nullopt, 0.1));
+        deltas.back().kernelThread = true;
+    }
+    // A second reading of the same threads and of one user process.
+    auto again = deltas;
+    deltas.insert(deltas.end(), again.begin(), again.end());
+    deltas.push_back(delta(99, "bash", "/usr/bin/bash", 0.2));
+    deltas.push_back(delta(99, "bash", "/usr/bin/bash", 0.2));
+    const auto apps = AppGrouper::group(deltas);
+    ASSERT_EQ(apps.size(), 2u);
+    EXPECT_EQ(apps[0].name, "Kernel");
+    EXPECT_EQ(apps[0].pids, (std::vector<std::int32_t>{10, 11, 12}));
+    EXPECT_NEAR(apps[0].cpuSeconds, 0.6, 1e-9);
+    EXPECT_EQ(apps[1].pids, std::vector<std::int32_t>{99});
+}
+
 TEST(AppGrouper, CommandNamesFromArgv0OrTheProcess) {
     EXPECT_EQ(AppGrouper::identity("/usr/bin/mds", std::nullopt, "mds").key, "cmd:mds");
     const auto shell = AppGrouper::identity("/usr/bin/zsh", "-zsh", "zsh5");

@@ -60,7 +60,7 @@ TEST_F(MonitorTest, WindowAveragesOverTheWholeInterval) {
     ASSERT_EQ(ranking.apps.size(), 1u);
     EXPECT_EQ(ranking.apps[0].name, "worker");
     EXPECT_NEAR(*ranking.apps[0].cpuPercent(), 75.0, 1e-9);
-    EXPECT_EQ(ranking.apps[0].pids, (std::vector<std::int32_t>{42, 42}));
+    EXPECT_EQ(ranking.apps[0].pids, std::vector<std::int32_t>{42}) << "one process, two readings";
     EXPECT_EQ(monitor.topNames(now, 5), std::vector<std::string>{"worker"});
     EXPECT_EQ(monitor.historyReadings(now)[0].share, 100.0);
 }

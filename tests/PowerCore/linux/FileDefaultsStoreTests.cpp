@@ -107,15 +107,20 @@ TEST_F(DefaultsTest, ALinkedFileIsReadAndWrittenWhereItPoints) {
     EXPECT_EQ(parseJson(contentsOf(real))->size(), 2u);
 }
 
-TEST_F(DefaultsTest, TemporariesOfWritesKilledMidwayGo) {
+TEST_F(DefaultsTest, TemporariesOfWritesKilledMidwayGoWithTheNextWrite) {
     fs::create_directories(file.parent_path());
     const auto folder = file.parent_path();
-    std::ofstream(folder / ".defaults.json.999999999.tmp") << "{";
-    const auto ours = folder / (".defaults.json." + std::to_string(::getpid()) + ".tmp");
-    std::ofstream(ours) << "{";
-    const FileDefaultsStore store(file);
-    EXPECT_FALSE(fs::exists(folder / ".defaults.json.999999999.tmp")) << "its writer is gone";
-    EXPECT_TRUE(fs::exists(ours)) << "a living writer's stays";
+    for (const char* name : {".defaults.json.4242.tmp", ".defaults.json.7.tmp"})
+        std::ofstream(folder / name) << "{";
+    const auto others = {folder / ".defaults.json.x.tmp", folder / ".other.json.4242.tmp"};
+    for (const auto& other : others)
+        std::ofstream(other) << "{";
+    FileDefaultsStore store(file);
+    ASSERT_TRUE(store.setValue("loginItemQuestionAsked", true));
+    EXPECT_FALSE(fs::exists(folder / ".defaults.json.4242.tmp"));
+    EXPECT_FALSE(fs::exists(folder / ".defaults.json.7.tmp"));
+    for (const auto& other : others)
+        EXPECT_TRUE(fs::exists(other)) << "not a temporary of ours: " << other;
 }
 
 TEST_F(DefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {

@@ -3,6 +3,7 @@
 #include "DesktopBus.hpp"
 #include "TestSupport.hpp"
 
+#include <PowerCore/linux/DBusConnection.hpp>
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
 #include <algorithm>
@@ -412,4 +413,15 @@ TEST_F(Inhibitions, ALogindLockWithoutAScreensaverHoldsTheComputerOnly) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_TRUE(list[0].isPower);
     EXPECT_EQ(list[0].type, "PreventUserIdleSystemSleep") << "the display is not kept awake";
+}
+
+TEST_F(Inhibitions, ConnectionsMadeAtOnceAllArrive) {
+    // The holder, the list and the notifier connect from their threads at the same moment.
+    for (int round = 0; round < 20; ++round) {
+        std::unique_ptr<sdbus::IConnection> first, second;
+        std::thread other([&] { first = DBus::connect(DBus::Bus::session); });
+        second = DBus::connect(DBus::Bus::session);
+        other.join();
+        ASSERT_TRUE(first && second) << "round " << round;
+    }
 }

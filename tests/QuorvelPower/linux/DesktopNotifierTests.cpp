@@ -87,3 +87,27 @@ TEST_F(Notifications, ServerThatNeverAnswersIsAFalseWithinTheBound) {
     // Not a measurement: only that the bound, not the bus's 25 s default, ended the wait.
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
 }
+
+TEST_F(Notifications, AServerThatReadsMarkupGetsNamesAsText) {
+    for (const bool markup : {true, false}) {
+        SCOPED_TRACE(markup ? "markup" : "plain");
+        desktop.reset();
+        desktop = std::make_unique<FakeDesktop>();
+        desktop->start("notification_daemon", serverName, FakeDesktop::Bus::session,
+                       markup ? R"({"capabilities": "body body-markup"})"
+                              : R"({"capabilities": "body"})");
+        DesktopNotifier notifier(scheduler);
+        EXPECT_TRUE(answer([&](auto done) { notifier.post(alert("<b>vlc</b> & co"), done); }));
+        using Call = sdbus::Struct<std::uint64_t, std::string, std::vector<sdbus::Variant>>;
+        std::vector<Call> calls;
+        sdbus::createProxy(desktop->connection(FakeDesktop::Bus::session), serverName,
+                           "/org/freedesktop/Notifications")
+            ->callMethod("GetCalls")
+            .onInterface("org.freedesktop.DBus.Mock")
+            .storeResultsTo(calls);
+        std::string body;
+        for (const auto& call : calls)
+            if (std::get<1>(call) == "Notify") body = std::get<2>(call)[4].get<std::string>();
+        EXPECT_EQ(body, markup ? "&lt;b&gt;vlc&lt;/b&gt; &amp; co" : "<b>vlc</b> & co");
+    }
+}

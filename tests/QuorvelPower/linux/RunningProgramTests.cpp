@@ -372,3 +372,13 @@ TEST_F(RunningProgram, ASnapshotIntoAFifoIsRefusedAtOnce) {
                       20),
               0);
 }
+
+TEST_F(RunningProgram, DiagnosticsNeverFollowAPlantedLink) {
+    const auto report = folder.path() / "d.json";
+    const auto victim = folder.path() / "victim";
+    { std::ofstream(victim) << "keep"; }
+    std::filesystem::create_symlink(victim, report.string() + ".partial");
+    EXPECT_EQ(waitFor(launch({"--quit-after", "1", "--diagnostics", report.string()}), 20), 0);
+    EXPECT_EQ(readAll(victim), "keep");
+    EXPECT_TRUE(PowerCore::parseJson(readAll(report)));
+}

@@ -579,3 +579,11 @@ TEST_F(ModelTest, TenThousandInhibitorsKeepTheFirstRowsAndCountTheRest) {
     EXPECT_EQ(model->assertions().size(), AppModel::shownAssertions);
     EXPECT_EQ(model->assertionsNotShown(), 10'000 - AppModel::shownAssertions);
 }
+
+TEST_F(ModelTest, ASettingsFileThatCannotBeReadIsToldAtStart) {
+    defaults->brokenFile = true;
+    build();
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->title, "Vuzur could not read its settings");
+    EXPECT_EQ(model->rails(), GuardRails::defaults());
+}

@@ -242,3 +242,29 @@ TEST_F(TabsTest, KeepAwakeTabEndsItsReadingWithAnEmptyListAndSaysWhatIsNotHeld) 
     QApplication::processEvents();
     EXPECT_EQ(control<QLabel>(awake, "unreadableRules")->text(), "1 rule could not be read");
 }
+
+TEST_F(TabsTest, NamesFromOutsideAreTextNotMarkup) {
+    const QString markup = "<b>x</b>&amp;<table><tr><td>";
+    processes->names = {markup.toStdString()};
+    table->processName = markup.toStdString();
+    table->rows = 150;
+    LaunchOptions options;
+    options.openTab = Tab::awake;
+    build(options);
+    ModelObservers observers(*model);
+    AppsView apps(*model, observers);
+    KeepAwakeView awake(*model, observers);
+    model->setVisible(true);
+    model->start();
+    settle();
+    advance(5s); // a second sample: a reading
+    QApplication::processEvents();
+    for (QWidget* page : std::initializer_list<QWidget*>{&apps, &awake}) {
+        const auto labels = page->findChildren<QLabel*>();
+        const auto shown = std::find_if(labels.begin(), labels.end(),
+                                        [&](const QLabel* l) { return l->text() == markup; });
+        ASSERT_NE(shown, labels.end()) << page->objectName().toStdString();
+        EXPECT_EQ((*shown)->textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(control<QLabel>(awake, "moreAwake")->text(), "and 50 more");
+}

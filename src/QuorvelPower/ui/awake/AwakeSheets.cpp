@@ -28,6 +28,15 @@ using Choice = ScreenData::RuleChoice;
 
 namespace {
 
+// A picker of names from outside: one of a few hundred characters (any process may take
+// one) must not make the sheet wider than the screen.
+QComboBox* pickerOfNames() {
+    auto* picker = new QComboBox;
+    picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker->setMinimumContentsLength(40);
+    return picker;
+}
+
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -99,7 +108,7 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     // App.
     auto* appPage = new QWidget;
     auto* appColumn = new QVBoxLayout(appPage);
-    auto* apps = new QComboBox;
+    auto* apps = pickerOfNames();
     apps->setObjectName("appChoice");
     apps->setPlaceholderText("Choose a running app");
     auto running = model.runningApps();
@@ -123,7 +132,7 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     // Task.
     auto* taskPage = new QWidget;
     auto* taskColumn = new QVBoxLayout(taskPage);
-    auto* processes = new QComboBox;
+    auto* processes = pickerOfNames();
     processes->setObjectName("taskPick");
     processes->addItem("Pick the one running now", QString());
     auto listed = model.runningProcesses();

@@ -77,7 +77,9 @@ QWidget* BatteryView::nowCard() {
                                  QString("W"),
                                  discharging ? "draw from the battery" : "into the battery"));
     row->addWidget(new BigNumber(
-        toQString(Format::minutes(b.timeRemainingMinutes)), std::nullopt,
+        model_.timeCalculating() ? QString("Calculating\u2026")
+                                 : toQString(Format::minutes(b.timeRemainingMinutes)),
+        std::nullopt,
         platformWords(discharging ? "left, as macOS estimates" : "to full, as macOS estimates")));
     if (const auto drain = DischargeMath::sinceUnplugged(model_.unplugSample(), snapshot))
         row->addWidget(new BigNumber(

@@ -2,6 +2,7 @@
 #include <QDBusConnectionInterface>
 #include <QImage>
 #include <QtEndian>
+#include <QuorvelPower/ui/BusNames.hpp>
 #include <QuorvelPower/ui/tray/DBusMenu.hpp>
 #include <QuorvelPower/ui/tray/StatusNotifierItem.hpp>
 
@@ -17,8 +18,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, Actions actions, QOb
     bus_.registerObject(path, this,
                         QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
                             QDBusConnection::ExportAllSignals);
-    bus_.interface()->registerService(serviceName_, QDBusConnectionInterface::DontQueueService,
-                                      QDBusConnectionInterface::DontAllowReplacement);
+    BusNames::requestLater(bus_, serviceName_);
 }
 
 DBusImageList StatusNotifierItem::images(const QIcon& icon) {

@@ -66,7 +66,8 @@ std::vector<Entry> entries(const AppModel& model, bool displayOn) {
 }
 
 std::string tooltip(const AppModel& model) {
-    const auto battery = PopoverTexts::battery(model.battery(), model.sensors());
+    const auto battery =
+        PopoverTexts::battery(model.battery(), model.sensors(), model.timeCalculating());
     std::string text = battery.title;
     // Appended piece by piece: g++ 12 warns falsely about `"\n" + text` here.
     for (const auto& line : {battery.caption, model.activeSession() ? sessionLine(model) : ""})
