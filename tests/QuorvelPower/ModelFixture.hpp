@@ -117,6 +117,7 @@ protected:
         parts.ownPID = 4242;
         parts.primaryCopy = primaryCopy;
         parts.becomePrimary = [this] { return lockFree; };
+        parts.localCalendar = localCalendar;
         parts.terminate = [this] { ++terminations; };
         model = std::make_unique<AppModel>(std::move(parts), std::move(options));
     }
@@ -154,6 +155,7 @@ protected:
     int terminations = 0;
     bool primaryCopy = true;
     bool lockFree = false; // what becoming the primary copy finds
+    std::function<Calendar()> localCalendar;
 };
 
 inline std::optional<double> nextIn(const ManualScheduler& scheduler) {

@@ -217,6 +217,7 @@ void KeepAwakeEngine::startIfAllowed(const EngineInput& input,
             endsAt = addingSeconds(now, *request.duration);
         active_ = ActiveSession{
             {}, manualTitle(request, shortTime_), request.keepDisplayOn, now, endsAt, cap, false};
+        endsAtTimeOfDay_ = request.until.has_value();
     } else {
         const auto rule = std::find_if(rules.begin(), rules.end(), [&](const KeepAwakeRule& r) {
             return r.isEnabled && !resting_.contains(r.id) && matches(r, input);
@@ -224,6 +225,7 @@ void KeepAwakeEngine::startIfAllowed(const EngineInput& input,
         if (rule == rules.end()) return;
         active_ = ActiveSession{{rule->id}, rule->title(), rule->keepDisplayOn, now, std::nullopt,
                                 cap,        false};
+        endsAtTimeOfDay_ = false;
     }
     events.push_back({KeepAwakeEvent::Kind::started, *active_, std::nullopt, std::nullopt});
 }
@@ -281,6 +283,16 @@ std::optional<KeepAwakeEvent> KeepAwakeEngine::answerQuestion(bool extend, Times
 std::optional<KeepAwakeEvent> KeepAwakeEngine::endForQuit(Timestamp now) {
     if (!active_) return std::nullopt;
     return end(EndReason::quit, now);
+}
+
+void KeepAwakeEngine::wallClockMoved(double seconds) {
+    if (!active_ || !std::isfinite(seconds)) return;
+    active_->startedAt = addingSeconds(active_->startedAt, seconds);
+    active_->capAt = addingSeconds(active_->capAt, seconds);
+    if (active_->endsAt && !endsAtTimeOfDay_)
+        active_->endsAt = addingSeconds(*active_->endsAt, seconds);
+    for (auto& [id, since] : falseSince_)
+        since = addingSeconds(since, seconds);
 }
 
 } // namespace PowerCore

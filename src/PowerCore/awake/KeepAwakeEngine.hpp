@@ -113,6 +113,12 @@ public:
     std::optional<KeepAwakeEvent> answerQuestion(bool extend, Timestamp now);
     std::optional<KeepAwakeEvent> endForQuit(Timestamp now);
 
+    // The wall clock was set by `seconds` (back when negative): a session's durations (its
+    // running time, its limit, an end "for 1 h") keep their real length; an end at a time
+    // of day ("until 18:00") stays that time of day.
+    void wallClockMoved(double seconds);
+    void setCalendar(Calendar calendar) { calendar_ = calendar; }
+
 private:
     bool isAtFloor(const EngineInput& input) const;
     bool matches(const KeepAwakeRule& rule, const EngineInput& input) const;
@@ -131,6 +137,7 @@ private:
     std::set<UUID> resting_;
     std::map<UUID, Timestamp> falseSince_;
     bool manualEndedOnCap_ = false;
+    bool endsAtTimeOfDay_ = false; // the active session ends "until" a wall-clock time
 };
 
 } // namespace PowerCore

@@ -117,8 +117,18 @@ fs::path HistoryStore::liveDirectory(const char* xdgDataHome, const char* home) 
     return data / "Quorvel Vuzur" / "History";
 }
 
+Calendar HistoryStore::calendar() const {
+    const std::lock_guard lock(calendarMutex_);
+    return calendar_;
+}
+
+void HistoryStore::setCalendar(Calendar calendar) {
+    const std::lock_guard lock(calendarMutex_);
+    calendar_ = calendar;
+}
+
 std::string HistoryStore::dayName(Timestamp time) const {
-    return calendar_.dayName(time);
+    return calendar().dayName(time);
 }
 
 std::optional<Timestamp> HistoryStore::day(std::string_view name) const {
@@ -129,7 +139,7 @@ std::optional<Timestamp> HistoryStore::day(std::string_view name) const {
     if (!twoDigits(name, 0, century) || !twoDigits(name, 2, year) || !twoDigits(name, 5, month) ||
         !twoDigits(name, 8, dayOfMonth))
         return std::nullopt;
-    return calendar_.startOfDay(century * 100 + year, month, dayOfMonth);
+    return calendar().startOfDay(century * 100 + year, month, dayOfMonth);
 }
 
 bool HistoryStore::folderIsSafe() const {
@@ -212,7 +222,7 @@ HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, 
     const auto folder = openFolder();
     read.complete = folder || !std::filesystem::exists(directory_);
     if (!folder) return read;
-    const auto first = since ? std::optional(calendar_.startOfDay(*since)) : std::nullopt;
+    const auto first = since ? std::optional(calendar().startOfDay(*since)) : std::nullopt;
     std::vector<std::string> selected;
     for (auto& name : folder->entryNames()) {
         const auto fileDay = day(name);
@@ -332,7 +342,7 @@ std::vector<std::string> HistoryStore::pruneDayFiles(int days, Timestamp now) co
     // The window keeps `days` local days: today and the days - 1 before it. The cut-off is a
     // date: in a zone that skips midnight on some day, that day starts at 01:00, and a cut-off
     // taken as an instant would cut into the day it should keep.
-    const auto firstKept = calendar_.dayName(now, -(std::max(days, 1) - 1));
+    const auto firstKept = calendar().dayName(now, -(std::max(days, 1) - 1));
     std::vector<std::string> deleted;
     for (const auto& name : folder->entryNames()) {
         if (!day(name) || name.substr(0, firstKept.size()) >= firstKept) continue;

@@ -38,7 +38,9 @@ public:
     static constexpr std::string_view dailyHealthFile = "daily-health.jsonl";
 
     const std::filesystem::path& directory() const { return directory_; }
-    const Calendar& calendar() const { return calendar_; }
+    // The zone days are named in; set from the main thread while a load reads on a worker.
+    Calendar calendar() const;
+    void setCalendar(Calendar calendar);
 
     std::string dayName(Timestamp time) const;
     // Start of the named local day; no value unless the whole name is "YYYY-MM-DD.jsonl"
@@ -93,6 +95,7 @@ private:
     void appendBytes(const std::string& fileName, const std::string& bytes) const;
 
     std::filesystem::path directory_;
+    mutable std::mutex calendarMutex_;
     Calendar calendar_;
     std::shared_ptr<const HistoryFileSystem> files_;
 };

@@ -32,6 +32,7 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     parts.clock = services.clock();
     parts.scheduler = scheduler;
     parts.calendar = Calendar::local(roots.timeZone);
+    parts.localCalendar = [tz = roots.timeZone] { return Calendar::local(tz); };
 
     const BatteryReader battery(services.batterySource(), parts.clock);
     parts.readBattery = [battery] { return battery.read(); };

@@ -4,6 +4,7 @@
 #include <QuorvelPower/model/AppModel.hpp>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace QuorvelPower {
@@ -22,9 +23,10 @@ Scheduler::Duration seconds(double value) {
 }
 
 KeepAwakeEngine makeEngine(const GuardRails& rails, const std::vector<KeepAwakeRule>& rules,
-                           const Calendar& calendar) {
-    return KeepAwakeEngine(rails, rules, calendar, [calendar](Timestamp time) {
-        return Export::PlainDateFormatter(calendar).shortTime(time);
+                           const Calendar& calendar, const Calendar* current) {
+    // Times of day in the zone of the moment.
+    return KeepAwakeEngine(rails, rules, calendar, [current](Timestamp time) {
+        return Export::PlainDateFormatter(*current).shortTime(time);
     });
 }
 
@@ -91,7 +93,7 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
                                  GuardRails::defaults()))
     , storedRules_(storedRulesOf(parts_.defaults.get()).rules)
     , engine_(makeEngine(rails_, parts_.primaryCopy ? storedRules_ : std::vector<KeepAwakeRule>{},
-                         parts_.calendar))
+                         parts_.calendar, &parts_.calendar))
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
                                             alertSettingsFromJson, AlertSettings{}))
     , alertEngine_(alertSettings_, alertCooldown) {
@@ -284,7 +286,46 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
         waiter();
 }
 
+void AppModel::followClocks() {
+    if (parts_.localCalendar) {
+        const auto calendar = parts_.localCalendar();
+        if (!(calendar == parts_.calendar)) {
+            // Days and weekly windows in the new zone from now on.
+            parts_.calendar = calendar;
+            if (parts_.store) parts_.store->setCalendar(calendar);
+            engine_.setCalendar(calendar);
+        }
+    }
+    const auto offset = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            parts_.clock->now().time_since_epoch()) -
+                        parts_.clock->sinceBoot();
+    if (wallOffset_) {
+        const double moved = std::chrono::duration<double>(offset - *wallOffset_).count();
+        // NTP's slewing moves it by milliseconds; a person or a jump, by seconds or more.
+        if (std::fabs(moved) > 2) wallClockMoved(moved);
+    }
+    wallOffset_ = offset;
+}
+
+void AppModel::wallClockMoved(double seconds) {
+    // What was measured in real time keeps its length: the spacing of samples, the session's
+    // running time and limit, how long ago the machine was unplugged.
+    const auto shift = [seconds](Timestamp& time) { time = addingSeconds(time, seconds); };
+    if (lastBatterySample_) shift(*lastBatterySample_);
+    if (lastAppsSample_) shift(*lastAppsSample_);
+    engine_.wallClockMoved(seconds);
+    publish(Field::activeSession, activeSession_, engine_.active());
+    if (unplugSample_) {
+        auto unplugged = *unplugSample_;
+        shift(unplugged.time);
+        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(unplugged));
+        setMonitorUnplugTime(unplugged.time);
+    }
+    scheduleDeadline();
+}
+
 void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
+    followClocks();
     // The copy that wrote the history may have quit: this one takes over.
     if (!parts_.primaryCopy && parts_.becomePrimary && parts_.becomePrimary()) {
         parts_.primaryCopy = true;
@@ -513,6 +554,7 @@ EngineInput AppModel::engineInput(Timestamp now) const {
 
 void AppModel::evaluateEngine(Timestamp now) {
     if (quitting_) return;
+    followClocks(); // a deadline may come before the refresh that would notice a set clock
     auto [events, desired] = engine_.evaluate(engineInput(now));
     parts_.holder->apply(desired);
     publish(Field::activeSession, activeSession_, engine_.active());

@@ -31,6 +31,9 @@ struct ModelParts {
     std::shared_ptr<const PowerCore::Clock> clock;
     std::shared_ptr<PowerCore::Scheduler> scheduler;
     PowerCore::Calendar calendar = PowerCore::Calendar::utc();
+    // The zone now, asked at each refresh so that a change of zone (travel, a setting) is
+    // followed without a restart; none keeps `calendar`.
+    std::function<PowerCore::Calendar()> localCalendar;
     // The blocking readers; each refresh calls them once, off the main thread.
     std::function<PowerCore::BatterySnapshot()> readBattery;
     std::function<PowerCore::ThermalSnapshot()> readThermal;
@@ -289,6 +292,8 @@ private:
                        PowerCore::Clock::Monotonic started);
     void storeReadings(Readings& readings, PowerCore::Timestamp now, bool sourceChanged);
     void storeBattery(PowerCore::BatterySnapshot snapshot);
+    void followClocks();
+    void wallClockMoved(double seconds);
     void setMonitorUnplugTime(std::optional<PowerCore::Timestamp> time);
     // `fn` after `delay` seconds on the main thread, unless the model is gone by then.
     std::unique_ptr<PowerCore::Scheduler::Handle> later(double delay, std::function<void()> fn);
@@ -388,6 +393,8 @@ private:
     bool quitting_ = false;
     bool loadingHistory_ = false, historyLoadQueued_ = false;
     std::uint64_t sourceGeneration_ = 0;
+    // The wall clock less the time since boot: it changes only when the clock is set.
+    std::optional<std::chrono::nanoseconds> wallOffset_;
     std::optional<std::optional<PowerCore::Timestamp>> pendingUnplugTime_;
 };
 

@@ -587,3 +587,68 @@ TEST_F(ModelTest, ASettingsFileThatCannotBeReadIsToldAtStart) {
     EXPECT_EQ(model->notice()->title, "Vuzur could not read its settings");
     EXPECT_EQ(model->rails(), GuardRails::defaults());
 }
+
+TEST_F(ModelTest, AlertsAreToldOnceNotAtEveryStartOrEveryHalfHour) {
+    AlertSettings settings;
+    settings.cycleMilestone = true;
+    settings.healthBelow = true; // the pack is at 80 %, under a threshold of 85
+    settings.healthThresholdPercent = 85;
+    defaults->setValue("alertSettings", toJson(settings));
+    snapshotNow.battery->cycleCount = 520;
+    notifier->answer = true;
+    // Three starts: the 500-cycle milestone is told by the first only.
+    for (int start = 0; start < 3; ++start) {
+        build();
+        model->start();
+        settle();
+    }
+    EXPECT_EQ(notifier->posts, 1 + 3) << "one milestone, and the worn battery at each start";
+    // The same worn battery, eight hours on: not told again the same day.
+    const int before = notifier->posts;
+    for (int i = 0; i < 16; ++i)
+        advance(30min);
+    EXPECT_EQ(notifier->posts, before);
+    advance(16h);
+    advance(30s); // the refresh after the day is over
+    EXPECT_EQ(notifier->posts, before + 1) << "a day later, once more";
+}
+
+TEST_F(ModelTest, AWallClockSetBackNeitherStopsSamplesNorStretchesASession) {
+    build();
+    model->start();
+    settle();
+    model->startManual(ManualRequest{false, 3600, std::nullopt});
+    ASSERT_TRUE(model->activeSession());
+    const auto minutes = [this](int count) {
+        for (int i = 0; i < count * 2; ++i)
+            advance(30s); // a refresh every 30 s
+    };
+    // Ten minutes on, somebody sets the clock back an hour.
+    minutes(10);
+    const size_t lines = batteryLines();
+    clock->setWallClock(addingSeconds(clock->now(), -3600));
+    advance(30s);
+    EXPECT_EQ(model->activeSession()->endsAt, addingSeconds(clock->now(), 3000 - 30))
+        << "the hour keeps its real length";
+    // Samples go on every five minutes of real time.
+    minutes(10);
+    EXPECT_EQ(batteryLines(), lines + 2);
+    // The session ends an hour after it started, by the real time that passed.
+    for (int i = 0; i < 80 && model->activeSession(); ++i)
+        advance(30s);
+    EXPECT_FALSE(model->activeSession());
+    EXPECT_NEAR(secondsBetween(at("2026-12-06T12:00:00Z"), clock->now()), 3600 - 3600, 60)
+        << "an hour of real time, an hour less on the wall";
+}
+
+TEST_F(ModelTest, ANewTimeZoneNamesTheDaysFromTheNextRefresh) {
+    auto zone = *Calendar::named("Europe/Berlin");
+    localCalendar = [&zone] { return zone; };
+    build();
+    model->start();
+    settle();
+    zone = *Calendar::named("Asia/Tokyo");
+    advance(30s);
+    EXPECT_EQ(model->calendar().zoneName(), "Asia/Tokyo");
+    EXPECT_EQ(store->calendar().zoneName(), "Asia/Tokyo");
+}
