@@ -4,10 +4,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,6 +156,38 @@ void killAndReap(int pid) {
         ::close(it->second);
         childInputs().erase(it);
     }
+}
+
+std::optional<double> kernelCpuSeconds(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int number = 3; number <= 15 && fields >> field; ++number)
+        if (number >= 14) ticks += std::stod(field);
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+std::optional<double> kernelVoluntarySwitches(int pid) {
+    const auto tasks = std::filesystem::path("/proc") / std::to_string(pid) / "task";
+    std::error_code error;
+    double total = 0;
+    bool any = false;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream in(task.path() / "status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.starts_with("voluntary_ctxt_switches:")) {
+                total += std::stod(line.substr(line.find(':') + 1));
+                any = true;
+            }
+    }
+    if (!any) return std::nullopt;
+    return total;
 }
 
 } // namespace VuzurTests

@@ -2,6 +2,7 @@
 
 #include <PowerCore/foundation/Timestamp.hpp>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,5 +49,12 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
 // of this process, so /proc shows the program itself; -1 on failure.
 int spawnAndWaitForExec(const std::vector<std::string>& argv);
 void killAndReap(int pid);
+
+// The kernel's own accounting of a process, to compare a live measurement with rather than
+// with a fixed share (a loaded machine gives a busy child less than a core): its CPU time
+// in seconds (utime + stime of /proc/PID/stat, every thread), and its voluntary context
+// switches summed over its threads; none when the process is gone.
+std::optional<double> kernelCpuSeconds(int pid);
+std::optional<double> kernelVoluntarySwitches(int pid);
 
 } // namespace VuzurTests

@@ -6,7 +6,8 @@ inhibitor goes away when the connection that took it leaves the bus.
 
 Parameters: "vanish_on_read" (bool) makes the service exit at the first inhibitor
 read, as a session manager that dies while a client walks its list; "stall" (seconds)
-makes Inhibit answer only after that long, as a desktop too busy to answer.
+makes Inhibit answer only after that long, as a desktop too busy to answer; "mirror"
+(bool) takes a logind "sleep" lock for each suspend inhibition, as gnome-session does.
 '''
 
 import random
@@ -27,6 +28,8 @@ def load(mock, parameters):
     mock.serial = 0
     mock.vanish_on_read = bool(parameters.get('vanish_on_read', False))
     mock.stall = float(parameters.get('stall', 0))
+    mock.mirror = bool(parameters.get('mirror', False))
+    mock.locks = {}  # cookie -> logind descriptor
 
 
 def _drop(mock, cookie):
@@ -52,6 +55,11 @@ def Inhibit(self, app_id, toplevel_xid, reason, flags, sender=None):
         ('GetClientId', '', 'o', 'ret = "/"'),
     ])
     self.inhibitors[cookie] = (path, sender)
+    if self.mirror and int(flags) & 4:
+        logind = dbus.Interface(dbus.SystemBus().get_object('org.freedesktop.login1',
+                                                            '/org/freedesktop/login1'),
+                                'org.freedesktop.login1.Manager')
+        self.locks[cookie] = logind.Inhibit('sleep', 'gnome-session', str(reason), 'block')
 
     if sender and sender not in self.watches:
         def owner_changed(new_owner, name=sender):

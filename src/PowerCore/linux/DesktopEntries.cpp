@@ -69,7 +69,22 @@ std::optional<std::string> DesktopEntries::nameIn(std::string_view text) {
     return name;
 }
 
-std::string DesktopEntries::execProgram(std::string_view exec) {
+std::string DesktopEntries::execProgram(std::string_view raw) {
+    // The value as a string first (\\, \s, \n, \t, \r), then by the quoting rules.
+    std::string unescaped;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 == raw.size()) {
+            unescaped.push_back(raw[i]);
+            continue;
+        }
+        const char next = raw[++i];
+        unescaped.push_back(next == 's'   ? ' '
+                            : next == 'n' ? '\n'
+                            : next == 't' ? '\t'
+                            : next == 'r' ? '\r'
+                                          : next);
+    }
+    std::string_view exec = unescaped;
     while (!exec.empty()) {
         std::string word;
         if (exec.front() == '"') {

@@ -208,6 +208,14 @@ std::uint32_t ownerPID(sdbus::IConnection& bus, const std::string& name) {
 // logind lock for its clients' suspend inhibitions, KDE's agent lists logind's locks as
 // its own. Each inhibition is shown once, where it was taken.
 void dropMirrors(std::vector<Found>& rows, std::uint32_t gnomePID) {
+    // GNOME decides on idle itself and never asks logind: an idle lock keeps nothing awake
+    // there, and is shown under its own name, not counted.
+    if (gnomePID != 0)
+        for (auto& row : rows)
+            if (row.service == InhibitionService::logind && row.idle) {
+                row.type = "idle (GNOME ignores it)";
+                row.idle = false;
+            }
     std::erase_if(rows, [&](const Found& row) {
         if (row.service == InhibitionService::logind)
             return gnomePID != 0 && row.pid == std::int32_t(gnomePID);

@@ -39,13 +39,36 @@ fs::path AutostartLoginItem::entry() const {
 }
 
 std::string AutostartLoginItem::execValue(const fs::path& program) {
-    std::string value = "\"";
+    // The desktop entry rules, in their order: the argument in double quotes, with ", `, $
+    // and \ escaped by a backslash and % doubled (a field code otherwise); then the whole as
+    // a string value, whose backslashes are doubled again and whose control characters are
+    // written as escapes. A literal backslash is four in the file.
+    std::string quoted = "\"";
     for (const char c : program.string()) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') value.push_back('\\');
-        if (c == '%') value.push_back('%'); // a field code otherwise
-        value.push_back(c);
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted.push_back('\\');
+        if (c == '%') quoted.push_back('%');
+        quoted.push_back(c);
     }
-    value.push_back('"');
+    quoted.push_back('"');
+    std::string value;
+    for (const char c : quoted) {
+        switch (c) {
+        case '\\':
+            value += "\\\\";
+            break;
+        case '\n':
+            value += "\\n";
+            break;
+        case '\t':
+            value += "\\t";
+            break;
+        case '\r':
+            value += "\\r";
+            break;
+        default:
+            value.push_back(c);
+        }
+    }
     return value;
 }
 

@@ -75,7 +75,13 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     parts.defaults = std::make_shared<FileDefaultsStore>(roots.defaultsFile);
     std::optional<fs::path> executable;
     std::error_code error;
-    if (auto self = fs::read_symlink("/proc/self/exe", error); !error) executable = self;
+    if (auto self = fs::read_symlink("/proc/self/exe", error); !error) {
+        // An upgrade replaced the binary this copy runs: the entry names the installed one.
+        constexpr std::string_view deleted = " (deleted)";
+        auto path = self.string();
+        if (path.ends_with(deleted)) path.resize(path.size() - deleted.size());
+        executable = path;
+    }
     parts.loginItem = std::make_shared<AutostartLoginItem>(roots.autostartFolder, executable);
     parts.runningApps = std::make_shared<LiveRunningApps>(roots.procfs, roots.dataFolders,
                                                           roots.language, ::getuid());

@@ -425,3 +425,31 @@ TEST_F(Inhibitions, ConnectionsMadeAtOnceAllArrive) {
         ASSERT_TRUE(first && second) << "round " << round;
     }
 }
+
+TEST_F(Inhibitions, EachInhibitionOnceWhereItWasTakenAndGnomeIgnoresIdleLocks) {
+    startDesktop(InhibitionService::logind);
+    desktop->start("gnome_session_manager.py", gnomeName, FakeDesktop::Bus::session,
+                   R"({"mirror": true})");
+    auto& session = desktop->connection(FakeDesktop::Bus::session);
+    // A film player asks GNOME; GNOME's manager takes a logind lock of its own for it.
+    std::uint32_t cookie = 0;
+    sdbus::createProxy(session, gnomeName, "/org/gnome/SessionManager")
+        ->callMethod("Inhibit")
+        .onInterface(gnomeName)
+        .withArguments(std::string("org.gnome.Totem"), std::uint32_t{0},
+                       std::string("Playing a film"), std::uint32_t{4})
+        .storeResultsTo(cookie);
+    // A backup script takes a logind idle lock, which GNOME never looks at.
+    sdbus::UnixFd idle;
+    sdbus::createProxy(desktop->connection(FakeDesktop::Bus::system), logindName,
+                       "/org/freedesktop/login1")
+        ->callMethod("Inhibit")
+        .onInterface("org.freedesktop.login1.Manager")
+        .withArguments(std::string("idle"), std::string("backup"), std::string("Copying"),
+                       std::string("block"))
+        .storeResultsTo(idle);
+    std::vector<std::string> seen;
+    for (const auto& row : rows({}, false))
+        seen.push_back(row.processName + "|" + (row.keepsAwake() ? "awake" : "not counted"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"backup|not counted", "org.gnome.Totem|awake"}));
+}

@@ -6,6 +6,7 @@
 #include <QuorvelPower/linux/AutostartLoginItem.hpp>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,4 +97,30 @@ TEST_F(LoginItemTest, AnEntryWithoutTheAutostartOptionIsBroughtUpToDate) {
     temp.write("config/autostart/com.quorvel.power.desktop", off);
     item.refresh();
     EXPECT_EQ(*PowerCore::Sysfs::readFile(entry), off);
+}
+
+TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibWhateverThePath) {
+    // GLib reads autostart entries for most desktops (and systemd's generator follows the
+    // same rules): what it makes of ours is the program and --autostart.
+    if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
+    const auto odd = temp.path() / "bin \\ $HOME `id` \"q\" 100% 'x'" / "vuzur";
+    temp.write((odd.parent_path().filename() / "vuzur").string(), "#!/bin/sh\n");
+    fs::permissions(odd, fs::perms::owner_all);
+    AutostartLoginItem item(autostart, odd);
+    ASSERT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(item.status(), Status::enabled);
+    const auto parsed = VuzurTests::runProgram(
+        "/usr/bin/python3",
+        {"-c",
+         "import sys\n"
+         "from gi.repository import GLib\n"
+         "kf = GLib.KeyFile()\n"
+         "kf.load_from_file(sys.argv[1], GLib.KeyFileFlags.NONE)\n"
+         "ok, argv = GLib.shell_parse_argv(kf.get_string('Desktop Entry', 'Exec'))\n"
+         "print('\\n'.join(a.replace('%%', '%') for a in argv))\n",
+         (autostart / "com.quorvel.power.desktop").string()});
+    if (parsed.err.find("No module named 'gi'") != std::string::npos)
+        GTEST_SKIP() << "python3-gi is not installed";
+    EXPECT_EQ(parsed.exitStatus, 0) << parsed.err;
+    EXPECT_EQ(parsed.out, odd.string() + "\n--autostart\n");
 }
