@@ -1,6 +1,6 @@
 // What the battery tab computes for its charge chart over a year of history (105,120
-// battery samples between as many apps lines): picking the range's samples, then reducing
-// them to the chart's pixel columns.
+// battery samples): picking the range's samples, then reducing them to the chart's pixel
+// columns.
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,21 +13,20 @@ namespace {
 using namespace PowerCore;
 using namespace QuorvelPower::ScreenData;
 
-const std::vector<HistoryLine>& year() {
-    static const auto lines = [] {
-        std::vector<HistoryLine> all;
+const std::vector<ChargeSample>& year() {
+    static const auto samples = [] {
+        std::vector<ChargeSample> all;
         const auto start = *parseISO8601("2025-01-01T00:00:00Z");
         for (int slot = 0; slot < 365 * 288; ++slot) {
             const auto time = start + std::chrono::minutes(5 * slot);
             BatterySnapshot::Battery b;
             b.chargePercent = 100 - slot % 100;
             b.state = ChargeState::discharging;
-            all.push_back({BatterySnapshot{time, PowerSource::battery, b}});
-            all.push_back({AppsLine{time, {}, 4}});
+            all.push_back(ChargeSample::of(BatterySnapshot{time, PowerSource::battery, b}));
         }
         return all;
     }();
-    return lines;
+    return samples;
 }
 
 const auto end = *parseISO8601("2026-01-01T00:00:00Z");

@@ -1,5 +1,7 @@
 #include <PowerCore/history/HistoryRecords.hpp>
 #include <QuorvelProcess/KernelText.hpp>
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <limits>
 #include <simdjson.h>
@@ -418,6 +420,40 @@ template <typename Use> void HistoryDecoder::forEachDecodedLine(const PaddedText
         auto decoded = decodeLineElement(*root, impl_->names);
         auto* line = std::get_if<HistoryLine>(&decoded);
         return line == nullptr || use(std::move(*line));
+    });
+}
+
+Timestamp ChargeSample::time() const {
+    return Timestamp(std::chrono::seconds(seconds));
+}
+
+ChargeSample ChargeSample::of(const BatterySnapshot& snapshot) {
+    const auto percent = snapshot.battery ? snapshot.battery->chargePercent : 0;
+    return {std::chrono::floor<std::chrono::seconds>(snapshot.time).time_since_epoch().count(),
+            std::int16_t(std::clamp<std::int64_t>(percent, INT16_MIN, INT16_MAX)), snapshot.source};
+}
+
+void HistoryDecoder::appendCompact(const PaddedText& file, CompactHistory& out, bool times) {
+    constexpr std::string_view appsStart = "{\"apps\":";
+    const auto earlier = [&](Timestamp time) {
+        if (!out.firstLine || time < *out.firstLine) out.firstLine = time;
+    };
+    forEachLine(file.bytes, [&](std::string_view piece) {
+        // As this program writes them, application lines start so; one written by hand in
+        // another shape is parsed like any other line.
+        if (!times && piece.starts_with(appsStart)) return true;
+        const auto root = impl_->parsePadded(piece);
+        if (!root) return true;
+        auto decoded = decodeLineElement(*root, impl_->names);
+        const auto* line = std::get_if<HistoryLine>(&decoded);
+        if (line == nullptr) return true;
+        if (times) earlier(line->time());
+        if (const auto* snapshot = std::get_if<BatterySnapshot>(&line->record)) {
+            if (snapshot->battery) out.charge.push_back(ChargeSample::of(*snapshot));
+        } else if (const auto* episode = std::get_if<ThermalEpisode>(&line->record)) {
+            out.episodes.push_back(*episode);
+        }
+        return true;
     });
 }
 

@@ -85,6 +85,29 @@ struct PaddedText {
     void truncate(size_t length);
 };
 
+// One battery sample as the screens draw it: when, the charge and what powered the machine.
+// Sixteen bytes: a year of five-minute samples is under 2 MB.
+struct ChargeSample {
+    std::int64_t seconds = 0; // since 1970, UTC
+    std::int16_t percent = 0;
+    PowerSource source = PowerSource::unknown;
+
+    Timestamp time() const;
+    static ChargeSample of(const BatterySnapshot& snapshot); // a snapshot with a battery
+    bool operator==(const ChargeSample&) const = default;
+};
+
+// What the screens need of the history, and no more: the battery samples, the thermal
+// episodes and when the record starts. The application readings stay on disk (exports read
+// them there).
+struct CompactHistory {
+    std::vector<ChargeSample> charge; // in time order
+    std::vector<ThermalEpisode> episodes;
+    std::optional<Timestamp> firstLine;
+    bool complete = true; // every day file could be read
+    bool operator==(const CompactHistory&) const = default;
+};
+
 // Strict decoder of history lines. Reuses its parser's memory between lines, so one
 // decoder reading many files costs no allocation per line beyond the records themselves.
 class HistoryDecoder {
@@ -104,6 +127,10 @@ public:
     // many were written.
     size_t decodeLines(const PaddedText& file, std::span<HistoryLine> slots);
     std::vector<DailyHealthPoint> healthPoints(const PaddedText& file);
+    // The battery samples and episodes of a file, in file order, into `out`; with `times`,
+    // the earliest time of any line too. Application lines, most of a day's bytes, are
+    // recognised by their start and never parsed.
+    void appendCompact(const PaddedText& file, CompactHistory& out, bool times);
 
     struct ExportDocument {
         Timestamp generatedAt;

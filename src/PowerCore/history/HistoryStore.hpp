@@ -58,6 +58,10 @@ public:
     std::vector<DailyHealthPoint> dailyHealth() const;
     // Every line of the day files from the local day of `since` on (all when absent), in
     // time order. A day file that cannot be read is left out.
+    // What the screens keep of the whole history, read on every core; the application lines
+    // are skipped unread.
+    CompactHistory readCompact() const;
+
     std::vector<HistoryLine> lines(std::optional<Timestamp> since) const {
         return readLines(since).lines;
     }

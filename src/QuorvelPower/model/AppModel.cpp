@@ -373,6 +373,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     publish(Field::episodes, episodes_, std::move(episodes));
     if (closed && writesHistory()) try {
             parts_.store->append(HistoryLine{*closed});
+            history_.episodes.push_back(*closed);
         } catch (const std::exception&) {
         }
 
@@ -440,6 +441,11 @@ void AppModel::writeBatterySample(Timestamp now) {
     if (writesHistory()) {
         try {
             parts_.store->append(HistoryLine{battery_});
+            // The chart shows it at once, without reading the history again.
+            if (battery_.battery) {
+                history_.charge.push_back(ChargeSample::of(battery_));
+                if (observer_) observer_(Field::history);
+            }
         } catch (const std::exception&) {
         }
         if (battery_.battery) try {
@@ -822,112 +828,65 @@ void AppModel::markForDiagnostics(const std::string& name) {
 
 void AppModel::loadHistory() {
     if (!parts_.store || quitting_) return;
-    // A year of history takes a good part of a second to read: it is read off the main
-    // thread, and a load asked for meanwhile becomes one more after it.
+    // A year of history takes a moment to read: it is read off the main thread, and a load
+    // asked for meanwhile becomes one more after it.
     if (loadingHistory_) {
         historyLoadQueued_ = true;
         return;
     }
     loadingHistory_ = true;
-    auto loaded = std::make_shared<LoadedHistory>();
-    loaded->read = historyFilesRead_;
-    loaded->room = historyLines_.capacity() - historyLines_.size();
+    struct Loaded {
+        CompactHistory history;
+        std::vector<DailyHealthPoint> daily;
+        std::uint64_t bytes = 0;
+        bool failed = false;
+    };
+    auto loaded = std::make_shared<Loaded>();
+    const size_t shownBefore = history_.charge.size();
     std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
         [store = parts_.store, loaded] {
             try {
                 loaded->daily = store->dailyHealth();
-                auto files = store->dayFileSizes();
-                // Only the newest day file grows. When every file before the newest one read
-                // last time is as it was (same names, same sizes), that day and later ones
-                // are read again and the rest is kept; otherwise everything is read.
-                const auto& before = loaded->read;
-                if (!before.empty() && files.size() >= before.size() &&
-                    std::equal(before.begin(), before.end() - 1, files.begin()) &&
-                    files[before.size() - 1].name >= before.back().name)
-                    loaded->from = store->day(before.back().name);
-                HistoryStore::LinesRead read;
-                if (loaded->from) {
-                    read = store->readLines(loaded->from);
-                    // The lines read again are added to those kept on the main thread,
-                    // where moving a year of lines to a larger vector would stall it: when
-                    // they do not fit, everything is read into a vector with room to spare.
-                    // A line dated before its file's day (written in another time zone)
-                    // would be kept twice: everything is read then too.
-                    if (!read.complete || read.lines.size() > loaded->room ||
-                        (read.lines.empty() && files.back().bytes > 0) ||
-                        (!read.lines.empty() && read.lines.front().time() < *loaded->from))
-                        loaded->from.reset();
-                }
-                if (!loaded->from) {
-                    read = store->readLines(std::nullopt, spareHistoryLines);
-                    // Nothing read where days were listed (memory ran out, the folder went
-                    // unreadable): what is shown stays.
-                    if (!read.complete && read.lines.empty() && !files.empty())
-                        loaded->failed = true;
-                }
-                // The next load may read from the newest file on only if everything was
-                // read and the lines dated from its day on are exactly those it holds.
-                bool clean = read.complete && !files.empty();
-                if (clean) {
-                    const auto& newest = files.back().name;
-                    const auto start = *store->day(newest);
-                    size_t held = 0;
-                    for (const auto& [name, count] : read.linesPerFile)
-                        if (name >= newest) held += count;
-                    const auto dated = std::partition_point(
-                        read.lines.begin(), read.lines.end(),
-                        [&](const HistoryLine& line) { return line.time() < start; });
-                    clean = size_t(read.lines.end() - dated) == held;
-                }
-                loaded->lines = std::move(read.lines);
-                if (!clean) files.clear();
-                loaded->read = std::move(files);
+                loaded->history = store->readCompact();
                 loaded->bytes = store->sizeOnDisk();
+                // Nothing read where days were listed (memory ran out, the folder went
+                // unreadable): what is shown stays.
+                loaded->failed = !loaded->history.complete && loaded->history.charge.empty() &&
+                                 !store->dayFiles().empty();
             } catch (const std::exception&) {
                 loaded->failed = true;
             }
         },
-        [this, alive, loaded] {
+        [this, alive, loaded, shownBefore] {
             const auto living = alive.lock();
             if (!living || !*living) return;
             loadingHistory_ = false;
-            if (!loaded->failed) storeHistory(*loaded);
+            if (!loaded->failed) {
+                publish(Field::dailyHealth, dailyHealth_, std::move(loaded->daily));
+                // Samples the refreshes wrote while the files were being read stay shown
+                // (once, if the read found them too).
+                auto& charge = loaded->history.charge;
+                for (auto written = history_.charge.begin() +
+                                    std::ptrdiff_t(std::min(shownBefore, history_.charge.size()));
+                     written != history_.charge.end(); ++written)
+                    if (charge.empty() || written->seconds > charge.back().seconds)
+                        charge.push_back(*written);
+                history_ = std::move(loaded->history);
+                if (observer_) observer_(Field::history);
+                publish(Field::historyBytes, historyBytes_, loaded->bytes);
+                // The first refresh may have written its line before the load at start-up
+                // ended: the record goes back to the history's first line all the same.
+                if (history_.firstLine && (!recordSince_ || *history_.firstLine < *recordSince_))
+                    publish(Field::recordSince, recordSince_, history_.firstLine);
+                if (parts_.diagnostics)
+                    parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
+            }
             if (historyLoadQueued_) {
                 historyLoadQueued_ = false;
                 loadHistory();
             }
         });
-}
-
-void AppModel::storeHistory(LoadedHistory& loaded) {
-    publish(Field::dailyHealth, dailyHealth_, std::move(loaded.daily));
-    auto old = std::make_shared<std::vector<HistoryLine>>();
-    if (loaded.from) {
-        // The days read again replace their lines; the earlier ones stay.
-        const auto from = *loaded.from;
-        historyLines_.erase(
-            std::partition_point(historyLines_.begin(), historyLines_.end(),
-                                 [&](const auto& line) { return line.time() < from; }),
-            historyLines_.end());
-        historyLines_.insert(historyLines_.end(), std::make_move_iterator(loaded.lines.begin()),
-                             std::make_move_iterator(loaded.lines.end()));
-    } else {
-        // Assigned without comparing: comparing a year of lines would cost the main thread
-        // what reading them off it saved.
-        *old = std::exchange(historyLines_, std::move(loaded.lines));
-    }
-    historyFilesRead_ = std::move(loaded.read);
-    if (observer_) observer_(Field::historyLines);
-    publish(Field::historyBytes, historyBytes_, loaded.bytes);
-    // The first refresh may have written its line before the load at start-up ended: the
-    // record goes back to the history's first line all the same.
-    if (!historyLines_.empty() && (!recordSince_ || historyLines_.front().time() < *recordSince_))
-        publish(Field::recordSince, recordSince_,
-                std::optional<Timestamp>(historyLines_.front().time()));
-    if (parts_.diagnostics) parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
-    // A year of lines is millions of allocations: they are freed off the main thread.
-    if (!old->empty()) parts_.scheduler->background([old] { old->clear(); }, [] {});
 }
 
 Export::File AppModel::exportFile(Export::Format format) const {

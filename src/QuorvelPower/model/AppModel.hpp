@@ -131,7 +131,7 @@ public:
         unreadableRules,
         alertSettings,
         dailyHealth,
-        historyLines,
+        history,
         historyBytes,
         deleteCandidates
     };
@@ -261,7 +261,8 @@ public:
     const PowerCore::GuardRails& rails() const { return rails_; }
     const PowerCore::AlertSettings& alertSettings() const { return alertSettings_; }
     const std::vector<PowerCore::DailyHealthPoint>& dailyHealth() const { return dailyHealth_; }
-    const std::vector<PowerCore::HistoryLine>& historyLines() const { return historyLines_; }
+    // What the screens show of the history: battery samples, episodes, where it starts.
+    const PowerCore::CompactHistory& history() const { return history_; }
     std::uint64_t historyBytes() const { return historyBytes_; }
     const std::optional<std::vector<std::string>>& deleteCandidates() const {
         return deleteCandidates_;
@@ -300,18 +301,6 @@ private:
     void loopTick();
     void writeBatterySample(PowerCore::Timestamp now);
     void markUnplugged(const PowerCore::BatterySnapshot& snapshot);
-    struct LoadedHistory {
-        std::vector<PowerCore::HistoryStore::DayFileSize> read; // the files read before, then now
-        std::vector<PowerCore::DailyHealthPoint> daily;
-        std::vector<PowerCore::HistoryLine> lines;
-        std::optional<PowerCore::Timestamp> from; // only the lines from this day on were read
-        size_t room = 0; // lines that can be added to historyLines_ without moving it
-        std::uint64_t bytes = 0;
-        bool failed = false;
-    };
-    void storeHistory(LoadedHistory& loaded);
-    // A week of battery and apps lines, one of each every 5 minutes.
-    static constexpr size_t spareHistoryLines = 2 * 12 * 24 * 7;
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
     void rememberMilestones();
     bool canNotify() const;
@@ -378,9 +367,7 @@ private:
     PowerCore::AlertSettings alertSettings_;
     PowerCore::AlertEngine alertEngine_;
     std::vector<PowerCore::DailyHealthPoint> dailyHealth_;
-    std::vector<PowerCore::HistoryLine> historyLines_;
-    // The day files as they were when historyLines_ was read.
-    std::vector<PowerCore::HistoryStore::DayFileSize> historyFilesRead_;
+    PowerCore::CompactHistory history_;
     std::uint64_t historyBytes_ = 0;
     std::optional<std::vector<std::string>> deleteCandidates_;
 

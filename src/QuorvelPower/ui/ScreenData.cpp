@@ -21,17 +21,16 @@ std::string_view label(ChartRange range) {
     return "All";
 }
 
-std::vector<ChargePoint> chargeSamples(const std::vector<HistoryLine>& lines, ChartRange range,
+std::vector<ChargePoint> chargeSamples(const std::vector<ChargeSample>& samples, ChartRange range,
                                        Timestamp now) {
     std::optional<Timestamp> from;
     if (range == ChartRange::day) from = addingSeconds(now, -86400);
     if (range == ChartRange::week) from = addingSeconds(now, -604800);
     std::vector<ChargePoint> points;
-    for (const auto& line : lines) {
-        const auto* snapshot = std::get_if<BatterySnapshot>(&line.record);
-        if (snapshot == nullptr || !snapshot->battery) continue;
-        if (from && snapshot->time < *from) continue;
-        points.push_back({snapshot->time, double(snapshot->battery->chargePercent)});
+    for (const auto& sample : samples) {
+        const auto time = sample.time();
+        if (from && time < *from) continue;
+        points.push_back({time, double(sample.percent)});
     }
     return points;
 }
@@ -42,28 +41,26 @@ std::string chargeChange(std::int64_t droppedPercent) {
     return "0 %";
 }
 
-std::vector<BatteryDay> batteryDays(const std::vector<HistoryLine>& lines,
+std::vector<BatteryDay> batteryDays(const std::vector<ChargeSample>& samples,
                                     const Calendar& calendar) {
     std::map<std::string, BatteryDay, std::greater<>> days;
     // Lines come in time order: the day's name is worked out once per day, not per line (a
     // year is 105,000 samples).
     std::optional<Timestamp> dayStart, dayEnd;
     BatteryDay* day = nullptr;
-    for (const auto& line : lines) {
-        const auto* snapshot = std::get_if<BatterySnapshot>(&line.record);
-        if (snapshot == nullptr || !snapshot->battery) continue;
-        const auto time = snapshot->time;
+    for (const auto& sample : samples) {
+        const auto time = sample.time();
         if (day == nullptr || time < *dayStart || time >= *dayEnd) {
             dayStart = calendar.startOfDay(time);
             dayEnd = calendar.addingDays(1, *dayStart);
             const auto name = calendar.dayName(time);
             day = &days.try_emplace(name, BatteryDay{name, 0, 0, 0, 0}).first->second;
         }
-        const auto charge = snapshot->battery->chargePercent;
+        const std::int64_t charge = sample.percent;
         day->low = day->samples == 0 ? charge : std::min(day->low, charge);
         day->high = day->samples == 0 ? charge : std::max(day->high, charge);
         ++day->samples;
-        if (snapshot->source == PowerSource::battery) ++day->onBattery;
+        if (sample.source == PowerSource::battery) ++day->onBattery;
     }
     std::vector<BatteryDay> out;
     out.reserve(days.size());

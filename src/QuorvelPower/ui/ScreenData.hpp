@@ -25,7 +25,7 @@ struct ChargePoint {
 
 // The battery samples of the history, in history order, within the range ending now
 // (a sample exactly at the range's start is in).
-std::vector<ChargePoint> chargeSamples(const std::vector<PowerCore::HistoryLine>& lines,
+std::vector<ChargePoint> chargeSamples(const std::vector<PowerCore::ChargeSample>& samples,
                                        ChartRange range, PowerCore::Timestamp now);
 
 // The change of charge since unplugging, dropped points as "−6 %", a rise as "+2 %", no
@@ -40,7 +40,7 @@ struct BatteryDay {
     bool operator==(const BatteryDay&) const = default;
 };
 // One entry per local day with battery samples, newest first.
-std::vector<BatteryDay> batteryDays(const std::vector<PowerCore::HistoryLine>& lines,
+std::vector<BatteryDay> batteryDays(const std::vector<PowerCore::ChargeSample>& samples,
                                     const PowerCore::Calendar& calendar);
 
 // A daily-health point's capacity: "87 %", "86.4 %" (full-charge of design) or "—".

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -333,3 +334,57 @@ TEST_F(HistoryStoreTest, OddFilesLoadCheaplyAndNeverBlock) {
 }
 
 } // namespace
+
+TEST_F(HistoryStoreTest, TheCompactFormKeepsWhatEveryLineShows) {
+    // A month, for every worker: lines out of order, one filed under another day, garbage,
+    // snapshots without a battery, episodes, and the earliest line an apps line written by
+    // hand in another shape.
+    fs::create_directories(folder);
+    std::map<std::string, std::string> files;
+    const auto start = at("2026-01-01T00:00:00Z");
+    for (int day = 0; day < 30; ++day) {
+        const auto dayStart = start + std::chrono::hours(24 * day);
+        auto& text = files[store.dayName(dayStart)];
+        for (int slot = 11; slot >= 0; --slot) {
+            const auto time = dayStart + std::chrono::hours(2 * slot);
+            BatterySnapshot::Battery b;
+            b.chargePercent = (day * 7 + slot) % 101;
+            text += encodeLine(
+                {BatterySnapshot{time, slot % 3 ? PowerSource::battery : PowerSource::ac, b}});
+            text += encodeLine({AppsLine{time, {{"App", 1.5, 2, 100}}, slot}});
+        }
+        if (day % 7 == 0)
+            text += encodeLine({BatterySnapshot{dayStart, PowerSource::ac, std::nullopt}});
+        if (day % 4 == 0) text += "garbage\n";
+        if (day % 5 == 0)
+            text += encodeLine({ThermalEpisode{dayStart + std::chrono::hours(15),
+                                               dayStart + std::chrono::hours(16),
+                                               ThermalLevel::fair,
+                                               std::nullopt,
+                                               {"App"}}});
+    }
+    BatterySnapshot::Battery misfiled;
+    misfiled.chargePercent = 5;
+    files.rbegin()->second +=
+        encodeLine({BatterySnapshot{start + std::chrono::hours(30), PowerSource::ac, misfiled}});
+    files.begin()->second += R"({ "apps" : {"notMeasured":0,"readings":[],)"
+                             R"("time":"2025-12-31T10:00:00Z"} })"
+                             "\n";
+    for (const auto& [name, text] : files)
+        temp.write("Quorvel Vuzur/History/" + name + ".jsonl", text);
+
+    CompactHistory expected;
+    const auto lines = store.lines(std::nullopt);
+    expected.firstLine = lines.front().time();
+    for (const auto& line : lines) {
+        if (const auto* snapshot = std::get_if<BatterySnapshot>(&line.record))
+            if (snapshot->battery) expected.charge.push_back(ChargeSample::of(*snapshot));
+        if (const auto* episode = std::get_if<ThermalEpisode>(&line.record))
+            expected.episodes.push_back(*episode);
+    }
+    ASSERT_EQ(expected.charge.size(), 30u * 12 + 1);
+    ASSERT_EQ(*expected.firstLine, at("2025-12-31T10:00:00Z"));
+    const auto compact = store.readCompact();
+    EXPECT_TRUE(compact == expected);
+    EXPECT_TRUE(compact.complete);
+}

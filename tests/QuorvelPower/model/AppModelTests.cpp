@@ -324,67 +324,40 @@ TEST_F(ModelTest, RecordSinceIsTheHistorysFirstLineEvenWhenARefreshWroteBeforeTh
     EXPECT_EQ(model->recordSince(), first) << "deleting older days keeps the record's start";
 }
 
-TEST_F(ModelTest, ReloadsReadTheChangedDaysAndEndAsAWholeRead) {
+TEST_F(ModelTest, TheHistoryShownFollowsTheDiskAndTheRefreshesOwnSamples) {
     const auto line = [&](const char* when, int percent) {
         store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::ac, pack(percent)}});
     };
+    const auto charges = [&] {
+        std::vector<std::int64_t> out;
+        for (const auto& sample : model->history().charge)
+            out.push_back(sample.percent);
+        return out;
+    };
     line("2026-11-20T08:00:00Z", 50);
     line("2026-12-06T09:00:00Z", 60);
+    store->append(HistoryLine{AppsLine{at("2026-11-19T08:00:00Z"), {{"cc", 1, 0, 100}}, 0}});
     build();
     model->loadHistory();
     settle();
-    ASSERT_EQ(model->historyLines().size(), 2u);
-    // Today grows (read again), a day before it appears (everything read again).
-    line("2026-12-06T09:05:00Z", 61);
+    EXPECT_EQ(charges(), (std::vector<std::int64_t>{50, 60}));
+    EXPECT_EQ(model->recordSince(), at("2026-11-19T08:00:00Z")) << "an apps line starts it";
+    // A day before the newest appears, and a line lands in a file of another day.
     line("2026-11-25T10:00:00Z", 70);
+    line("2026-12-06T09:05:00Z", 61);
     model->loadHistory();
     settle();
-    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
-    line("2026-12-06T09:10:00Z", 62);
-    line("2026-12-07T00:01:00Z", 63); // past midnight
-    const auto* kept = model->historyLines().data();
-    model->loadHistory();
+    EXPECT_EQ(charges(), (std::vector<std::int64_t>{50, 70, 60, 61}));
+    // A refresh's sample is shown at once, without reading the history again.
+    snapshotNow.battery->chargePercent = 42;
+    model->refresh();
     settle();
-    EXPECT_EQ(model->historyLines().data(), kept) << "the older days kept, not read again";
-    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt));
-    EXPECT_EQ(model->historyLines().size(), 6u);
+    EXPECT_EQ(charges().back(), 42);
+    EXPECT_EQ(model->history().charge.size(), 5u);
     store->pruneDayFiles(7, clock->now());
     model->loadHistory();
     settle();
-    EXPECT_EQ(model->historyLines(), store->lines(std::nullopt)) << "older days deleted";
-    EXPECT_EQ(model->historyLines().size(), 4u);
-}
-
-TEST_F(ModelTest, ReloadsReadEverythingWhenLinesAreFiledUnderAnotherDay) {
-    // Lines written in another time zone: one dated before the newest file's day and kept
-    // in it, and one dated on that day but kept in the day before.
-    const auto misfiled = [&](const char* when, const char* file) {
-        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::ac, pack(40)}});
-        const auto natural = store->directory() / (std::string(when).substr(0, 10) + ".jsonl");
-        std::ifstream in(natural);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        std::filesystem::remove(natural);
-        std::ofstream(store->directory() / file, std::ios::app) << bytes;
-    };
-    for (const bool early : {true, false}) {
-        std::filesystem::remove_all(store->directory());
-        store->append(
-            HistoryLine{BatterySnapshot{at("2026-12-04T10:00:00Z"), PowerSource::ac, pack(50)}});
-        if (early)
-            misfiled("2026-12-05T23:30:00Z", "2026-12-06.jsonl");
-        else
-            misfiled("2026-12-06T01:00:00Z", "2026-12-04.jsonl");
-        store->append(
-            HistoryLine{BatterySnapshot{at("2026-12-06T09:00:00Z"), PowerSource::ac, pack(60)}});
-        build();
-        model->loadHistory();
-        settle();
-        store->append(
-            HistoryLine{BatterySnapshot{at("2026-12-06T09:05:00Z"), PowerSource::ac, pack(61)}});
-        model->loadHistory();
-        settle();
-        EXPECT_EQ(model->historyLines().size(), 4u) << (early ? "early" : "late");
-    }
+    EXPECT_EQ(charges(), (std::vector<std::int64_t>{60, 61, 42})) << "older days deleted";
 }
 
 TEST(TopApp, OnlyTheFirstEntryCounts) {

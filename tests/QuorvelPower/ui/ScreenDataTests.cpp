@@ -9,21 +9,20 @@ using VuzurTests::at;
 
 namespace {
 
-HistoryLine sample(const char* when, PowerSource source, std::int64_t percent) {
+ChargeSample sample(const char* when, PowerSource source, std::int64_t percent) {
     BatterySnapshot::Battery battery;
     battery.chargePercent = percent;
-    return HistoryLine{BatterySnapshot{at(when), source, battery}};
+    return ChargeSample::of(BatterySnapshot{at(when), source, battery});
 }
 
 } // namespace
 
 TEST(ScreenData, BatteryDaysCountOnlySamplesOnBattery) {
-    const std::vector<HistoryLine> lines{
+    const std::vector<ChargeSample> lines{
         sample("2026-12-04T10:00:00Z", PowerSource::ac, 80),
         sample("2026-12-04T11:00:00Z", PowerSource::ac, 95),
         sample("2026-12-05T09:00:00Z", PowerSource::battery, 70),
         sample("2026-12-05T12:00:00Z", PowerSource::ac, 40),
-        HistoryLine{BatterySnapshot{at("2026-12-05T13:00:00Z"), PowerSource::ac, std::nullopt}},
     };
     const auto days = ScreenData::batteryDays(lines, Calendar::utc());
     ASSERT_EQ(days.size(), 2u);
@@ -33,9 +32,9 @@ TEST(ScreenData, BatteryDaysCountOnlySamplesOnBattery) {
 
 TEST(ScreenData, TheDayRangeKeepsASampleExactlyOneDayOld) {
     const auto now = at("2026-12-06T12:00:00Z");
-    const std::vector<HistoryLine> lines{sample("2026-12-05T11:59:59Z", PowerSource::ac, 50),
-                                         sample("2026-12-05T12:00:00Z", PowerSource::ac, 60),
-                                         sample("2026-12-06T11:00:00Z", PowerSource::ac, 70)};
+    const std::vector<ChargeSample> lines{sample("2026-12-05T11:59:59Z", PowerSource::ac, 50),
+                                          sample("2026-12-05T12:00:00Z", PowerSource::ac, 60),
+                                          sample("2026-12-06T11:00:00Z", PowerSource::ac, 70)};
     const auto day = ScreenData::chargeSamples(lines, ScreenData::ChartRange::day, now);
     ASSERT_EQ(day.size(), 2u);
     EXPECT_EQ(day.front().percent, 60);

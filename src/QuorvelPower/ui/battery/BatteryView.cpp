@@ -23,9 +23,9 @@ using namespace PowerCore;
 
 BatteryView::BatteryView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
-                 {AppModel::Field::battery, AppModel::Field::historyLines,
-                  AppModel::Field::dailyHealth, AppModel::Field::unplugSample,
-                  AppModel::Field::sensors, AppModel::Field::recordSince},
+                 {AppModel::Field::battery, AppModel::Field::history, AppModel::Field::dailyHealth,
+                  AppModel::Field::unplugSample, AppModel::Field::sensors,
+                  AppModel::Field::recordSince},
                  "batteryView") {
     rebuild();
 }
@@ -167,7 +167,7 @@ QWidget* BatteryView::chargeCard() {
     }
     auto* card = new Card({}, picker);
     card->setObjectName("chargeCard");
-    auto samples = ScreenData::chargeSamples(model_.historyLines(), range_, model_.now());
+    auto samples = ScreenData::chargeSamples(model_.history().charge, range_, model_.now());
     if (samples.size() >= 2) {
         auto* chart = new ChargeChart;
         chart->setFixedHeight(160);

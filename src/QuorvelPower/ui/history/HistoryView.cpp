@@ -27,17 +27,17 @@ QLabel* cell(const QString& text, int width = 0) {
 } // namespace
 
 HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(model, observers,
-                 {AppModel::Field::historyLines, AppModel::Field::dailyHealth,
-                  AppModel::Field::historyBytes},
-                 "historyView") {
+    : ScreenPage(
+          model, observers,
+          {AppModel::Field::history, AppModel::Field::dailyHealth, AppModel::Field::historyBytes},
+          "historyView") {
     rebuild();
     timingToken_ = observers.listen([this](AppModel::Field field) {
         if (field == AppModel::Field::tab && model_.tab() == Tab::history &&
             window()->isVisible()) {
             model_.markForDiagnostics("historyTabChosen");
             timing_ = Timing::loading;
-        } else if (field == AppModel::Field::historyLines && timing_ == Timing::loading) {
+        } else if (field == AppModel::Field::history && timing_ == Timing::loading) {
             timing_ = Timing::building;
         }
     });
@@ -59,7 +59,7 @@ void HistoryView::build(QVBoxLayout* column) {
     }
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
-    const auto days = ScreenData::batteryDays(model_.historyLines(), model_.calendar());
+    const auto days = ScreenData::batteryDays(model_.history().charge, model_.calendar());
     if (days.empty()) {
         byDay->body()->addWidget(secondaryLabel(
             "History fills in as Vuzur runs: one battery sample every 5 minutes, app readings "
