@@ -423,14 +423,21 @@ template <typename Use> void HistoryDecoder::forEachDecodedLine(const PaddedText
     });
 }
 
+static_assert(sizeof(ChargeSample) == 8);
+
 Timestamp ChargeSample::time() const {
     return Timestamp(std::chrono::seconds(seconds));
 }
 
 ChargeSample ChargeSample::of(const BatterySnapshot& snapshot) {
     const auto percent = snapshot.battery ? snapshot.battery->chargePercent : 0;
-    return {std::chrono::floor<std::chrono::seconds>(snapshot.time).time_since_epoch().count(),
-            std::int16_t(std::clamp<std::int64_t>(percent, INT16_MIN, INT16_MAX)), snapshot.source};
+    const auto seconds =
+        std::chrono::floor<std::chrono::seconds>(snapshot.time).time_since_epoch().count();
+    ChargeSample sample;
+    sample.seconds = std::uint32_t(std::clamp<std::int64_t>(seconds, 0, UINT32_MAX));
+    sample.percent = std::int16_t(std::clamp<std::int64_t>(percent, INT16_MIN, INT16_MAX));
+    sample.source = snapshot.source;
+    return sample;
 }
 
 void HistoryDecoder::appendCompact(const PaddedText& file, CompactHistory& out, bool times) {

@@ -86,11 +86,11 @@ struct PaddedText {
 };
 
 // One battery sample as the screens draw it: when, the charge and what powered the machine.
-// Sixteen bytes: a year of five-minute samples is under 2 MB.
+// Eight bytes: a year of five-minute samples is 840 kB.
 struct ChargeSample {
-    std::int64_t seconds = 0; // since 1970, UTC
+    std::uint32_t seconds = 0; // since 1970, UTC, to the year 2106
     std::int16_t percent = 0;
-    PowerSource source = PowerSource::unknown;
+    PowerSource source : 8 = PowerSource::unknown;
 
     Timestamp time() const;
     static ChargeSample of(const BatterySnapshot& snapshot); // a snapshot with a battery

@@ -1,4 +1,7 @@
 #include <PowerCore/history/HistoryStore.hpp>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -270,6 +273,13 @@ CompactHistory HistoryStore::readCompact() const {
     if (!history.charge.empty() &&
         (!history.firstLine || history.charge.front().time() < *history.firstLine))
         history.firstLine = history.charge.front().time();
+#ifdef __GLIBC__
+    // The files and the parsers' buffers were freed on the workers, whose heaps would keep
+    // them as resident memory for as long as the program runs.
+    parts.clear();
+    parts.shrink_to_fit();
+    malloc_trim(0);
+#endif
     return history;
 }
 
