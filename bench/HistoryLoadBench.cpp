@@ -1,6 +1,7 @@
-// Loading a year of history, as the application does at start-up: 365 day files, each with
-// 288 battery lines and 288 apps lines of 20 readings (one of each every 5 minutes), plus
-// 365 health points, written with the store into a temporary folder, then read back whole.
+// Loading a year of history: 365 day files, each with 288 battery lines and 288 apps lines
+// of 20 readings (one of each every 5 minutes), plus 365 health points, written with the
+// store into a temporary folder, then read back whole (as the exports do) and as the
+// application does at start-up, against the raw reads of the same files.
 #include <PowerCore/history/HistoryStore.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <benchmark/benchmark.h>
@@ -78,6 +79,22 @@ void loadYear(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * dayFileBytes()));
 }
 BENCHMARK(loadYear)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+
+// What the application loads at start-up: the battery samples and episodes of every day,
+// the apps lines skipped unread.
+void loadYearCompact(benchmark::State& state) {
+    const HistoryStore store(yearFolder(), Calendar::utc(), posixFolder());
+    size_t samples = 0;
+    for (auto _ : state) {
+        const auto compact = store.readCompact();
+        samples = compact.charge.size();
+        benchmark::DoNotOptimize(compact.charge.data());
+    }
+    if (samples != size_t(days) * slotsPerDay) state.SkipWithError("not every sample was read");
+    state.counters["samples"] = double(samples);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * dayFileBytes()));
+}
+BENCHMARK(loadYearCompact)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 
 // The start-up case: the first load of a fresh process, whose heap has never held a year.
 // Each iteration forks a child that times its own load and exits without freeing it.
