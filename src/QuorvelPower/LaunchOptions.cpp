@@ -116,6 +116,43 @@ std::optional<double> number(std::span<const std::string> arguments, std::string
     return text ? parseNumber(*text) : std::nullopt;
 }
 
+std::optional<std::string> unknown(std::span<const std::string> arguments) {
+    static constexpr std::string_view flags[] = {"--battery-json",
+                                                 "--apps-json",
+                                                 "--sensors-json",
+                                                 "--smc-keys-json",
+                                                 "--keep-display-on",
+                                                 "--no-login-item-question",
+                                                 "--autostart",
+                                                 "--quit-after-snapshot",
+                                                 "--show-rule-sheet",
+                                                 "--show-cap-question",
+                                                 "--show-login-question",
+                                                 "--help",
+                                                 "--version"};
+    static constexpr std::string_view withValue[] = {
+        "--apps-json-interval", "--open",        "--keep-awake", "--appearance",
+        "--quit-after",         "--diagnostics", "--snapshot",   "--snapshot-popover",
+        "--snapshot-delay",     "--export-json", "--export-csv", "--export-markdown"};
+    const auto in = [](const auto& list, std::string_view argument) {
+        return std::find(std::begin(list), std::end(list), argument) != std::end(list);
+    };
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (in(flags, argument)) continue;
+        if (in(withValue, argument)) {
+            ++i;
+            continue;
+        }
+        if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-') {
+            if (i + 1 < arguments.size() && !arguments[i + 1].starts_with('-')) ++i;
+            continue;
+        }
+        return arguments[i];
+    }
+    return std::nullopt;
+}
+
 } // namespace Arguments
 
 LaunchOptions::LaunchOptions(std::span<const std::string> arguments) {

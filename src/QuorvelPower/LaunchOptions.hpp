@@ -53,6 +53,10 @@ std::optional<std::string> value(std::span<const std::string> arguments, std::st
 // "1e3", "0x10", "inf"); no value otherwise, nor for "nan".
 std::optional<double> parseNumber(std::string_view text);
 std::optional<double> number(std::span<const std::string> arguments, std::string_view flag);
+// The first argument after the program's path that is no option of the program, nor the
+// value of one; none when all are. An argument with a single dash is Qt's ("-platform
+// offscreen", "-session ID" from the session manager), with its value, and passes.
+std::optional<std::string> unknown(std::span<const std::string> arguments);
 } // namespace Arguments
 
 } // namespace QuorvelPower

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QuorvelPower/LaunchOptions.hpp>
+#include <QuorvelPower/linux/HeadlessExport.hpp>
 #include <QuorvelPower/linux/LiveModel.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
 #include <QuorvelPower/linux/QuitSignals.hpp>
@@ -39,6 +40,11 @@ constexpr const char* usage =
     "                                 the applications by the power they use\n"
     "  --sensors-json                 temperatures, fans and system power\n"
     "  --smc-keys-json                the SMC keys of a Mac running Linux\n"
+    "\n"
+    "Exports of the history on disk (FILE is replaced whole, or - for standard output):\n"
+    "  --export-json FILE             the history as JSON\n"
+    "  --export-csv FILE              the history as CSV\n"
+    "  --export-markdown FILE         the battery report in Markdown\n"
     "\n"
     "The application:\n"
     "  --open battery|apps|thermal|awake|history|settings\n"
@@ -105,12 +111,18 @@ int main(int argc, char** argv) {
         std::printf("Quorvel Vuzur %s\n", VUZUR_VERSION);
         return 0;
     }
+    if (const auto unknown = Arguments::unknown(arguments)) {
+        std::fprintf(stderr, "vuzur: unknown option %s (vuzur --help lists them)\n",
+                     unknown->c_str());
+        return 2;
+    }
     LaunchOptions::installProcessArguments(argc, argv);
     const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv, accountHome);
     const LiveServices services(roots);
 
-    // Reports run before anything else exists.
+    // Reports and exports run before anything else exists.
     HeadlessCommands(services).runIfRequested(arguments);
+    if (const auto status = runHeadlessExports(arguments, services, roots)) return *status;
 
     const auto& options = LaunchOptions::current();
     // Runs for snapshots and measurements are never handed over (nor take the name): they

@@ -1,18 +1,29 @@
 #include <PowerCore/foundation/Json.hpp>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <span>
 #include <vector>
 
 namespace PowerCore {
 
 namespace {
 
+bool plain(char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\' && c != '/';
+}
+
 void appendString(std::string& out, const std::string& text) {
     static constexpr char hex[] = "0123456789abcdef";
     out.push_back('"');
-    for (const char c : text) {
-        switch (c) {
+    for (auto c = text.begin(); c != text.end(); ++c) {
+        // Runs of characters that need no escape go in whole.
+        const auto run = std::find_if_not(c, text.end(), plain);
+        out.append(c, run);
+        if (run == text.end()) break;
+        c = run;
+        switch (*c) {
         case '"':
             out += "\\\"";
             break;
@@ -38,13 +49,9 @@ void appendString(std::string& out, const std::string& text) {
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out.push_back(hex[(c >> 4) & 0x0F]);
-                out.push_back(hex[c & 0x0F]);
-            } else {
-                out.push_back(c);
-            }
+            out += "\\u00";
+            out.push_back(hex[(*c >> 4) & 0x0F]);
+            out.push_back(hex[*c & 0x0F]);
         }
     }
     out.push_back('"');
@@ -113,13 +120,23 @@ private:
             out_ += "{}";
             return;
         }
-        std::vector<const std::pair<const std::string, Json>*> members;
-        members.reserve(object.size());
+        // Records have a handful of members: they are sorted on the stack.
+        using Member = const std::pair<const std::string, Json>*;
+        std::array<Member, 24> few{};
+        std::vector<Member> many;
+        std::span<Member> members;
+        if (object.size() <= few.size()) {
+            members = std::span(few).first(object.size());
+        } else {
+            many.resize(object.size());
+            members = many;
+        }
+        size_t next = 0;
         for (const auto& member : object.get_ref<const Json::object_t&>())
-            members.push_back(&member);
+            members[next++] = &member;
         if (style_ != JsonStyle::settings)
             std::sort(members.begin(), members.end(),
-                      [](auto* a, auto* b) { return a->first < b->first; });
+                      [](Member a, Member b) { return a->first < b->first; });
         out_.push_back('{');
         bool first = true;
         for (const auto* member : members) {
@@ -157,9 +174,9 @@ private:
 
 } // namespace
 
-std::string writeJson(const Json& document, JsonStyle style) {
+std::string writeJson(const Json& document, JsonStyle style, int depth) {
     Writer writer(style);
-    writer.write(document, 0);
+    writer.write(document, depth);
     return writer.take();
 }
 

@@ -24,8 +24,10 @@ struct JsonEncodingError : std::runtime_error {
 
 // Writes `document` in `style`. "/" is escaped as "\/", integers print as integers and
 // floating-point numbers in their shortest form that reads back to the same value.
-// Throws JsonEncodingError for a NaN or an infinity: JSON has no spelling for them.
-std::string writeJson(const Json& document, JsonStyle style);
+// Throws JsonEncodingError for a NaN or an infinity: JSON has no spelling for them. A value
+// written at `depth` is indented as a member of a document that deep (for documents written
+// a piece at a time).
+std::string writeJson(const Json& document, JsonStyle style, int depth = 0);
 
 // The deepest nesting of arrays and objects a document may have: ours need a handful.
 inline constexpr size_t maximumJsonDepth = 64;

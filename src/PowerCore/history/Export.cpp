@@ -1,6 +1,7 @@
 #include <PowerCore/battery/DischargeMath.hpp>
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <PowerCore/history/Export.hpp>
+#include <PowerCore/history/HistoryStore.hpp>
 #include <array>
 #include <fmt/format.h>
 
@@ -118,39 +119,46 @@ std::string_view rawValue(Format format) {
     return "csv";
 }
 
-std::vector<DischargeSession> dischargeSessions(const std::vector<HistoryLine>& lines) {
-    std::vector<DischargeSession> sessions;
-    std::optional<BatterySnapshot> first, last;
-    std::vector<double> draws;
-    const auto emit = [&] {
-        std::optional<double> average;
-        if (!draws.empty()) {
-            double sum = 0;
-            for (const double d : draws)
-                sum += d;
-            average = sum / double(draws.size());
+void DischargeTracker::closeStretch() {
+    std::optional<double> average;
+    if (draws_ > 0) average = drawSum_ / double(draws_);
+    sessions_.push_back({first_->time, last_->time, chargeOf(*first_), chargeOf(*last_), average});
+    if (sessions_.size() > kept_) sessions_.erase(sessions_.begin());
+}
+
+void DischargeTracker::add(const BatterySnapshot& snapshot) {
+    if (snapshot.source == PowerSource::battery) {
+        if (!first_) {
+            first_ = snapshot;
+            drawSum_ = 0;
+            draws_ = 0;
         }
-        sessions.push_back({first->time, last->time, chargeOf(*first), chargeOf(*last), average});
-    };
-    for (const auto& line : lines) {
-        const auto* snapshot = std::get_if<BatterySnapshot>(&line.record);
-        if (snapshot == nullptr) continue;
-        if (snapshot->source == PowerSource::battery) {
-            if (!first) {
-                first = *snapshot;
-                draws.clear();
-            }
-            if (const auto watts = drawWatts(*snapshot)) draws.push_back(*watts);
-            last = *snapshot;
-        } else {
-            if (first && last) emit();
-            first.reset();
-            last.reset();
+        if (const auto watts = drawWatts(snapshot)) {
+            drawSum_ += *watts;
+            ++draws_;
         }
+        last_ = snapshot;
+    } else {
+        if (first_ && last_) closeStretch();
+        first_.reset();
+        last_.reset();
     }
+}
+
+std::vector<DischargeSession> DischargeTracker::finish() {
     // A stretch still open at the end counts only when it spans time.
-    if (first && last && last->time > first->time) emit();
-    return sessions;
+    if (first_ && last_ && last_->time > first_->time) closeStretch();
+    first_.reset();
+    last_.reset();
+    return std::move(sessions_);
+}
+
+std::vector<DischargeSession> dischargeSessions(const std::vector<HistoryLine>& lines) {
+    DischargeTracker tracker;
+    for (const auto& line : lines)
+        if (const auto* snapshot = std::get_if<BatterySnapshot>(&line.record))
+            tracker.add(*snapshot);
+    return tracker.finish();
 }
 
 std::string PlainDateFormatter::longDateShortTime(Timestamp time) const {
@@ -178,11 +186,21 @@ std::string PlainDateFormatter::shortTime(Timestamp time) const {
     return fmt::format("{:02d}:{:02d}", calendar_.hour(time), calendar_.minute(time));
 }
 
-File batteryReport(const ReportInputs& in, const DateFormatter& dates, const Calendar& calendar) {
+std::string fileName(Format format, Timestamp now, const Calendar& calendar) {
+    if (format == Format::markdown) return "power-battery-report-" + stamp(now, calendar) + ".md";
+    return "power-history-" + stamp(now, calendar) + (format == Format::json ? ".json" : ".csv");
+}
+
+namespace {
+
+// The report, given the last discharge sessions (at most 7, oldest first) and the time of
+// the first line.
+std::string reportText(const ReportInputs& in, std::optional<Timestamp> firstSample,
+                       const std::vector<DischargeSession>& sessions, const DateFormatter& dates) {
     std::string out = "# Quorvel Vuzur battery report\n\n";
     out += "- Generated: " + dates.longDateShortTime(in.now) + "\n";
     out += "- Mac: " + in.model + "\n";
-    if (in.firstSample) out += "- Record since: " + dates.longDate(*in.firstSample) + "\n";
+    if (firstSample) out += "- Record since: " + dates.longDate(*firstSample) + "\n";
     out += "\n## Battery now\n\n";
     batterySection(out, in.snapshot);
     out += "\n## Daily health points\n\n| Day | Full-charge (mAh) | Design (mAh) | Cycles | "
@@ -193,45 +211,131 @@ File batteryReport(const ReportInputs& in, const DateFormatter& dates, const Cal
                            orDash(p.maximumCapacityPercent, " %"));
     out += "\n## Last discharge sessions\n\n| Start | End | From | To | Average draw |\n"
            "|---|---|---|---|---|\n";
-    const auto sessions = dischargeSessions(in.lines);
-    const size_t from = sessions.size() > 7 ? sessions.size() - 7 : 0;
-    for (size_t i = from; i < sessions.size(); ++i) {
-        const auto& s = sessions[i];
+    for (const auto& s : sessions)
         out += fmt::format(
             "| {} | {} | {} % | {} % | {} |\n", dates.abbreviatedDateShortTime(s.start),
             dates.shortTime(s.end), s.fromPercent, s.toPercent,
             s.averageWatts ? fmt::format("{:.1f} W", *s.averageWatts) : std::string(emDash));
-    }
     out += "\nMade by Quorvel Vuzur on this Mac. Nothing was sent anywhere.\n";
-    return {"power-battery-report-" + stamp(in.now, calendar) + ".md", platformText(out)};
+    return platformText(out);
+}
+
+constexpr size_t reportedSessions = 7;
+
+// The history as JSON or CSV, a line at a time. The JSON document is the one writeJson
+// gives for {"dailyHealth", "generatedAt", "lines"} in the report style, written in pieces.
+class HistoryText {
+public:
+    HistoryText(Format format, Sink& out)
+        : json_(format == Format::json)
+        , out_(out) {}
+
+    void begin(Timestamp now, const std::vector<DailyHealthPoint>& daily) {
+        if (!json_) {
+            out_.write("time,kind,charge_percent,source,state,watts,temperature_c,level,app,"
+                       "cpu_seconds,idle_wakeups,share_percent\n");
+            return;
+        }
+        Json points = Json::array();
+        for (const auto& p : daily)
+            points.push_back(toJson(p));
+        out_.write(
+            "{\n  \"dailyHealth\" : " + writeJson(points, JsonStyle::report, 1) +
+            ",\n  \"generatedAt\" : " + writeJson(Json(formatISO8601(now)), JsonStyle::report, 1) +
+            ",\n  \"lines\" : [");
+    }
+
+    // A line's text, on any thread.
+    void encode(const HistoryLine& line, std::string& text) const {
+        if (json_)
+            text = writeJson(toJson(line), JsonStyle::report, 2);
+        else
+            csvRows(text, line);
+    }
+
+    // Lines' texts in the order they go.
+    void add(std::string_view encoded) {
+        if (json_) out_.write(any_ ? ",\n    " : "\n    ");
+        any_ = true;
+        out_.write(encoded);
+    }
+
+    void add(const HistoryLine& line) {
+        piece_.clear();
+        encode(line, piece_);
+        add(piece_);
+    }
+
+    void end() {
+        if (json_) out_.write(any_ ? "\n  ]\n}" : "]\n}");
+    }
+
+private:
+    bool json_;
+    Sink& out_;
+    bool any_ = false;
+    std::string piece_;
+};
+
+struct TextSink final : Sink {
+    std::string text;
+    void write(std::string_view piece) override { text += piece; }
+};
+
+} // namespace
+
+File batteryReport(const ReportInputs& in, const DateFormatter& dates, const Calendar& calendar) {
+    auto sessions = dischargeSessions(in.lines);
+    if (sessions.size() > reportedSessions)
+        sessions.erase(sessions.begin(), sessions.end() - std::ptrdiff_t(reportedSessions));
+    return {fileName(Format::markdown, in.now, calendar),
+            reportText(in, in.firstSample, sessions, dates)};
 }
 
 File history(Timestamp now, const std::vector<HistoryLine>& lines,
              const std::vector<DailyHealthPoint>& daily, Format format, const Calendar& calendar) {
-    if (format == Format::json) {
-        File file{"power-history-" + stamp(now, calendar) + ".json", {}};
-        Json document = Json::object();
-        document["generatedAt"] = formatISO8601(now);
-        Json points = Json::array();
-        for (const auto& p : daily)
-            points.push_back(toJson(p));
-        document["dailyHealth"] = std::move(points);
-        Json records = Json::array();
-        for (const auto& l : lines)
-            records.push_back(toJson(l));
-        document["lines"] = std::move(records);
-        try {
-            file.data = writeJson(document, JsonStyle::report);
-        } catch (const JsonEncodingError&) {
-            file.data.clear(); // the name stays so the user sees what failed
-        }
-        return file;
+    if (format == Format::markdown) format = Format::csv;
+    File file{fileName(format, now, calendar), {}};
+    TextSink out;
+    HistoryText text(format, out);
+    try {
+        text.begin(now, daily);
+        for (const auto& line : lines)
+            text.add(line);
+        text.end();
+        file.data = std::move(out.text);
+    } catch (const JsonEncodingError&) {
+        // The name stays, so the person sees what failed.
     }
-    std::string out = "time,kind,charge_percent,source,state,watts,temperature_c,level,app,"
-                      "cpu_seconds,idle_wakeups,share_percent\n";
-    for (const auto& line : lines)
-        csvRows(out, line);
-    return {"power-history-" + stamp(now, calendar) + ".csv", std::move(out)};
+    return file;
+}
+
+bool write(Format format, const HistoryStore& store, const ReportInputs& inputs,
+           const DateFormatter& dates, Sink& out, const std::function<bool(double)>& progress) {
+    auto report = inputs;
+    report.daily = store.dailyHealth();
+    if (format == Format::markdown) {
+        DischargeTracker tracker(reportedSessions);
+        std::optional<Timestamp> first;
+        const bool finished = store.forEachLine(
+            [&](const HistoryLine& line) {
+                if (!first) first = line.time();
+                if (const auto* snapshot = std::get_if<BatterySnapshot>(&line.record))
+                    tracker.add(*snapshot);
+            },
+            progress);
+        if (!finished) return false;
+        out.write(reportText(report, first, tracker.finish(), dates));
+        return true;
+    }
+    HistoryText text(format, out);
+    text.begin(inputs.now, report.daily);
+    if (!store.forEachEncodedLine(
+            [&](const HistoryLine& line, std::string& encoded) { text.encode(line, encoded); },
+            [&](std::string_view encoded) { text.add(encoded); }, progress))
+        return false;
+    text.end();
+    return true;
 }
 
 } // namespace PowerCore::Export

@@ -3,8 +3,13 @@
 #include <PowerCore/foundation/Calendar.hpp>
 #include <PowerCore/history/HistoryRecords.hpp>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace PowerCore {
+class HistoryStore;
+}
 
 namespace PowerCore::Export {
 
@@ -26,6 +31,24 @@ struct DischargeSession {
 };
 
 std::vector<DischargeSession> dischargeSessions(const std::vector<HistoryLine>& lines);
+
+// The same, a snapshot at a time, keeping the last `kept` sessions.
+class DischargeTracker {
+public:
+    explicit DischargeTracker(size_t kept = SIZE_MAX)
+        : kept_(kept) {}
+    void add(const BatterySnapshot& snapshot);
+    // The sessions, with the stretch still open at the end when it spans time.
+    std::vector<DischargeSession> finish();
+
+private:
+    void closeStretch();
+    size_t kept_;
+    std::vector<DischargeSession> sessions_;
+    std::optional<BatterySnapshot> first_, last_;
+    double drawSum_ = 0;
+    size_t draws_ = 0;
+};
 
 // Dates in the user's locale; the application passes one built on its locale.
 class DateFormatter {
@@ -64,8 +87,34 @@ struct ReportInputs {
 File batteryReport(const ReportInputs& inputs, const DateFormatter& dates,
                    const Calendar& calendar);
 
-// JSON for `json`, CSV for every other format.
+// JSON for `json`, CSV for every other format. A record JSON cannot hold (a number that is
+// not finite) leaves the data empty.
 File history(Timestamp now, const std::vector<HistoryLine>& lines,
              const std::vector<DailyHealthPoint>& daily, Format format, const Calendar& calendar);
+
+// The name of an export made at `now`: "power-history-2026-03-14-0926.json".
+std::string fileName(Format format, Timestamp now, const Calendar& calendar);
+
+// Takes an export's text a piece at a time; throws, saying why, when it cannot.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void write(std::string_view text) = 0;
+};
+
+// A file an export is written into: what it took becomes the file only when committed.
+class FileOutput : public Sink {
+public:
+    virtual void commit() = 0;
+};
+
+// The export of the history on disk, written to `out` as the day files are read, so that
+// a year is never held whole: the same text `batteryReport` (for `markdown`: `inputs` gives
+// the time, the model and the snapshot, the store the rest) or `history` give. `progress`
+// hears the share done after each day file and answers whether to go on; false when it
+// stopped the export. Throws what `out` throws, and JsonEncodingError for a record JSON
+// cannot hold.
+bool write(Format format, const HistoryStore& store, const ReportInputs& inputs,
+           const DateFormatter& dates, Sink& out, const std::function<bool(double)>& progress);
 
 } // namespace PowerCore::Export

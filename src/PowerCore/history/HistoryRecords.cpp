@@ -295,6 +295,7 @@ DailyHealthPoint DailyHealthPoint::of(std::string day, const BatterySnapshot::Ba
 
 Json toJson(const AppReading& reading) {
     Json json = Json::object();
+    json.get_ref<Json::object_t&>().reserve(4); // a year's export writes two million of them
     json["name"] = reading.name.str();
     json["cpuSeconds"] = reading.cpuSeconds;
     json["idleWakeups"] = reading.idleWakeups;
@@ -313,6 +314,7 @@ Json toJson(const HistoryLine& line) {
                 json["episode"] = Json::object({{"_0", toJson(r)}});
             } else {
                 Json readings = Json::array();
+                readings.get_ref<Json::array_t&>().reserve(r.readings.size());
                 for (const auto& reading : r.readings)
                     readings.push_back(toJson(reading));
                 json["apps"] = Json::object({{"notMeasured", r.notMeasured},

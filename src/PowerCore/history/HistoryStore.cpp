@@ -4,7 +4,9 @@
 #endif
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -68,10 +70,10 @@ struct FileSlots {
 
 // `count` empty lines to decode into. A year is tens of megabytes of lines: their pages are
 // made present by every worker at once before the lines are constructed on this thread.
-std::vector<HistoryLine> preparedLines(const HistoryFileSystem& files, size_t count, size_t room,
+std::vector<HistoryLine> preparedLines(const HistoryFileSystem& files, size_t count,
                                        size_t workers) {
     std::vector<HistoryLine> lines;
-    lines.reserve(count + room);
+    lines.reserve(count);
     auto* const storage = reinterpret_cast<char*>(lines.data());
     const size_t bytes = lines.capacity() * sizeof(HistoryLine);
     if (bytes >= prefaultMinimumBytes)
@@ -283,17 +285,18 @@ CompactHistory HistoryStore::readCompact() const {
     return history;
 }
 
-HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, size_t room) const {
-    LinesRead read;
+std::vector<HistoryLine> HistoryStore::lines(std::optional<Timestamp> since) const {
+    std::vector<HistoryLine> all;
     const auto folder = openFolder();
-    read.complete = folder || !std::filesystem::exists(directory_);
-    if (!folder) return read;
+    if (!folder) return all;
     const auto first = since ? std::optional(calendar().startOfDay(*since)) : std::nullopt;
     std::vector<std::string> selected;
     for (auto& name : folder->entryNames()) {
         const auto fileDay = day(name);
         if (fileDay && (!first || *fileDay >= *first)) selected.push_back(std::move(name));
     }
+    // Ties between files go in day order, as forEachLine gives them.
+    std::sort(selected.begin(), selected.end());
     // The whole history is loaded at start-up, so the files are decoded on every core, and
     // in two passes: the first counts the lines of each file, so that the second decodes
     // every line straight into its place in the result. Moving a year's tens of megabytes
@@ -322,12 +325,10 @@ HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, 
         file.offset = total;
         total += file.bound;
     }
-    auto& all = read.lines;
     try {
-        all = preparedLines(*files_, total, room, workers);
+        all = preparedLines(*files_, total, workers);
     } catch (const std::bad_alloc&) {
-        read.complete = false;
-        return read; // reading never fails: no history rather than no program
+        return all; // reading never fails: no history rather than no program
     }
     onWorkers(workers, files.size(), [&](size_t begin, size_t end) {
         HistoryDecoder decoder;
@@ -353,10 +354,6 @@ HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, 
         }
     });
     closeGaps(all, files);
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (files[i].failed) read.complete = false;
-        read.linesPerFile.emplace_back(std::move(selected[i]), files[i].written);
-    }
     const auto byTime = [](const HistoryLine& a, const HistoryLine& b) {
         return a.time() < b.time();
     };
@@ -364,7 +361,176 @@ HistoryStore::LinesRead HistoryStore::readLines(std::optional<Timestamp> since, 
     // nearly always already done.
     if (!std::is_sorted(all.begin(), all.end(), byTime))
         std::stable_sort(all.begin(), all.end(), byTime);
-    return read;
+    return all;
+}
+
+namespace {
+
+// One line of an export made ready on a worker: its time and its text.
+struct EncodedLine {
+    Timestamp at;
+    std::string text;
+    Timestamp time() const { return at; }
+};
+
+} // namespace
+
+// Reads the day files in day order, `workers` files at once, each into items (`make`
+// appends a file's, in file order), and hands the items to `visit` in time order, ties in
+// day and then file order, as a whole read sorts them. A line is filed under its local day
+// where it was written: whatever the zone then (UTC-12 to UTC+14), it is at most 26 hours
+// before the start of that day here. So once a file is read, the items before the next
+// file's day less 26 hours are all known, and in order; only a day or two is ever held.
+template <typename Item, typename Make, typename Visit>
+bool HistoryStore::inTimeOrder(const Make& make, const Visit& visit,
+                               const std::function<bool(double)>& progress) const {
+    const auto folder = openFolder();
+    const auto files = folder ? dayFileSizes() : std::vector<DayFileSize>{};
+    std::uint64_t total = 0, done = 0;
+    for (const auto& file : files)
+        total += file.bytes;
+    const auto byTime = [](const Item& a, const Item& b) { return a.time() < b.time(); };
+    constexpr auto widestZones = std::chrono::hours(26);
+    const size_t workers = std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u),
+                                            std::max<size_t>(files.size(), 1));
+    // Workers read the files ahead of this thread, at most a few files ahead, each into its
+    // slot; this thread merges the slots in day order as they are ready.
+    struct Slot {
+        std::vector<Item> items;
+        bool ready = false;
+    };
+    std::vector<Slot> slots(files.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t claimed = 0, taken = 0;
+    bool stopping = false;
+    std::exception_ptr failure; // what `make` threw (a line it cannot encode)
+    const size_t ahead = workers * 3;
+    const auto readFile = [&](size_t index, HistoryDecoder& decoder, PaddedText& text) {
+        std::vector<Item> items;
+        try {
+            if (text.load(*folder, files[index].name)) make(decoder, text, items);
+        } catch (const std::bad_alloc&) {
+            text = PaddedText(); // this file is left out, as a whole read leaves it out
+            items.clear();
+        }
+        if (!std::is_sorted(items.begin(), items.end(), byTime))
+            std::stable_sort(items.begin(), items.end(), byTime);
+        return items;
+    };
+    const auto work = [&] {
+        HistoryDecoder decoder;
+        PaddedText text;
+        std::unique_lock lock(mutex);
+        while (true) {
+            changed.wait(lock, [&] {
+                return stopping || claimed >= files.size() || claimed < taken + ahead;
+            });
+            if (stopping || claimed >= files.size()) return;
+            const size_t index = claimed++;
+            lock.unlock();
+            std::vector<Item> items;
+            std::exception_ptr thrown;
+            try {
+                items = readFile(index, decoder, text);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            lock.lock();
+            if (thrown && !failure) failure = thrown;
+            slots[index].items = std::move(items);
+            slots[index].ready = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (size_t w = 0; w < workers && w < files.size(); ++w)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): this thread reads what no worker took.
+    }
+    struct Join {
+        std::vector<std::thread>& threads;
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& stopping;
+        ~Join() {
+            {
+                const std::lock_guard lock(mutex);
+                stopping = true;
+            }
+            changed.notify_all();
+            for (auto& thread : threads)
+                thread.join();
+        }
+    } join{threads, mutex, changed, stopping};
+    HistoryDecoder decoder;
+    PaddedText text;
+    std::vector<Item> pending;
+    for (size_t index = 0; index < files.size(); ++index) {
+        std::vector<Item> items;
+        {
+            std::unique_lock lock(mutex);
+            if (threads.empty() && claimed == index) {
+                ++claimed;
+                lock.unlock();
+                items = readFile(index, decoder, text);
+                lock.lock();
+            } else {
+                changed.wait(lock, [&] { return slots[index].ready || failure; });
+                if (failure) std::rethrow_exception(failure);
+                items = std::move(slots[index].items);
+            }
+            taken = index + 1;
+        }
+        changed.notify_all();
+        const size_t known = pending.size();
+        pending.insert(pending.end(), std::make_move_iterator(items.begin()),
+                       std::make_move_iterator(items.end()));
+        std::inplace_merge(pending.begin(), pending.begin() + std::ptrdiff_t(known), pending.end(),
+                           byTime);
+        auto ready = pending.end();
+        if (index + 1 < files.size())
+            if (const auto nextDay = day(files[index + 1].name)) {
+                const auto bound = *nextDay - widestZones;
+                ready = std::partition_point(pending.begin(), pending.end(),
+                                             [&](const Item& item) { return item.time() < bound; });
+            }
+        for (auto item = pending.begin(); item != ready; ++item)
+            visit(*item);
+        pending.erase(pending.begin(), ready);
+        done += files[index].bytes;
+        if (!progress(total == 0 ? 1.0 : double(done) / double(total))) return false;
+    }
+    return files.empty() ? progress(1.0) : true;
+}
+
+bool HistoryStore::forEachLine(const std::function<void(const HistoryLine&)>& visit,
+                               const std::function<bool(double)>& progress) const {
+    return inTimeOrder<HistoryLine>(
+        [](HistoryDecoder& decoder, const PaddedText& text, std::vector<HistoryLine>& lines) {
+            decoder.appendLines(text, lines);
+        },
+        visit, progress);
+}
+
+bool HistoryStore::forEachEncodedLine(
+    const std::function<void(const HistoryLine&, std::string&)>& encode,
+    const std::function<void(std::string_view)>& visit,
+    const std::function<bool(double)>& progress) const {
+    return inTimeOrder<EncodedLine>(
+        [&](HistoryDecoder& decoder, const PaddedText& text, std::vector<EncodedLine>& lines) {
+            std::vector<HistoryLine> decoded;
+            decoder.appendLines(text, decoded);
+            lines.reserve(decoded.size());
+            for (const auto& line : decoded) {
+                EncodedLine encoded{line.time(), {}};
+                encode(line, encoded.text);
+                lines.push_back(std::move(encoded));
+            }
+        },
+        [&](const EncodedLine& line) { visit(line.text); }, progress);
 }
 
 std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {

@@ -3,6 +3,7 @@
 #include <PowerCore/foundation/Calendar.hpp>
 #include <PowerCore/history/HistoryRecords.hpp>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -56,23 +57,25 @@ public:
     bool appendDailyHealth(const DailyHealthPoint& point) const;
 
     std::vector<DailyHealthPoint> dailyHealth() const;
-    // Every line of the day files from the local day of `since` on (all when absent), in
-    // time order. A day file that cannot be read is left out.
     // What the screens keep of the whole history, read on every core; the application lines
     // are skipped unread.
     CompactHistory readCompact() const;
 
-    std::vector<HistoryLine> lines(std::optional<Timestamp> since) const {
-        return readLines(since).lines;
-    }
-    // The same, with how the reading went, for a reader that keeps the lines and reads
-    // only what changed later.
-    struct LinesRead {
-        std::vector<HistoryLine> lines; // with room for `room` more, added without moving
-        bool complete = true;           // no day file was left out
-        std::vector<std::pair<std::string, size_t>> linesPerFile; // name, lines read
-    };
-    LinesRead readLines(std::optional<Timestamp> since, size_t room = 0) const;
+    // Every line of the day files from the local day of `since` on (all when absent), in
+    // time order. A day file that cannot be read is left out.
+    std::vector<HistoryLine> lines(std::optional<Timestamp> since) const;
+
+    // Every line in time order as `lines` gives them, but read a day file at a time, so that
+    // a year is never held whole: `visit` gets each line, `progress` the share of the bytes
+    // read so far (0 to 1) after each file, and answers whether to go on. False when it
+    // stopped the reading.
+    bool forEachLine(const std::function<void(const HistoryLine&)>& visit,
+                     const std::function<bool(double)>& progress) const;
+    // The same, each line first made text by `encode` on every core (so it must be safe to
+    // call from several threads at once); `visit` gets the texts, in the lines' order.
+    bool forEachEncodedLine(const std::function<void(const HistoryLine&, std::string&)>& encode,
+                            const std::function<void(std::string_view)>& visit,
+                            const std::function<bool(double)>& progress) const;
 
     struct DayFile {
         std::string name;
@@ -95,6 +98,9 @@ public:
 
 private:
     std::unique_ptr<OpenHistoryFolder> openFolder() const; // null when unsafe or missing
+    template <typename Item, typename Make, typename Visit>
+    bool inTimeOrder(const Make& make, const Visit& visit,
+                     const std::function<bool(double)>& progress) const;
     void ensureFolder() const;
     void appendBytes(const std::string& fileName, const std::string& bytes) const;
 

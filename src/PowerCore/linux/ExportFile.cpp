@@ -1,0 +1,113 @@
+#include <PowerCore/linux/ExportFile.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PowerCore {
+
+namespace {
+
+constexpr size_t bufferBytes = 256 * 1024;
+
+// The mode a new file gets: 0666 less the process's umask, read without changing it.
+mode_t newFileMode() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return 0666 & ~mode_t(std::stoul(line.substr(6), nullptr, 8));
+    return 0644;
+}
+
+} // namespace
+
+ExportFile::ExportFile(const std::string& path)
+    : target_(path) {
+    if (path == "-") {
+        toStandardOutput_ = true;
+        fd_ = STDOUT_FILENO;
+        return;
+    }
+    // Written where a link points, as an editor saving through it would.
+    struct stat info {};
+    if (::lstat(target_.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        std::error_code error;
+        const auto resolved = std::filesystem::canonical(target_, error);
+        if (!error) target_ = resolved;
+    }
+    mode_t mode = newFileMode();
+    if (::stat(target_.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) fail(EISDIR);
+        if (::access(target_.c_str(), W_OK) != 0) fail(errno);
+        mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        fail(errno);
+    }
+    auto folder = target_.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string hidden = ".";
+    hidden.append(target_.filename().string()).append(".XXXXXX");
+    std::string name = (folder / hidden).string();
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) fail(errno);
+    temporary_ = name;
+    if (::fchmod(fd_, mode) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        ::unlink(temporary_.c_str());
+        fail(error);
+    }
+    buffer_.reserve(bufferBytes);
+}
+
+ExportFile::~ExportFile() {
+    if (toStandardOutput_) return;
+    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+void ExportFile::fail(int error) {
+    throw ExportFileError(std::strerror(error));
+}
+
+void ExportFile::write(std::string_view text) {
+    if (fd_ < 0) fail(EBADF);
+    if (buffer_.size() + text.size() > bufferBytes) flush();
+    if (text.size() >= bufferBytes) {
+        buffer_ = text;
+        flush();
+        return;
+    }
+    buffer_ += text;
+}
+
+void ExportFile::flush() {
+    size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(errno);
+        done += size_t(n);
+    }
+    buffer_.clear();
+}
+
+void ExportFile::commit() {
+    if (fd_ < 0) fail(EBADF);
+    flush();
+    if (toStandardOutput_) return;
+    // On disk before it takes the target's name: a crash then leaves the old file or the
+    // whole new one, never an empty one.
+    if (::fsync(fd_) != 0 && errno != EINVAL) fail(errno);
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && errno != EINTR) fail(errno);
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+    temporary_.clear();
+}
+
+} // namespace PowerCore
