@@ -81,6 +81,20 @@ TEST(LaunchOptions, FlagsMatchWholeArgumentsOnly) {
     EXPECT_TRUE(options.showCapQuestion);
 }
 
+TEST(LaunchOptions, AnArgumentTheProgramDoesNotTakeIsNamed) {
+    const auto unknown = [](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "/usr/bin/vuzur");
+        return Arguments::unknown(arguments).value_or("");
+    };
+    EXPECT_EQ(unknown({"--export-json", "-", "--open", "--help", "--keep-display-on"}), "");
+    EXPECT_EQ(unknown({"--export-jsn", "x"}), "--export-jsn");
+    EXPECT_EQ(unknown({"--keep-display-on=1"}), "--keep-display-on=1");
+    EXPECT_EQ(unknown({"--export-csv", "out.csv", "extra"}), "extra");
+    // Qt's own options, and a session manager's restart, with their values.
+    EXPECT_EQ(unknown({"-platform", "offscreen", "-session", "1a2b", "-reverse", "--autostart"}),
+              "");
+}
+
 TEST(HeadlessDispatch, FirstReportInFixedOrderWins) {
     using R = HeadlessCommands::Report;
     const auto pick = [](std::vector<std::string> args) {

@@ -3,6 +3,7 @@
 // A model over recorded parts and virtual time, for the model's tests and the screens'.
 #include "TestSupport.hpp"
 
+#include <PowerCore/linux/ExportFile.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <PowerCore/testing/ManualScheduler.hpp>
 #include <PowerCore/testing/MemoryDefaultsStore.hpp>
@@ -109,6 +110,9 @@ protected:
                 return std::uint64_t(clock->monotonicNow().time_since_epoch().count());
             }));
         parts.store = store;
+        parts.openExportFile = [](const std::string& path) {
+            return std::make_unique<ExportFile>(path);
+        };
         parts.notifier = notifier;
         parts.holder = holder;
         parts.assertionTable = table;

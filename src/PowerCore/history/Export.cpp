@@ -297,17 +297,22 @@ File history(Timestamp now, const std::vector<HistoryLine>& lines,
     if (format == Format::markdown) format = Format::csv;
     File file{fileName(format, now, calendar), {}};
     TextSink out;
-    HistoryText text(format, out);
     try {
-        text.begin(now, daily);
-        for (const auto& line : lines)
-            text.add(line);
-        text.end();
+        history(now, lines, daily, format, out);
         file.data = std::move(out.text);
     } catch (const JsonEncodingError&) {
         // The name stays, so the person sees what failed.
     }
     return file;
+}
+
+void history(Timestamp now, const std::vector<HistoryLine>& lines,
+             const std::vector<DailyHealthPoint>& daily, Format format, Sink& out) {
+    HistoryText text(format == Format::json ? Format::json : Format::csv, out);
+    text.begin(now, daily);
+    for (const auto& line : lines)
+        text.add(line);
+    text.end();
 }
 
 bool write(Format format, const HistoryStore& store, const ReportInputs& inputs,

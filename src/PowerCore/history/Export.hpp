@@ -108,6 +108,11 @@ public:
     virtual void commit() = 0;
 };
 
+// The history as `history` gives it, written to `out`; throws what `out` throws, and
+// JsonEncodingError.
+void history(Timestamp now, const std::vector<HistoryLine>& lines,
+             const std::vector<DailyHealthPoint>& daily, Format format, Sink& out);
+
 // The export of the history on disk, written to `out` as the day files are read, so that
 // a year is never held whole: the same text `batteryReport` (for `markdown`: `inputs` gives
 // the time, the model and the snapshot, the store the rest) or `history` give. `progress`

@@ -68,7 +68,8 @@ public:
     // Every line in time order as `lines` gives them, but read a day file at a time, so that
     // a year is never held whole: `visit` gets each line, `progress` the share of the bytes
     // read so far (0 to 1) after each file, and answers whether to go on. False when it
-    // stopped the reading.
+    // stopped the reading. (A line more than a day from the day of its file, which only an
+    // edit by hand makes, comes where its file is.)
     bool forEachLine(const std::function<void(const HistoryLine&)>& visit,
                      const std::function<bool(double)>& progress) const;
     // The same, each line first made text by `encode` on every core (so it must be safe to

@@ -1,4 +1,5 @@
 #include <PowerCore/battery/BatteryReader.hpp>
+#include <PowerCore/linux/ExportFile.hpp>
 #include <PowerCore/linux/FileDefaultsStore.hpp>
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
@@ -54,6 +55,9 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
     parts.monitor = services.appPowerMonitor();
     parts.store = std::make_shared<HistoryStore>(roots.historyFolder, parts.calendar,
                                                  std::make_shared<PosixHistoryFileSystem>());
+    parts.openExportFile = [](const std::string& path) {
+        return std::make_unique<ExportFile>(path);
+    };
     // One copy writes the history, runs the rules and tells the desktop; another one running
     // meanwhile (a snapshot, a measurement) reads what the first writes and stays silent,
     // until the first one is gone.

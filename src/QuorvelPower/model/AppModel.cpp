@@ -3,6 +3,7 @@
 #include <PowerCore/history/Retention.hpp>
 #include <QuorvelPower/model/AppModel.hpp>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
@@ -171,6 +172,7 @@ void AppModel::quitting() {
     if (quitting_) return;
     // Nothing runs after this: no tick, no wake-up, no refresh coming back.
     quitting_ = true;
+    cancelExport();
     loop_.reset();
     deadline_.reset();
     snapshotTimer_.reset();
@@ -889,22 +891,72 @@ void AppModel::loadHistory() {
         });
 }
 
-Export::File AppModel::exportFile(Export::Format format) const {
-    const Timestamp now = parts_.clock->now();
-    std::vector<HistoryLine> lines;
-    std::vector<DailyHealthPoint> daily;
-    if (parts_.store) try {
-            lines = parts_.store->lines(std::nullopt);
-            daily = parts_.store->dailyHealth();
-        } catch (const std::exception&) {
-        }
-    if (format == Export::Format::markdown) {
-        std::optional<Timestamp> first;
-        if (!lines.empty()) first = lines.front().time();
-        return Export::batteryReport({now, parts_.machineModel, battery_, daily, lines, first},
-                                     Export::PlainDateFormatter(parts_.calendar), parts_.calendar);
-    }
-    return Export::history(now, lines, daily, format, parts_.calendar);
+struct AppModel::ExportJob {
+    std::atomic<bool> cancelled = false;
+    std::atomic<int> percent = 0; // the last told
+};
+
+std::string AppModel::exportName(Export::Format format) const {
+    return Export::fileName(format, parts_.clock->now(), parts_.calendar);
+}
+
+bool AppModel::startExport(Export::Format format, const std::string& path) {
+    if (export_ || quitting_) return false;
+    auto job = std::make_shared<ExportJob>();
+    export_ = job;
+    publish(Field::exportProgress, exportProgress_, std::optional<double>(0.0));
+    Export::ReportInputs inputs;
+    inputs.now = parts_.clock->now();
+    inputs.model = parts_.machineModel;
+    inputs.snapshot = battery_;
+    auto failure = std::make_shared<std::optional<std::string>>();
+    std::weak_ptr<bool> alive = alive_;
+    // The progress is told on the main thread as the share done passes each per cent.
+    const auto tell = [this, alive, job](int percent) {
+        const auto living = alive.lock();
+        if (!living || !*living || export_ != job || job->cancelled) return;
+        publish(Field::exportProgress, exportProgress_, std::optional<double>(percent / 100.0));
+    };
+    parts_.scheduler->background(
+        [store = parts_.store, open = parts_.openExportFile, scheduler = parts_.scheduler,
+         calendar = parts_.calendar, format, path, inputs, job, failure, tell] {
+            try {
+                if (!store || !open) throw std::runtime_error("There is no history to export.");
+                const auto out = open(path);
+                const auto progress = [&](double done) {
+                    const int percent = int(std::clamp(done, 0.0, 1.0) * 100);
+                    if (job->percent.exchange(percent) != percent)
+                        scheduler->post([tell, percent] { tell(percent); });
+                    return !job->cancelled;
+                };
+                if (Export::write(format, *store, inputs, Export::PlainDateFormatter(calendar),
+                                  *out, progress) &&
+                    !job->cancelled)
+                    out->commit();
+            } catch (const std::exception& error) {
+                *failure = error.what();
+            }
+        },
+        [this, alive, job, failure] {
+            const auto living = alive.lock();
+            if (!living || !*living) return;
+            if (export_ == job) export_.reset();
+            if (!job->cancelled)
+                publish(Field::exportProgress, exportProgress_, std::optional<double>{});
+            if (*failure && !job->cancelled)
+                publish(Field::notice, notice_,
+                        std::optional<Notice>(
+                            Notice{UUID::random(), "The file was not saved", **failure}));
+        });
+    return true;
+}
+
+void AppModel::cancelExport() {
+    if (!export_) return;
+    // The worker stops at the end of the day file it reads and removes what it wrote; the
+    // window is done with it at once, and may start another.
+    std::exchange(export_, nullptr)->cancelled = true;
+    publish(Field::exportProgress, exportProgress_, std::optional<double>{});
 }
 
 void AppModel::askDeleteOlderHistory() {

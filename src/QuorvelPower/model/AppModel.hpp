@@ -42,6 +42,9 @@ struct ModelParts {
     std::string machineModel;
     std::optional<PowerCore::AppPowerMonitor> monitor;
     std::shared_ptr<PowerCore::HistoryStore> store;
+    // The file an export is written into (throws, saying why, when it cannot be made).
+    std::function<std::unique_ptr<PowerCore::Export::FileOutput>(const std::string& path)>
+        openExportFile;
     // Whether this is the one copy that writes the store and runs the stored rules; another
     // copy running beside it (a snapshot, a measurement) only reads the history and shows
     // the rules, so nothing is written twice and no rule is held twice.
@@ -133,7 +136,8 @@ public:
         dailyHealth,
         history,
         historyBytes,
-        deleteCandidates
+        deleteCandidates,
+        exportProgress
     };
     using Observer = std::function<void(Field)>;
 
@@ -173,7 +177,14 @@ public:
 
     // History glue.
     void loadHistory();
-    PowerCore::Export::File exportFile(PowerCore::Export::Format format) const;
+    // The name an export made now is offered under.
+    std::string exportName(PowerCore::Export::Format format) const;
+    // Writes an export of the history on disk into `path`, off the main thread, a day file
+    // at a time; `exportProgress` follows it. False, and nothing started, while another
+    // export runs. A failure becomes the notice "The file was not saved"; a cancelled or
+    // failed export leaves no file behind.
+    bool startExport(PowerCore::Export::Format format, const std::string& path);
+    void cancelExport();
     void askDeleteOlderHistory();
     void confirmDeleteOlderHistory();
     void alertSwitchedOn();
@@ -267,6 +278,7 @@ public:
     const std::optional<std::vector<std::string>>& deleteCandidates() const {
         return deleteCandidates_;
     }
+    const std::optional<double>& exportProgress() const { return exportProgress_; }
     const LaunchOptions& options() const { return options_; }
     bool writesHistory() const { return parts_.store && parts_.primaryCopy; }
     const PowerCore::Calendar& calendar() const { return parts_.calendar; }
@@ -370,6 +382,10 @@ private:
     PowerCore::CompactHistory history_;
     std::uint64_t historyBytes_ = 0;
     std::optional<std::vector<std::string>> deleteCandidates_;
+    // The share of the running export written (0 to 1); none when no export runs.
+    std::optional<double> exportProgress_;
+    struct ExportJob;
+    std::shared_ptr<ExportJob> export_;
 
     std::unique_ptr<PowerCore::PowerSourceWatcher> watcher_;
     std::unique_ptr<PowerCore::Scheduler::Handle> loop_, deadline_, quitTimer_, snapshotTimer_;

@@ -1,9 +1,9 @@
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QSaveFile>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -111,6 +111,18 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     addExport("History (CSV)\u2026", "exportCsv", Format::csv);
     exportButton->setMenu(menu);
     header->addWidget(exportButton);
+    exportButton_ = exportButton;
+    // While an export writes: how far it is, and a way to stop it.
+    exporting_ = plainLabel();
+    exporting_->setObjectName("exportProgress");
+    exporting_->setFont(captionFont());
+    header->addWidget(exporting_);
+    cancelExport_ = new QToolButton;
+    cancelExport_->setObjectName("cancelExport");
+    cancelExport_->setText("Cancel");
+    cancelExport_->setToolTip("Stop the export; no file is left behind");
+    connect(cancelExport_, &QToolButton::clicked, this, [this] { model_.cancelExport(); });
+    header->addWidget(cancelExport_);
 
     auto* refresh = new QToolButton;
     refresh->setObjectName("refresh");
@@ -135,6 +147,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
 
     token_ = observers.listen([this](AppModel::Field field) { update(field); });
     update(AppModel::Field::lastRefresh);
+    update(AppModel::Field::exportProgress);
 }
 
 void MainWindow::setScreen(Tab tab, QWidget* screen) {
@@ -160,6 +173,15 @@ void MainWindow::update(AppModel::Field field) {
                                                  *model_.lastRefresh(), model_.calendar(), true))
                               : QString());
         break;
+    case Field::exportProgress: {
+        const auto& progress = model_.exportProgress();
+        exportButton_->setVisible(!progress);
+        exporting_->setVisible(progress.has_value());
+        cancelExport_->setVisible(progress.has_value());
+        if (progress)
+            exporting_->setText(QString("Exporting\u2026 %1 %").arg(int(*progress * 100)));
+        break;
+    }
     case Field::ruleDraft:
     case Field::pendingQuestion:
     case Field::questionHiddenInWindow:
@@ -207,17 +229,10 @@ void MainWindow::syncSheet() {
 }
 
 void MainWindow::exportFile(Format format) {
-    const auto file = model_.exportFile(format);
-    const auto path = askSavePath_(toQString(file.name), format);
+    // The file first: the export is written on a worker, the window stays responsive.
+    const auto path = askSavePath_(toQString(model_.exportName(format)), format);
     if (!path) return;
-    QSaveFile out(*path);
-    const bool saved =
-        out.open(QIODevice::WriteOnly) &&
-        out.write(file.data.data(), qint64(file.data.size())) == qint64(file.data.size()) &&
-        out.commit();
-    if (!saved)
-        model_.setNotice(Notice{PowerCore::UUID::random(), "The file was not saved",
-                                out.errorString().toStdString()});
+    model_.startExport(format, QFile::encodeName(*path).toStdString());
 }
 
 void MainWindow::bringToFront() {

@@ -11,6 +11,7 @@
 class QDialog;
 class QLabel;
 class QStackedWidget;
+class QToolButton;
 class QTabBar;
 
 namespace QuorvelPower {
@@ -45,6 +46,9 @@ private:
     AskSavePath askSavePath_;
     QTabBar* tabs_;
     QLabel* updated_;
+    QToolButton* exportButton_;
+    QLabel* exporting_;
+    QToolButton* cancelExport_;
     QStackedWidget* screens_;
     QPointer<QDialog> sheet_;
     std::string sheetIdentity_;

@@ -186,6 +186,26 @@ TEST(HistoryJson, ReadsBackAsTheSameLinesAndPoints) {
     EXPECT_EQ(document->generatedAt, now);
     EXPECT_EQ(document->lines, lines);
     EXPECT_EQ(document->dailyHealth, daily);
+
+    // Written a line at a time, it is the document the writer gives whole, to the byte, with
+    // and without lines and points.
+    for (const bool empty : {false, true}) {
+        Json whole = Json::object();
+        whole["generatedAt"] = formatISO8601(now);
+        whole["dailyHealth"] = Json::array();
+        whole["lines"] = Json::array();
+        if (!empty) {
+            for (const auto& p : daily)
+                whole["dailyHealth"].push_back(toJson(p));
+            for (const auto& l : lines)
+                whole["lines"].push_back(toJson(l));
+        }
+        EXPECT_EQ(Export::history(now, empty ? std::vector<HistoryLine>{} : lines,
+                                  empty ? std::vector<DailyHealthPoint>{} : daily,
+                                  Export::Format::json, utc)
+                      .data,
+                  writeJson(whole, JsonStyle::report));
+    }
 }
 
 TEST(HistoryJson, UnencodableHistoryKeepsTheNameWithEmptyData) {

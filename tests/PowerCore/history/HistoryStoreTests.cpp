@@ -336,7 +336,7 @@ TEST_F(HistoryStoreTest, OddFilesLoadCheaplyAndNeverBlock) {
 } // namespace
 
 TEST_F(HistoryStoreTest, TheCompactFormKeepsWhatEveryLineShows) {
-    // A month, for every worker: lines out of order, one filed under another day, garbage,
+    // A month, for every worker: lines out of order, one filed under the next day, garbage,
     // snapshots without a battery, episodes, and the earliest line an apps line written by
     // hand in another shape.
     fs::create_directories(folder);
@@ -365,8 +365,10 @@ TEST_F(HistoryStoreTest, TheCompactFormKeepsWhatEveryLineShows) {
     }
     BatterySnapshot::Battery misfiled;
     misfiled.chargePercent = 5;
-    files.rbegin()->second +=
-        encodeLine({BatterySnapshot{start + std::chrono::hours(30), PowerSource::ac, misfiled}});
+    // Written at 00:00 in UTC-12, filed under that day: in the middle of the day before here.
+    const auto twentieth = start + std::chrono::hours(24 * 20);
+    files[store.dayName(twentieth)] += encodeLine(
+        {BatterySnapshot{twentieth - std::chrono::hours(12), PowerSource::ac, misfiled}});
     files.begin()->second += R"({ "apps" : {"notMeasured":0,"readings":[],)"
                              R"("time":"2025-12-31T10:00:00Z"} })"
                              "\n";
@@ -387,4 +389,16 @@ TEST_F(HistoryStoreTest, TheCompactFormKeepsWhatEveryLineShows) {
     const auto compact = store.readCompact();
     EXPECT_TRUE(compact == expected);
     EXPECT_TRUE(compact.complete);
+
+    // Read a day at a time, the lines come as a whole read gives them, the misfiled one in
+    // its place; told to stop, the reading stops.
+    std::vector<HistoryLine> visited;
+    int told = 0;
+    EXPECT_TRUE(store.forEachLine([&](const HistoryLine& line) { visited.push_back(line); },
+                                  [&](double) { return ++told > 0; }));
+    EXPECT_EQ(told, 30);
+    EXPECT_TRUE(visited == lines);
+    told = 0;
+    EXPECT_FALSE(store.forEachLine([](const HistoryLine&) {}, [&](double) { return ++told < 3; }));
+    EXPECT_EQ(told, 3);
 }

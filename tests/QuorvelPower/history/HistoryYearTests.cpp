@@ -1,11 +1,14 @@
 // A year of history as the measurement writer makes it (365 day files, 210,000 lines; two
 // months under the sanitizers): what the screens show from the compact form is what they
-// showed from every line.
+// showed from every line, and the exports written a day file at a time are, byte for byte,
+// what they were when every line was read first.
 #include "TestSupport.hpp"
 
+#include <PowerCore/history/Export.hpp>
 #include <PowerCore/history/HistoryStore.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,27 +24,37 @@ constexpr int days = 365;
 
 struct HistoryYear : testing::Test {
     static inline VuzurTests::TemporaryFolder* temp = nullptr;
-    static fs::path folder() { return temp->path() / "history"; }
+    static fs::path& data() {
+        static fs::path path;
+        return path;
+    }
+    static fs::path folder() { return data() / "Quorvel Vuzur" / "History"; }
     static Calendar berlin() { return *Calendar::named("Europe/Berlin"); }
 
+    // The year is written once and kept for the next test processes (each test runs in a
+    // process of its own): a folder named after the writer's build, made whole or not at all.
     static void SetUpTestSuite() {
         temp = new VuzurTests::TemporaryFolder;
 #ifdef VUZUR_WRITE_HISTORY
+        const auto built = fs::last_write_time(VUZUR_WRITE_HISTORY).time_since_epoch().count();
+        data() = fs::temp_directory_path() /
+                 ("vuzur-test-year-" + std::to_string(days) + "-" + std::to_string(built));
+        if (fs::exists(folder())) return;
+        const auto partial = temp->path() / "year";
         // Berlin: the year crosses both of its clock changes.
         const auto written = VuzurTests::runProgram(
             VUZUR_WRITE_HISTORY,
-            {folder().string(), std::to_string(days),
+            {(partial / "Quorvel Vuzur" / "History").string(), std::to_string(days),
              std::string(VUZUR_TEST_DATA) + "/sysfs/dell_xps15_9560_discharging"},
             {"TZ=Europe/Berlin"});
         ASSERT_EQ(written.exitStatus, 0) << written.err;
+        std::error_code ignored;
+        fs::rename(partial, data(), ignored); // another process may have been quicker
 #endif
     }
-    static void TearDownTestSuite() {
-        delete temp;
-        temp = nullptr;
-    }
     void SetUp() override {
-        if (!fs::exists(folder())) GTEST_SKIP() << "built without the history writer";
+        if (data().empty()) GTEST_SKIP() << "built without the history writer";
+        ASSERT_TRUE(fs::exists(folder()));
     }
 };
 
@@ -71,6 +84,103 @@ TEST_F(HistoryYear, TheCompactFormShowsWhatEveryLineShowed) {
     const auto rows = QuorvelPower::ScreenData::batteryDays(compact.charge, berlin());
     EXPECT_EQ(rows.size(), size_t(days));
     EXPECT_TRUE(rows == QuorvelPower::ScreenData::batteryDays(charge, berlin()));
+}
+
+// The text written, as a hash (FNV-1a) and a length: a year's JSON is 430 MB.
+struct HashSink final : Export::Sink {
+    std::uint64_t hash = 14695981039346656037ull;
+    size_t length = 0;
+    void write(std::string_view piece) override {
+        for (const char c : piece)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        length += piece.size();
+    }
+    bool operator==(const HashSink& other) const {
+        return hash == other.hash && length == other.length;
+    }
+};
+
+struct TextSink final : Export::Sink {
+    std::string text;
+    void write(std::string_view piece) override { text += piece; }
+};
+
+template <typename Sink = TextSink>
+Sink streamed(const HistoryStore& store, Export::Format format,
+              const Export::ReportInputs& inputs) {
+    Sink out;
+    double last = 0;
+    const bool finished = Export::write(
+        format, store, inputs, Export::PlainDateFormatter(store.calendar()), out, [&](double done) {
+            EXPECT_GE(done, last);
+            last = done;
+            return true;
+        });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(last, 1.0);
+    return out;
+}
+
+// From the first line that does not change with the instant of the export.
+std::string sinceLine(const std::string& text, const std::string& start) {
+    const auto at = text.find(start);
+    return at == std::string::npos ? "missing: " + start : text.substr(at);
+}
+
+TEST_F(HistoryYear, ExportsWrittenADayAtATimeAreThoseOfAWholeRead) {
+    const HistoryStore store(folder(), berlin(), std::make_shared<PosixHistoryFileSystem>());
+    const auto lines = store.lines(std::nullopt);
+    const auto daily = store.dailyHealth();
+    Export::ReportInputs inputs;
+    inputs.now = *parseISO8601("2026-12-06T12:00:00Z");
+    inputs.model = "20QDCTO1WW";
+    for (const auto format : {Export::Format::json, Export::Format::csv}) {
+        HashSink whole;
+        Export::history(inputs.now, lines, daily, format, whole);
+        ASSERT_GT(whole.length, size_t(days) * 10000);
+        EXPECT_TRUE(streamed<HashSink>(store, format, inputs) == whole) << Export::rawValue(format);
+    }
+    auto report = inputs;
+    report.daily = daily;
+    report.lines = lines;
+    report.firstSample = lines.front().time();
+    EXPECT_EQ(streamed(store, Export::Format::markdown, inputs).text,
+              Export::batteryReport(report, Export::PlainDateFormatter(berlin()), berlin()).data);
+}
+
+TEST_F(HistoryYear, TheCommandLineExportsWhatTheWindowExports) {
+    const HistoryStore store(folder(), berlin(), std::make_shared<PosixHistoryFileSystem>());
+    Export::ReportInputs inputs;
+    inputs.now = *parseISO8601("2026-12-06T12:00:00Z");
+    const auto path = temp->path() / "export";
+    const auto run = [&](const char* flag, const std::string& target) {
+        return VuzurTests::runProgram(VUZUR_BINARY, {flag, target},
+                                      {"XDG_DATA_HOME=" + data().string(), "TZ=Europe/Berlin",
+                                       "XDG_CONFIG_HOME=" + temp->path().string()});
+    };
+    const auto fileHash = [&] {
+        HashSink file;
+        std::ifstream in(path, std::ios::binary);
+        std::string chunk(1 << 20, '\0');
+        while (in.read(chunk.data(), std::streamsize(chunk.size())) || in.gcount() > 0)
+            file.write(std::string_view(chunk).substr(0, size_t(in.gcount())));
+        return file;
+    };
+    ASSERT_EQ(run("--export-csv", path.string()).exitStatus, 0);
+    EXPECT_TRUE(fileHash() == streamed<HashSink>(store, Export::Format::csv, inputs));
+    const auto report = run("--export-markdown", "-");
+    ASSERT_EQ(report.exitStatus, 0);
+    EXPECT_EQ(sinceLine(report.out, "## Daily health points"),
+              sinceLine(streamed(store, Export::Format::markdown, inputs).text,
+                        "## Daily health points"));
+
+    // A target that is a folder, or in a folder that is missing: one line, and no file.
+    for (const auto& target : {temp->path(), temp->path() / "missing" / "out.json"}) {
+        const auto failed = run("--export-json", target.string());
+        EXPECT_EQ(failed.exitStatus, 1);
+        EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
+    }
+    EXPECT_FALSE(fs::exists(temp->path() / "missing"));
 }
 
 } // namespace

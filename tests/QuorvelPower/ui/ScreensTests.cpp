@@ -77,25 +77,58 @@ TEST_F(ScreensTest, SheetsComeAndGoInTheirOrder) {
     EXPECT_EQ(loginItem->current, LoginItem::Status::notRegistered);
 }
 
-TEST_F(ScreensTest, ExportCancelledSavedOrFailed) {
+TEST_F(ScreensTest, ExportAsksFirstWritesOffTheMainThreadAndLeavesNothingHalfWritten) {
+    for (const char* when : {"2026-12-04T10:00:00Z", "2026-12-05T10:00:00Z"})
+        store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::battery, pack(70)}});
     build();
     ModelObservers observers(*model);
     std::optional<QString> answer;
-    MainWindow window(*model, observers, [&](const QString&, Export::Format) { return answer; });
+    QString suggested;
+    MainWindow window(*model, observers, [&](const QString& name, Export::Format) {
+        suggested = name;
+        return answer;
+    });
+    const auto exports = folder.path() / "exports";
+    std::filesystem::create_directories(exports);
+    const auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(exports))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
 
     window.exportFile(Export::Format::csv);
-    EXPECT_FALSE(model->notice()) << "cancelled: nothing";
+    EXPECT_EQ(suggested, "power-history-2026-12-06-1200.csv");
+    EXPECT_FALSE(model->exportProgress()) << "no file chosen: nothing";
 
-    answer = QString::fromStdString((folder.path() / "history.csv").string());
+    answer = QString::fromStdString((exports / "history.csv").string());
     window.exportFile(Export::Format::csv);
+    ASSERT_TRUE(model->exportProgress()) << "asked for the file, then written on a worker";
+    EXPECT_EQ(control<QLabel>(window, "exportProgress")->text(), "Exporting\u2026 0 %");
+    EXPECT_TRUE(control<QToolButton>(window, "export")->isHidden());
+    settle();
+    EXPECT_FALSE(model->exportProgress());
+    EXPECT_FALSE(control<QToolButton>(window, "export")->isHidden());
+    std::ifstream saved(exports / "history.csv");
+    const std::string text{std::istreambuf_iterator<char>(saved), {}};
+    EXPECT_EQ(text, Export::history(clock->now(), store->lines(std::nullopt), {},
+                                    Export::Format::csv, Calendar::utc())
+                        .data);
+
+    answer = QString::fromStdString((exports / "cancelled.json").string());
+    window.exportFile(Export::Format::json);
+    control<QToolButton>(window, "cancelExport")->click();
+    EXPECT_FALSE(model->exportProgress());
+    settle();
+    EXPECT_EQ(entries(), std::vector<std::string>{"history.csv"}) << "nothing left behind";
     EXPECT_FALSE(model->notice());
-    EXPECT_TRUE(std::ifstream(folder.path() / "history.csv").good());
 
-    answer = QString::fromStdString((folder.path() / "missing" / "report.md").string());
+    answer = QString::fromStdString((exports / "missing" / "report.md").string());
     window.exportFile(Export::Format::markdown);
+    settle();
     ASSERT_TRUE(model->notice());
     EXPECT_EQ(model->notice()->title, "The file was not saved");
-    EXPECT_FALSE(model->notice()->message.empty());
+    EXPECT_EQ(model->notice()->message, "No such file or directory");
 }
 
 TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
