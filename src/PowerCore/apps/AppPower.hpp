@@ -32,6 +32,15 @@ struct ProcessDelta {
     bool operator==(const ProcessDelta&) const = default;
 };
 
+// A process as a refresh's sample listed it, for the rules' running applications.
+struct ListedProcess {
+    std::int32_t pid = 0;
+    std::uint32_t uid = 0; // effective
+    std::optional<std::string> scope;
+    std::optional<std::string> executable;
+    bool operator==(const ListedProcess&) const = default;
+};
+
 // One application in a window.
 struct AppPower {
     std::string id; // grouping key

@@ -11,19 +11,27 @@ AppPowerMonitor::AppPowerMonitor(QuorvelProcess::ProcessSampler sampler,
 
 std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
     auto sampled = sampler_.sample();
+    std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes;
+    listed_.clear();
+    for (const auto& process : sampled.processes) {
+        if (process.kernelThread) continue;
+        auto known = scopes_.find(process.identity);
+        auto scope = known != scopes_.end() ? known->second
+                                            : sampler_.source().cgroupUnit(process.identity.pid);
+        listed_.push_back({process.identity.pid, process.uid, scope, process.path});
+        scopes.emplace(process.identity, std::move(scope));
+    }
+    scopes_ = std::move(scopes); // processes that are gone drop out
     if (!lastSampleTime_ || !(secondsBetween(*lastSampleTime_, now) > 0)) {
         lastSampleTime_ = now;
         return std::nullopt;
     }
     Reading reading{now, 0, {}, sampled.hidden};
-    std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes;
     for (auto& process : sampled.processes) {
         if (!process.deltas) continue;
         const auto& d = *process.deltas;
-        auto known = scopes_.find(process.identity);
-        auto scope = known != scopes_.end() ? known->second
-                                            : sampler_.source().cgroupUnit(process.identity.pid);
-        scopes.emplace(process.identity, scope);
+        const auto known = scopes_.find(process.identity);
+        auto scope = known != scopes_.end() ? known->second : std::nullopt;
         ProcessDelta delta;
         delta.identity = process.identity;
         delta.name = std::move(process.name);
@@ -38,7 +46,6 @@ std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
         reading.interval = std::max(reading.interval, delta.interval);
         reading.deltas.push_back(std::move(delta));
     }
-    scopes_ = std::move(scopes); // processes that are gone drop out
     std::erase_if(readings_, [&](const Reading& r) { return secondsBetween(r.time, now) > keep; });
     readings_.push_back(reading);
     lastSampleTime_ = now;

@@ -35,6 +35,8 @@ public:
     std::vector<AppReading> historyReadings(Timestamp now) const;
 
     const std::vector<Reading>& readings() const { return readings_; }
+    // Every process of the last sample but the kernel's threads, new ones included.
+    const std::vector<ListedProcess>& listed() const { return listed_; }
     static constexpr double keep = 3600;
 
 private:
@@ -42,6 +44,7 @@ private:
     DesktopEntryLookup desktopEntries_;
     std::optional<Timestamp> lastSampleTime_;
     std::vector<Reading> readings_;
+    std::vector<ListedProcess> listed_;
     std::optional<Timestamp> unplugTime_;
     // A process keeps its scope for life: read once per process.
     std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes_;

@@ -2,6 +2,7 @@
 #include <PowerCore/linux/DesktopEntries.hpp>
 #include <PowerCore/linux/LiveRunningApps.hpp>
 #include <PowerCore/linux/SysfsFile.hpp>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace PowerCore {
@@ -85,24 +86,41 @@ std::optional<RunningApp> LiveRunningApps::appOf(const std::string& id) const {
 }
 
 std::vector<RunningApp> LiveRunningApps::runningApps() {
-    refreshIndex();
-    std::vector<std::int32_t> pids;
+    std::vector<ListedProcess> listed;
     for (const auto pid : processes_.allPIDs())
-        if (!uid_ || ownerOf(processes_.pidFolder(pid)) == uid_) pids.push_back(pid);
+        if (const auto owner = ownerOf(processes_.pidFolder(pid)))
+            listed.push_back({pid, *owner, processes_.cgroupUnit(pid), std::nullopt});
+    // The executables are read only where no app scope names the applications.
+    if (std::none_of(listed.begin(), listed.end(), [&](const ListedProcess& process) {
+            return (!uid_ || process.uid == uid_) && process.scope &&
+                   AppGrouper::applicationID(*process.scope);
+        }))
+        for (auto& process : listed)
+            process.executable = processes_.executablePath(process.pid);
+    return runningAppsAmong(listed);
+}
+
+std::vector<RunningApp>
+LiveRunningApps::runningAppsAmong(std::span<const ListedProcess> processes) {
+    refreshIndex();
+    std::vector<const ListedProcess*> mine;
+    for (const auto& process : processes)
+        if (!uid_ || process.uid == uid_) mine.push_back(&process);
     // Sorted by id: the same applications in the same order at every refresh.
     std::set<std::string> ids;
-    for (const auto pid : pids)
-        if (const auto unit = processes_.cgroupUnit(pid))
-            if (const auto id = AppGrouper::applicationID(*unit)) ids.insert(*id);
+    for (const auto* process : mine)
+        if (process->scope)
+            if (const auto id = AppGrouper::applicationID(*process->scope)) ids.insert(*id);
     if (ids.empty()) {
         // No app scopes in this session: the programs the desktop entries start.
         std::map<std::string, std::string> byProgram;
         for (const auto& [id, entry] : entries_)
             for (const auto& program : entry.programs)
                 byProgram.emplace(program, id);
-        for (const auto pid : pids)
-            if (const auto exe = processes_.executablePath(pid))
-                if (const auto it = byProgram.find(baseName(*exe)); it != byProgram.end())
+        for (const auto* process : mine)
+            if (process->executable)
+                if (const auto it = byProgram.find(baseName(*process->executable));
+                    it != byProgram.end())
                     ids.insert(it->second);
     }
     std::vector<RunningApp> apps;

@@ -26,6 +26,7 @@ public:
                     std::optional<std::uint32_t> uid);
 
     std::vector<RunningApp> runningApps() override;
+    std::vector<RunningApp> runningAppsAmong(std::span<const ListedProcess> processes) override;
 
 private:
     struct Entry {

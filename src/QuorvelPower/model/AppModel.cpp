@@ -243,7 +243,9 @@ void AppModel::refreshOnce() {
                 readings->thermal = readThermal();
                 readings->sensors = readSensors();
                 readings->monitor->sample(now);
-                if (apps) readings->runningApps = apps->runningApps();
+                // The running applications come from the processes the sample just listed.
+                if (apps)
+                    readings->runningApps = apps->runningAppsAmong(readings->monitor->listed());
                 if (readings->readAssertions)
                     readings->assertions = table->read(processName, ownPID);
             } catch (const std::exception&) {

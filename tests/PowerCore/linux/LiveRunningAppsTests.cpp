@@ -2,7 +2,9 @@
 // and from trees made here for a session without app scopes.
 #include "TestSupport.hpp"
 
+#include <PowerCore/apps/AppPowerMonitor.hpp>
 #include <PowerCore/linux/LiveRunningApps.hpp>
+#include <QuorvelProcess/linux/LiveProcessSource.hpp>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,6 +32,10 @@ TEST(LiveRunningApps, ScopesNamedByTheirEntriesInTheUsersLanguage) {
     EXPECT_TRUE(LiveRunningApps(testData("proc/recorded"), {testData("xdg")}, "C", 4242u)
                     .runningApps()
                     .empty());
+    // A refresh finds the same among the processes its sample listed, without a second look.
+    AppPowerMonitor monitor(QuorvelProcess::liveProcessSampler(testData("proc/recorded")));
+    monitor.sample(std::chrono::system_clock::now());
+    EXPECT_EQ(source.runningAppsAmong(monitor.listed()), apps);
 }
 
 TEST(LiveRunningApps, WithoutScopesTheProgramsOfTheEntriesAndANewEntryIsSeen) {
