@@ -907,6 +907,7 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     auto job = std::make_shared<ExportJob>();
     export_ = job;
     publish(Field::exportProgress, exportProgress_, std::optional<double>(0.0));
+    if (parts_.diagnostics) parts_.diagnostics->mark("exportStarted", parts_.clock->now());
     Export::ReportInputs inputs;
     inputs.now = parts_.clock->now();
     inputs.model = parts_.machineModel;
@@ -943,6 +944,8 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
             const auto living = alive.lock();
             if (!living || !*living) return;
             if (export_ == job) export_.reset();
+            if (parts_.diagnostics && !*failure && !job->cancelled)
+                parts_.diagnostics->mark("exportWritten", parts_.clock->now());
             if (!job->cancelled)
                 publish(Field::exportProgress, exportProgress_, std::optional<double>{});
             if (*failure && !job->cancelled)

@@ -116,6 +116,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     exporting_ = plainLabel();
     exporting_->setObjectName("exportProgress");
     exporting_->setFont(captionFont());
+    exporting_->setContentsMargins(12, 0, 6, 0);
     header->addWidget(exporting_);
     cancelExport_ = new QToolButton;
     cancelExport_->setObjectName("cancelExport");

@@ -23,6 +23,10 @@ ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
         if (std::find(fields_.begin(), fields_.end(), field) == fields_.end() || pending_ ||
             !follows(field))
             return;
+        if (!isVisible()) {
+            stale_ = true; // a page nobody sees costs nothing: built when shown
+            return;
+        }
         pending_ = true;
         QTimer::singleShot(0, this, [this] {
             pending_ = false;
@@ -31,7 +35,13 @@ ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
     });
 }
 
+void ScreenPage::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    if (stale_) rebuild();
+}
+
 void ScreenPage::rebuild() {
+    stale_ = false;
     // The page is built again every few seconds while it is on screen: where the reader
     // had scrolled to, and the field they were typing in, stay. (Not a button: the same
     // name may now be another row's, and a second key press would act on it.)

@@ -9,7 +9,8 @@ class QVBoxLayout;
 namespace QuorvelPower {
 
 // A tab's scrolling page, built again (once per turn of the event loop) whenever one of
-// the fields it shows changes.
+// the fields it shows changes while it is on screen; a page off screen notes the change and
+// is built again when shown.
 class ScreenPage : public QScrollArea {
 public:
     ScreenPage(AppModel& model, ModelObservers& observers,
@@ -17,6 +18,7 @@ public:
     void rebuild();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // Fills the fresh page's column.
     virtual void build(QVBoxLayout* column) = 0;
     // Whether a change of one of the page's fields calls for a new page now.
@@ -26,6 +28,7 @@ protected:
 private:
     std::vector<AppModel::Field> fields_;
     bool pending_ = false;
+    bool stale_ = false;
     ModelObservers::Token token_;
 };
 

@@ -228,6 +228,9 @@ TEST_F(TabsTest, KeepAwakeTabEndsItsReadingWithAnEmptyListAndSaysWhatIsNotHeld) 
     settle();
     QApplication::processEvents();
     ASSERT_GE(table->reads, 1);
+    // Off screen the page waits; shown, it is brought up to date.
+    EXPECT_EQ(control<QLabel>(awake, "nobodyAwake")->text(), "Reading\u2026");
+    awake.show();
     EXPECT_EQ(control<QLabel>(awake, "nobodyAwake")->text(),
               "Nothing is holding the computer or the display awake right now.");
 
@@ -254,6 +257,8 @@ TEST_F(TabsTest, NamesFromOutsideAreTextNotMarkup) {
     ModelObservers observers(*model);
     AppsView apps(*model, observers);
     KeepAwakeView awake(*model, observers);
+    apps.show();
+    awake.show();
     model->setVisible(true);
     model->start();
     settle();
