@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures choosing the History tab with a year of history on disk, in the running program
 # on a real X server (Xvfb), clicked with xdotool: from the click's handling to the page
-# drawn with the history it reloaded, and the main thread's worst stall over the whole run
+# drawn, and the main thread's worst stall over the whole run
 # (the diagnostics' watchdog). A second run clicks the Battery tab's "All" range instead.
 # Usage: scripts/measure-history-tab.sh [runs] (default 5). Needs a release build, Xvfb and
 # xdotool (apt-get install xvfb xdotool); not part of the tests.

@@ -35,10 +35,11 @@ HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
     timingToken_ = observers.listen([this](AppModel::Field field) {
         if (field == AppModel::Field::tab && model_.tab() == Tab::history &&
             window()->isVisible()) {
+            // Timed to the page's first paint after the choice: built again first if the
+            // history changed while it was hidden.
             model_.markForDiagnostics("historyTabChosen");
-            timing_ = Timing::loading;
-        } else if (field == AppModel::Field::history && timing_ == Timing::loading) {
-            timing_ = Timing::building;
+            timing_ = Timing::painting;
+            if (widget()) widget()->installEventFilter(this);
         }
     });
 }
@@ -53,10 +54,7 @@ bool HistoryView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HistoryView::build(QVBoxLayout* column) {
-    if (timing_ == Timing::building) {
-        timing_ = Timing::painting;
-        column->parentWidget()->installEventFilter(this);
-    }
+    if (timing_ == Timing::painting) column->parentWidget()->installEventFilter(this);
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
     const auto days = ScreenData::batteryDays(model_.history().charge, model_.calendar());

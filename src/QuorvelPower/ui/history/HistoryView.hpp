@@ -17,7 +17,7 @@ protected:
 private:
     // For --diagnostics: from choosing this tab to its page drawn with the history that
     // the choice reloaded.
-    enum class Timing { idle, loading, building, painting } timing_ = Timing::idle;
+    enum class Timing { idle, painting } timing_ = Timing::idle;
     ModelObservers::Token timingToken_;
 };
 
