@@ -99,6 +99,7 @@ protected:
             return snapshot;
         };
         parts.readThermal = [this] {
+            if (whileReading) std::exchange(whileReading, {})();
             ThermalSnapshot thermal;
             thermal.time = clock->now();
             thermal.level = thermalLevel;
@@ -160,6 +161,7 @@ protected:
     bool primaryCopy = true;
     bool lockFree = false; // what becoming the primary copy finds
     std::function<Calendar()> localCalendar;
+    std::function<void()> whileReading; // runs once, in the middle of the next refresh's read
 };
 
 inline std::optional<double> nextIn(const ManualScheduler& scheduler) {

@@ -247,6 +247,13 @@ void AlertEngine::sessionRule(const AlertInput& input, std::vector<Alert>& out) 
     }
 }
 
+void AlertEngine::wallClockMoved(double seconds) {
+    if (!std::isfinite(seconds)) return;
+    for (auto& [key, at] : lastFired_)
+        at = addingSeconds(at, seconds);
+    if (topAppSince_) topAppSince_->second = addingSeconds(topAppSince_->second, seconds);
+}
+
 std::vector<Alert> AlertEngine::evaluate(const AlertInput& input) {
     std::vector<Alert> alerts;
     healthRule(input, alerts);

@@ -83,6 +83,9 @@ public:
     }
 
     static std::string endText(const ActiveSession& session, EndReason reason);
+    // Somebody set the wall clock by `seconds`: cooldowns and the top application's time keep
+    // their length in real time.
+    void wallClockMoved(double seconds);
 
 private:
     bool ready(AlertKind kind, const std::string& key, Timestamp now);

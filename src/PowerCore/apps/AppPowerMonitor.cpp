@@ -9,6 +9,14 @@ AppPowerMonitor::AppPowerMonitor(QuorvelProcess::ProcessSampler sampler,
     : sampler_(std::move(sampler))
     , desktopEntries_(std::move(desktopEntries)) {}
 
+void AppPowerMonitor::wallClockMoved(double seconds) {
+    const auto shift = [seconds](Timestamp& time) { time = addingSeconds(time, seconds); };
+    for (auto& reading : readings_)
+        shift(reading.time);
+    if (lastSampleTime_) shift(*lastSampleTime_);
+    if (unplugTime_) shift(*unplugTime_);
+}
+
 std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
     auto sampled = sampler_.sample();
     std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes;

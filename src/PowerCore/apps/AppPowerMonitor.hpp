@@ -25,6 +25,9 @@ public:
     // From the second call on, appends and returns a reading.
     std::optional<Reading> sample(Timestamp now);
     void markUnplugged(std::optional<Timestamp> at) { unplugTime_ = at; }
+    // Somebody set the wall clock by `seconds`: the hour kept is the last hour in real time,
+    // and the next sample measures from the last one.
+    void wallClockMoved(double seconds);
 
     struct Ranking {
         std::vector<AppPower> apps;

@@ -286,13 +286,14 @@ std::optional<KeepAwakeEvent> KeepAwakeEngine::endForQuit(Timestamp now) {
 }
 
 void KeepAwakeEngine::wallClockMoved(double seconds) {
-    if (!active_ || !std::isfinite(seconds)) return;
+    if (!std::isfinite(seconds)) return;
+    for (auto& [id, since] : falseSince_) // a rule's rest keeps its length too
+        since = addingSeconds(since, seconds);
+    if (!active_) return;
     active_->startedAt = addingSeconds(active_->startedAt, seconds);
     active_->capAt = addingSeconds(active_->capAt, seconds);
     if (active_->endsAt && !endsAtTimeOfDay_)
         active_->endsAt = addingSeconds(*active_->endsAt, seconds);
-    for (auto& [id, since] : falseSince_)
-        since = addingSeconds(since, seconds);
 }
 
 } // namespace PowerCore

@@ -25,6 +25,13 @@ public:
         return changedAt_ && secondsBetween(*changedAt_, now) < settleSeconds;
     }
 
+    // Somebody set the wall clock by `seconds`: the readings keep their age.
+    void wallClockMoved(double seconds) {
+        for (auto& reading : readings_)
+            reading.time = addingSeconds(reading.time, seconds);
+        if (changedAt_) changedAt_ = addingSeconds(*changedAt_, seconds);
+    }
+
 private:
     struct Reading {
         Timestamp time;

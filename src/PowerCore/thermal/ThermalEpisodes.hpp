@@ -28,6 +28,10 @@ struct ThermalEpisodes {
     std::optional<ThermalEpisode> ingest(const ThermalSnapshot& snapshot,
                                          const std::vector<std::string>& topApps);
     bool openLongerThan(double seconds, Timestamp now) const;
+    // Somebody set the wall clock: the open episode has lasted what it has in real time.
+    void wallClockMoved(double seconds) {
+        if (open) open->start = addingSeconds(open->start, seconds);
+    }
 
     bool operator==(const ThermalEpisodes&) const = default;
 };

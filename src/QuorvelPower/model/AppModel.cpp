@@ -71,6 +71,7 @@ struct AppModel::Readings {
     SensorSet sensors{};
     std::vector<RunningApp> runningApps;
     std::vector<AssertionRow> assertions;
+    double clockSet = 0; // seconds somebody set the wall clock by while the machine was read
 };
 
 std::unique_ptr<Scheduler::Handle> AppModel::later(double delay, std::function<void()> fn) {
@@ -226,6 +227,7 @@ void AppModel::refresh(std::function<void()> done) {
 
 void AppModel::refreshOnce() {
     const auto started = parts_.clock->monotonicNow();
+    followClocks(); // the readings are taken in the clock's present frame
     const Timestamp now = parts_.clock->now();
     auto readings = std::make_shared<Readings>();
     readings->monitor = std::move(parts_.monitor);
@@ -262,6 +264,11 @@ void AppModel::refreshOnce() {
 
 void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic started) {
     parts_.monitor = std::move(readings.monitor);
+    if (monitorShift_ != 0) {
+        parts_.monitor->wallClockMoved(monitorShift_);
+        readings.clockSet = monitorShift_;
+        monitorShift_ = 0;
+    }
     // The source changed while this refresh read: the change's own reading is the newer.
     const bool sourceChanged = readings.sourceGeneration != sourceGeneration_;
     if (pendingUnplugTime_) {
@@ -290,7 +297,7 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
         waiter();
 }
 
-void AppModel::followClocks() {
+double AppModel::followClocks() {
     if (parts_.localCalendar) {
         const auto calendar = parts_.localCalendar();
         if (!(calendar == parts_.calendar)) {
@@ -306,9 +313,15 @@ void AppModel::followClocks() {
     if (wallOffset_) {
         const double moved = std::chrono::duration<double>(offset - *wallOffset_).count();
         // NTP's slewing moves it by milliseconds; a person or a jump, by seconds or more.
-        if (std::fabs(moved) > 2) wallClockMoved(moved);
+        wallOffset_ = offset;
+        if (std::fabs(moved) > 2) {
+            wallClockMoved(moved);
+            return moved;
+        }
+        return 0;
     }
     wallOffset_ = offset;
+    return 0;
 }
 
 void AppModel::wallClockMoved(double seconds) {
@@ -317,7 +330,31 @@ void AppModel::wallClockMoved(double seconds) {
     const auto shift = [seconds](Timestamp& time) { time = addingSeconds(time, seconds); };
     if (lastBatterySample_) shift(*lastBatterySample_);
     if (lastAppsSample_) shift(*lastAppsSample_);
+    // Out with a refresh's read: it gets the shift back with its newest reading.
+    if (parts_.monitor)
+        parts_.monitor->wallClockMoved(seconds);
+    else
+        monitorShift_ += seconds;
+    estimator_.wallClockMoved(seconds);
+    alertEngine_.wallClockMoved(seconds);
+    if (episodes_.open) {
+        auto episodes = episodes_;
+        episodes.wallClockMoved(seconds);
+        publish(Field::episodes, episodes_, std::move(episodes));
+    }
+    // The session the program told about, or asks about, is still the same session.
+    const auto before = engine_.active();
     engine_.wallClockMoved(seconds);
+    const auto same = [&](const std::optional<ActiveSession>& told) {
+        return told && before && told->startedAt == before->startedAt &&
+               told->origin == before->origin;
+    };
+    if (same(holdTold_)) holdTold_->startedAt = engine_.active()->startedAt;
+    if (same(pendingQuestion_)) {
+        auto asked = *engine_.active();
+        asked.questionAsked = pendingQuestion_->questionAsked;
+        publish(Field::pendingQuestion, pendingQuestion_, std::optional(asked));
+    }
     publish(Field::activeSession, activeSession_, engine_.active());
     if (unplugSample_) {
         auto unplugged = *unplugSample_;
@@ -329,7 +366,11 @@ void AppModel::wallClockMoved(double seconds) {
 }
 
 void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
-    followClocks();
+    // A clock set while the machine was read: the readings were taken in the old frame.
+    if (const double moved = readings.clockSet + followClocks(); moved != 0) {
+        now = addingSeconds(now, moved);
+        readings.battery.time = addingSeconds(readings.battery.time, moved);
+    }
     // The copy that wrote the history may have quit: this one takes over.
     if (!parts_.primaryCopy && parts_.becomePrimary && parts_.becomePrimary()) {
         parts_.primaryCopy = true;

@@ -305,7 +305,8 @@ private:
                        PowerCore::Clock::Monotonic started);
     void storeReadings(Readings& readings, PowerCore::Timestamp now, bool sourceChanged);
     void storeBattery(PowerCore::BatterySnapshot snapshot);
-    void followClocks();
+    // Follows a new time zone and a wall clock somebody set; gives how far it was set.
+    double followClocks();
     void wallClockMoved(double seconds);
     void setMonitorUnplugTime(std::optional<PowerCore::Timestamp> time);
     // `fn` after `delay` seconds on the main thread, unless the model is gone by then.
@@ -398,6 +399,7 @@ private:
     std::uint64_t sourceGeneration_ = 0;
     // The wall clock less the time since boot: it changes only when the clock is set.
     std::optional<std::chrono::nanoseconds> wallOffset_;
+    double monitorShift_ = 0; // a shift of the wall clock owed to the monitor out reading
     std::optional<std::optional<PowerCore::Timestamp>> pendingUnplugTime_;
 };
 

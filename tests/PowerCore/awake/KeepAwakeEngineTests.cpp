@@ -172,8 +172,15 @@ TEST(Engine, RuleEndedByTheUserRestsUntilItsAppWasGoneLongEnough) {
             .empty());
     // Closed for 60 s: it starts again when seen running.
     e.evaluate(input(plus(now, 50)));
+    auto again = e;
     EXPECT_EQ(kinds(e.evaluate(
                   input(plus(now, 110), PowerSource::ac, 80, ThermalLevel::nominal, running))),
+              std::vector<Kind>{Kind::started});
+    // The same 60 s closed with the wall clock set back an hour meanwhile, no session held:
+    // the rest is over all the same.
+    again.wallClockMoved(-3600);
+    EXPECT_EQ(kinds(again.evaluate(input(plus(now, 110 - 3600), PowerSource::ac, 80,
+                                         ThermalLevel::nominal, running))),
               std::vector<Kind>{Kind::started});
 }
 

@@ -614,6 +614,28 @@ TEST_F(ModelTest, AWallClockSetBackNeitherStopsSamplesNorStretchesASession) {
         << "an hour of real time, an hour less on the wall";
 }
 
+TEST_F(ModelTest, AWallClockSetForwardWhileTheMachineIsReadNamesTheSampleInTheNewTime) {
+    processes->names = {"a"};
+    build();
+    model->start();
+    settle();
+    advance(5min);
+    ASSERT_FALSE(model->apps().empty());
+    const size_t lines = batteryLines();
+    whileReading = [this] { clock->setWallClock(addingSeconds(clock->now(), 7200)); };
+    advance(5min);
+    ASSERT_EQ(batteryLines(), lines + 1);
+    const auto written = store->lines(std::nullopt);
+    const auto sample = std::find_if(written.rbegin(), written.rend(), [](const HistoryLine& l) {
+        return std::holds_alternative<BatterySnapshot>(l.record);
+    });
+    EXPECT_EQ(sample->time(), clock->now()) << "named by the wall clock it was read in";
+    // The hour of readings is the last hour of real time: the ranking goes on.
+    advance(5min);
+    EXPECT_FALSE(model->apps().empty());
+    EXPECT_EQ(batteryLines(), lines + 2);
+}
+
 TEST_F(ModelTest, ANewTimeZoneNamesTheDaysFromTheNextRefresh) {
     auto zone = *Calendar::named("Europe/Berlin");
     localCalendar = [&zone] { return zone; };
