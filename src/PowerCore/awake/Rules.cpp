@@ -294,10 +294,11 @@ DecodedRules decodeEachRule(const Json& json) {
 
 namespace {
 
-bool hasID(const Json& entry, const std::string& id) {
+// By the UUID, not its text: a hand-written "id" in lower case names the same rule.
+bool hasID(const Json& entry, const UUID& id) {
     if (!entry.is_object()) return false;
     const auto it = entry.find("id");
-    return it != entry.end() && it->is_string() && it->get<std::string>() == id;
+    return it != entry.end() && it->is_string() && UUID::parse(it->get<std::string>()) == id;
 }
 
 std::optional<Json> storedList(const std::optional<Json>& stored) {
@@ -312,9 +313,8 @@ std::optional<Json> withRule(const std::optional<Json>& stored, const KeepAwakeR
     auto found = storedList(stored);
     if (!found) return std::nullopt;
     auto& list = *found;
-    const auto id = rule.id.string();
-    const auto it =
-        std::find_if(list.begin(), list.end(), [&](const Json& entry) { return hasID(entry, id); });
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [&](const Json& entry) { return hasID(entry, rule.id); });
     if (it != list.end())
         *it = toJson(rule);
     else
@@ -326,9 +326,8 @@ std::optional<Json> withoutRule(const std::optional<Json>& stored, const UUID& i
     auto found = storedList(stored);
     if (!found) return std::nullopt;
     auto& list = *found;
-    const auto text = id.string();
     list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const Json& entry) { return hasID(entry, text); }),
+                              [&](const Json& entry) { return hasID(entry, id); }),
                list.end());
     return found;
 }

@@ -139,6 +139,20 @@ TEST(RuleJson, OneBadRuleRejectsTheList) {
     EXPECT_TRUE(std::holds_alternative<SettingsDecodingError>(decodeRules(Json::object())));
 }
 
+TEST(RuleJson, ASavedRuleReplacesItsStoredSelfWhateverTheIdsCase) {
+    // Written by hand, in lower case; one the program cannot read stays where it was.
+    const auto made = rule({TaskMatch{TaskNamed{"make"}}});
+    Json hand = toJson(made);
+    hand["id"] = "e621e1f8-c36c-495a-93fc-0c247a3e6e5f";
+    const Json unknown{{"id", "from a later version"}};
+    auto edited = made;
+    edited.keepDisplayOn = true;
+    const auto saved = withRule(Json::array({unknown, hand}), edited);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(*saved, Json::array({unknown, toJson(edited)}));
+    EXPECT_EQ(withoutRule(Json::array({hand, unknown}), made.id), Json::array({unknown}));
+}
+
 TEST(RuleJson, DuplicateWeekdaysCollapse) {
     Json stored = toJson(rule({TimeWindow{{2}, 0, 60}}));
     stored["condition"]["timeWindow"]["_0"]["weekdays"] = Json::array({2, 2, 3});

@@ -105,6 +105,19 @@ TEST_F(DefaultsTest, ALinkedFileIsReadAndWrittenWhereItPoints) {
     ASSERT_TRUE(store.setValue("guardRails", Json::object()));
     EXPECT_TRUE(fs::is_symlink(file)) << "the link stays";
     EXPECT_EQ(parseJson(contentsOf(real))->size(), 2u);
+
+    // A relative link, through a second link, to a file the dotfiles have not written yet:
+    // nothing to read, and the first save creates the file the links name.
+    fs::remove(file);
+    fs::remove(real);
+    fs::create_symlink("../dotfiles/vuzur.json", temp.path() / "dotfiles" / "hop.json");
+    fs::create_symlink("../dotfiles/hop.json", file);
+    FileDefaultsStore fresh(file);
+    EXPECT_FALSE(fresh.unreadable());
+    EXPECT_EQ(fresh.value("guardRails"), std::nullopt);
+    ASSERT_TRUE(fresh.setValue("guardRails", Json::object()));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(parseJson(contentsOf(real)), Json({{"guardRails", Json::object()}}));
 }
 
 TEST_F(DefaultsTest, TemporariesOfWritesKilledMidwayGoWithTheNextWrite) {
