@@ -144,9 +144,25 @@ void AlertEngine::reset() {
     topAppSince_.reset();
 }
 
+namespace {
+std::string cooldownKeyOf(AlertKind kind, const std::string& key) {
+    return std::string(rawValue(kind)) + "|" + key;
+}
+} // namespace
+
+std::optional<Timestamp> AlertEngine::lastTold(AlertKind kind, const std::string& key) const {
+    const auto it = lastFired_.find(cooldownKeyOf(kind, key));
+    if (it == lastFired_.end()) return std::nullopt;
+    return it->second;
+}
+
+void AlertEngine::setLastTold(AlertKind kind, const std::string& key, Timestamp at) {
+    lastFired_[cooldownKeyOf(kind, key)] = at;
+}
+
 bool AlertEngine::ready(AlertKind kind, const std::string& key, Timestamp now) {
     if (!hasCooldown(kind)) return true;
-    const auto cooldownKey = std::string(rawValue(kind)) + "|" + key;
+    const auto cooldownKey = cooldownKeyOf(kind, key);
     if (const auto it = lastFired_.find(cooldownKey);
         it != lastFired_.end() && secondsBetween(it->second, now) < cooldown_)
         return false;

@@ -82,6 +82,11 @@ public:
         milestonesFired_ = std::move(announced);
     }
 
+    // When an alert with a cooldown was last told. A worn battery outlives the program: the
+    // caller keeps its time across runs.
+    std::optional<Timestamp> lastTold(AlertKind kind, const std::string& key) const;
+    void setLastTold(AlertKind kind, const std::string& key, Timestamp at);
+
     static std::string endText(const ActiveSession& session, EndReason reason);
     // Somebody set the wall clock by `seconds`: cooldowns and the top application's time keep
     // their length in real time.

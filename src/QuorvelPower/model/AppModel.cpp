@@ -120,14 +120,7 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
                          "Vuzur runs without it until it is started again: without its tray "
                          "item and notifications, and later launches start a copy of their own."};
     unreadableRules_ = storedRulesOf(parts_.defaults.get()).unreadable;
-    if (const auto stored =
-            parts_.defaults ? parts_.defaults->value("announcedMilestones") : std::nullopt;
-        stored && stored->is_array()) {
-        std::set<int> announced;
-        for (const auto& milestone : *stored)
-            if (const auto number = integerFitting<int>(milestone)) announced.insert(*number);
-        alertEngine_.setAnnouncedMilestones(std::move(announced));
-    }
+    loadToldAlerts();
     // The live holder works on a thread of its own and tells of what it achieved there.
     std::weak_ptr<bool> alive = alive_;
     parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
@@ -375,6 +368,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     if (!parts_.primaryCopy && parts_.becomePrimary && parts_.becomePrimary()) {
         parts_.primaryCopy = true;
         engine_.rules = storedRules_;
+        loadToldAlerts();
         // Samples it did not write: the history gets one of each now.
         lastBatterySample_.reset();
         lastAppsSample_.reset();
@@ -536,18 +530,46 @@ void AppModel::runAlerts(Timestamp now, std::vector<KeepAwakeEvent> events) {
     // A copy beside the running one decides nothing: the running one tells.
     if (!canNotify()) return;
     auto alerts = std::make_shared<std::vector<Alert>>(alertEngine_.evaluate(input));
-    rememberMilestones();
     if (!alerts->empty()) postAlerts(alerts, 0);
 }
 
-void AppModel::rememberMilestones() {
-    // Each milestone is told once ever, not once per start.
-    const auto& announced = alertEngine_.announcedMilestones();
-    const auto stored =
-        parts_.defaults ? parts_.defaults->value("announcedMilestones") : std::nullopt;
-    const Json wanted(std::vector<int>(announced.begin(), announced.end()));
-    if (announced.empty() || stored == std::optional<Json>(wanted)) return;
-    storeJson("announcedMilestones", wanted);
+std::set<int> AppModel::storedMilestones() const {
+    std::set<int> announced;
+    if (const auto stored =
+            parts_.defaults ? parts_.defaults->value("announcedMilestones") : std::nullopt;
+        stored && stored->is_array())
+        for (const auto& milestone : *stored)
+            if (const auto number = integerFitting<int>(milestone)) announced.insert(*number);
+    return announced;
+}
+
+void AppModel::loadToldAlerts() {
+    // What earlier runs (or the copy that ran before this one took over) told the person.
+    auto announced = storedMilestones();
+    announced.merge(std::set<int>(alertEngine_.announcedMilestones()));
+    alertEngine_.setAnnouncedMilestones(std::move(announced));
+    if (const auto stored =
+            parts_.defaults ? parts_.defaults->value("healthAlertToldAt") : std::nullopt;
+        stored && stored->is_string())
+        if (const auto at = parseISO8601(stored->get<std::string>());
+            at && (!alertEngine_.lastTold(AlertKind::healthBelow, "health") ||
+                   *at > *alertEngine_.lastTold(AlertKind::healthBelow, "health")))
+            alertEngine_.setLastTold(AlertKind::healthBelow, "health", *at);
+}
+
+void AppModel::rememberTold(const Alert& alert) {
+    // Kept once the alert reached the person (at login the notification server may not be up
+    // yet): each milestone once ever, the worn battery once a day whatever the restarts.
+    if (alert.kind == AlertKind::cycleMilestone) {
+        auto announced = storedMilestones();
+        for (const int milestone : AlertEngine::milestones)
+            if (alert.key == "cycles-" + std::to_string(milestone)) announced.insert(milestone);
+        storeJson("announcedMilestones",
+                  Json(std::vector<int>(announced.begin(), announced.end())));
+    } else if (alert.kind == AlertKind::healthBelow) {
+        if (const auto at = alertEngine_.lastTold(AlertKind::healthBelow, "health"))
+            storeJson("healthAlertToldAt", Json(formatISO8601(*at)));
+    }
 }
 
 std::optional<TopApp> AppModel::topApp(const std::vector<AppPower>& apps) {
@@ -567,7 +589,10 @@ void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t nex
     parts_.notifier->post((*alerts)[next], [this, alive, alerts, next](bool delivered) {
         const auto living = alive.lock();
         if (!living || !*living) return;
-        if (!delivered) publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
+        if (delivered)
+            rememberTold((*alerts)[next]);
+        else
+            publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
         postAlerts(alerts, next + 1);
     });
 }

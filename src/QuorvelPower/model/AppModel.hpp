@@ -315,7 +315,9 @@ private:
     void writeBatterySample(PowerCore::Timestamp now);
     void markUnplugged(const PowerCore::BatterySnapshot& snapshot);
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
-    void rememberMilestones();
+    std::set<int> storedMilestones() const;
+    void loadToldAlerts();
+    void rememberTold(const PowerCore::Alert& alert);
     bool canNotify() const;
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
     void scheduleDeadline();

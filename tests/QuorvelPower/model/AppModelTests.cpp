@@ -568,14 +568,30 @@ TEST_F(ModelTest, AlertsAreToldOnceNotAtEveryStartOrEveryHalfHour) {
     settings.healthThresholdPercent = 85;
     defaults->setValue("alertSettings", toJson(settings));
     snapshotNow.battery->cycleCount = 520;
+    // A copy beside a running one tells nothing; taking over, it knows what the other told.
+    primaryCopy = false;
+    build();
+    model->start();
+    settle();
+    defaults->setValue("announcedMilestones", Json::array({500}));
+    defaults->setValue("healthAlertToldAt", Json(formatISO8601(clock->now())));
+    lockFree = true;
     notifier->answer = true;
-    // Three starts: the 500-cycle milestone is told by the first only.
-    for (int start = 0; start < 3; ++start) {
+    advance(30s);
+    EXPECT_EQ(notifier->posts, 0);
+    // Told by no one yet: three starts, each alert told by the first only (a notification
+    // that did not reach the person is told again).
+    defaults->values.clear();
+    defaults->setValue("alertSettings", toJson(settings));
+    primaryCopy = true;
+    notifier->answer = false;
+    for (int start = 0; start < 4; ++start) {
         build();
         model->start();
         settle();
+        notifier->answer = true;
     }
-    EXPECT_EQ(notifier->posts, 1 + 3) << "one milestone, and the worn battery at each start";
+    EXPECT_EQ(notifier->posts, 2 + 2) << "the milestone and the worn battery, told twice";
     // The same worn battery, eight hours on: not told again the same day.
     const int before = notifier->posts;
     for (int i = 0; i < 16; ++i)
