@@ -148,6 +148,33 @@ std::optional<std::string> unknown(std::span<const std::string> arguments) {
             if (i + 1 < arguments.size() && !arguments[i + 1].starts_with('-')) ++i;
             continue;
         }
+        // Qt's own options, which it takes with two dashes as well (--platform offscreen).
+        static constexpr std::string_view qtWithValue[] = {"platform",
+                                                           "platformpluginpath",
+                                                           "platformtheme",
+                                                           "plugin",
+                                                           "qwindowgeometry",
+                                                           "qwindowicon",
+                                                           "qwindowtitle",
+                                                           "style",
+                                                           "stylesheet",
+                                                           "session",
+                                                           "display",
+                                                           "name",
+                                                           "title",
+                                                           "geometry",
+                                                           "font",
+                                                           "qmljsdebugger"};
+        static constexpr std::string_view qtFlags[] = {"reverse", "nograb", "dograb", "sync",
+                                                       "widgetcount"};
+        if (argument.starts_with("--")) {
+            const auto name = argument.substr(2, argument.find('=') - 2);
+            if (in(qtFlags, name)) continue;
+            if (in(qtWithValue, name)) {
+                if (argument.find('=') == std::string_view::npos) ++i;
+                continue;
+            }
+        }
         return arguments[i];
     }
     return std::nullopt;

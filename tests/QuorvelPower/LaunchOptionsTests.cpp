@@ -93,6 +93,7 @@ TEST(LaunchOptions, AnArgumentTheProgramDoesNotTakeIsNamed) {
     // Qt's own options, and a session manager's restart, with their values.
     EXPECT_EQ(unknown({"-platform", "offscreen", "-session", "1a2b", "-reverse", "--autostart"}),
               "");
+    EXPECT_EQ(unknown({"--platform", "offscreen", "--style=Fusion", "--reverse", "x"}), "x");
 }
 
 TEST(HeadlessDispatch, FirstReportInFixedOrderWins) {

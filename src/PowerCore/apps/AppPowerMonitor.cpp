@@ -19,14 +19,16 @@ void AppPowerMonitor::wallClockMoved(double seconds) {
 
 std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
     auto sampled = sampler_.sample();
-    std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes;
+    std::unordered_map<QuorvelProcess::ProcessIdentity, Scope> scopes;
     listed_.clear();
     for (const auto& process : sampled.processes) {
         if (process.kernelThread) continue;
-        auto known = scopes_.find(process.identity);
-        auto scope = known != scopes_.end() ? known->second
-                                            : sampler_.source().cgroupUnit(process.identity.pid);
-        listed_.push_back({process.identity.pid, process.uid, scope, process.path});
+        const auto known = scopes_.find(process.identity);
+        Scope scope =
+            known != scopes_.end() && known->second.settled
+                ? known->second
+                : Scope{sampler_.source().cgroupUnit(process.identity.pid), known != scopes_.end()};
+        listed_.push_back({process.identity.pid, process.uid, scope.unit, process.path});
         scopes.emplace(process.identity, std::move(scope));
     }
     scopes_ = std::move(scopes); // processes that are gone drop out
@@ -39,7 +41,7 @@ std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
         if (!process.deltas) continue;
         const auto& d = *process.deltas;
         const auto known = scopes_.find(process.identity);
-        auto scope = known != scopes_.end() ? known->second : std::nullopt;
+        auto scope = known != scopes_.end() ? known->second.unit : std::nullopt;
         ProcessDelta delta;
         delta.identity = process.identity;
         delta.name = std::move(process.name);

@@ -49,8 +49,13 @@ private:
     std::vector<Reading> readings_;
     std::vector<ListedProcess> listed_;
     std::optional<Timestamp> unplugTime_;
-    // A process keeps its scope for life: read once per process.
-    std::unordered_map<QuorvelProcess::ProcessIdentity, std::optional<std::string>> scopes_;
+    // A process keeps its scope for life once its launcher has moved it there (within
+    // milliseconds of its start): read when first seen, and once more at the next sample.
+    struct Scope {
+        std::optional<std::string> unit;
+        bool settled = false;
+    };
+    std::unordered_map<QuorvelProcess::ProcessIdentity, Scope> scopes_;
 };
 
 } // namespace PowerCore

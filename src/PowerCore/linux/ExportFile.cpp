@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,22 +24,56 @@ mode_t newFileMode() {
     return 0644;
 }
 
+// The descriptor a name stands for: "-", /dev/stdout and /dev/fd/1 are the output the
+// program was given, wherever the shell pointed it (and at the offset it left).
+std::optional<int> inheritedDescriptor(const std::string& path) {
+    if (path == "-" || path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    for (const std::string_view folder : {"/dev/fd/", "/proc/self/fd/"})
+        if (path.starts_with(folder)) {
+            const auto number = std::string_view(path).substr(folder.size());
+            if (number.empty() || number.size() > 9 ||
+                number.find_first_not_of("0123456789") != std::string_view::npos)
+                return std::nullopt;
+            return std::stoi(std::string(number));
+        }
+    return std::nullopt;
+}
+
+// Followed link by link, so that a link naming a file not made yet names where it goes.
+std::filesystem::path linkTarget(std::filesystem::path path) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        const auto next = fs::read_symlink(path, error);
+        if (error) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
 } // namespace
 
 ExportFile::ExportFile(const std::string& path)
     : target_(path) {
-    if (path == "-") {
-        toStandardOutput_ = true;
-        fd_ = STDOUT_FILENO;
+    if (const auto fd = inheritedDescriptor(path)) {
+        direct_ = Direct::inherited;
+        fd_ = *fd;
+        return;
+    }
+    struct stat info {};
+    if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        // A pipe or a device (/dev/null) is written into as it is: there is nothing to
+        // replace.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) fail(errno);
+        direct_ = Direct::opened;
+        buffer_.reserve(bufferBytes);
         return;
     }
     // Written where a link points, as an editor saving through it would.
-    struct stat info {};
-    if (::lstat(target_.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::error_code error;
-        const auto resolved = std::filesystem::canonical(target_, error);
-        if (!error) target_ = resolved;
-    }
+    target_ = linkTarget(target_);
     mode_t mode = newFileMode();
     if (::stat(target_.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) fail(EISDIR);
@@ -66,7 +101,7 @@ ExportFile::ExportFile(const std::string& path)
 }
 
 ExportFile::~ExportFile() {
-    if (toStandardOutput_) return;
+    if (direct_ == Direct::inherited) return;
     if (fd_ >= 0) ::close(fd_);
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
 }
@@ -100,7 +135,11 @@ void ExportFile::flush() {
 void ExportFile::commit() {
     if (fd_ < 0) fail(EBADF);
     flush();
-    if (toStandardOutput_) return;
+    if (direct_ == Direct::inherited) return;
+    if (direct_ == Direct::opened) {
+        if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) fail(errno);
+        return;
+    }
     // On disk before it takes the target's name: a crash then leaves the old file or the
     // whole new one, never an empty one.
     if (::fsync(fd_) != 0 && errno != EINVAL) fail(errno);

@@ -15,8 +15,9 @@ struct ExportFileError : std::runtime_error {
 // An export's file, written whole or not at all: into a temporary file in the target's
 // folder, renamed over the target by commit(). Dropped uncommitted (a failure, a cancel),
 // the temporary file goes and the target is as it was. "-" is standard output, written as
-// it comes. A target that is a link is written where the link points, and an existing
-// target keeps its permissions.
+// it comes, as are /dev/stdout, /dev/fd/N, a pipe and a device. A target that is a link is
+// written where the link points (made there if missing), and an existing target keeps its
+// permissions.
 class ExportFile final : public Export::FileOutput {
 public:
     // Throws ExportFileError when the file cannot be made (a folder that is missing or not
@@ -35,7 +36,9 @@ private:
 
     std::filesystem::path target_, temporary_;
     int fd_ = -1;
-    bool toStandardOutput_ = false;
+    // Written into as it comes: the output the program was given ("-", /dev/stdout), or a
+    // pipe or device named by the path.
+    enum class Direct { no, inherited, opened } direct_ = Direct::no;
     std::string buffer_;
 };
 

@@ -4,6 +4,7 @@
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/linux/HeadlessExport.hpp>
+#include <csignal>
 #include <cstdio>
 
 namespace QuorvelPower {
@@ -19,6 +20,8 @@ std::optional<int> runHeadlessExports(std::span<const std::string> arguments,
     std::optional<int> status;
     for (const auto& [flag, format] : flags) {
         if (!Arguments::has(arguments, flag)) continue;
+        // A reader that goes away (`| head`) is a failed write to tell, not a silent death.
+        if (!status) std::signal(SIGPIPE, SIG_IGN);
         status = status.value_or(0);
         const auto path = Arguments::value(arguments, flag);
         if (!path || path->empty()) {

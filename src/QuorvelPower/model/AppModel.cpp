@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 namespace QuorvelPower {
@@ -72,6 +74,45 @@ struct AppModel::Readings {
     std::vector<RunningApp> runningApps;
     std::vector<AssertionRow> assertions;
     double clockSet = 0; // seconds somebody set the wall clock by while the machine was read
+};
+
+// One export, between the main thread and its worker. A cancel ends it until the file is
+// renamed into place; from then on the export completes.
+struct AppModel::ExportJob {
+    std::atomic<bool> cancelled = false;
+    std::atomic<int> percent = 0; // the last told
+    std::mutex mutex;
+    std::condition_variable changed;
+    enum class Stage { waiting, writing, committing, ended } stage = Stage::waiting;
+
+    bool cancel() {
+        const std::lock_guard lock(mutex);
+        if (stage == Stage::committing) return false;
+        cancelled = true;
+        return true;
+    }
+    // The worker moves on only if nobody cancelled.
+    bool advance(Stage next) {
+        const std::lock_guard lock(mutex);
+        if (cancelled) return false;
+        stage = next;
+        return true;
+    }
+    void end() {
+        {
+            const std::lock_guard lock(mutex);
+            stage = Stage::ended;
+        }
+        changed.notify_all();
+    }
+    // Cancels and gives the worker a moment to remove its temporary file: the process is
+    // about to end, and a worker still writing would leave it behind.
+    void cancelAndWait(std::chrono::milliseconds bound) {
+        std::unique_lock lock(mutex);
+        if (stage != Stage::committing) cancelled = true;
+        if (stage == Stage::waiting) return; // the worker will find it cancelled
+        changed.wait_for(lock, bound, [this] { return stage == Stage::ended; });
+    }
 };
 
 std::unique_ptr<Scheduler::Handle> AppModel::later(double delay, std::function<void()> fn) {
@@ -167,6 +208,8 @@ void AppModel::quitting() {
     // Nothing runs after this: no tick, no wake-up, no refresh coming back.
     quitting_ = true;
     cancelExport();
+    for (const auto& running : exports_)
+        if (const auto job = running.lock()) job->cancelAndWait(std::chrono::seconds(2));
     loop_.reset();
     deadline_.reset();
     snapshotTimer_.reset();
@@ -959,11 +1002,6 @@ void AppModel::loadHistory() {
         });
 }
 
-struct AppModel::ExportJob {
-    std::atomic<bool> cancelled = false;
-    std::atomic<int> percent = 0; // the last told
-};
-
 std::string AppModel::exportName(Export::Format format) const {
     return Export::fileName(format, parts_.clock->now(), parts_.calendar);
 }
@@ -972,6 +1010,8 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     if (export_ || quitting_) return false;
     auto job = std::make_shared<ExportJob>();
     export_ = job;
+    std::erase_if(exports_, [](const std::weak_ptr<ExportJob>& old) { return old.expired(); });
+    exports_.push_back(job);
     publish(Field::exportProgress, exportProgress_, std::optional<double>(0.0));
     if (parts_.diagnostics) parts_.diagnostics->mark("exportStarted", parts_.clock->now());
     Export::ReportInputs inputs;
@@ -991,20 +1031,23 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
          calendar = parts_.calendar, format, path, inputs, job, failure, tell] {
             try {
                 if (!store || !open) throw std::runtime_error("There is no history to export.");
-                const auto out = open(path);
-                const auto progress = [&](double done) {
-                    const int percent = int(std::clamp(done, 0.0, 1.0) * 100);
-                    if (job->percent.exchange(percent) != percent)
-                        scheduler->post([tell, percent] { tell(percent); });
-                    return !job->cancelled;
-                };
-                if (Export::write(format, *store, inputs, Export::PlainDateFormatter(calendar),
-                                  *out, progress) &&
-                    !job->cancelled)
-                    out->commit();
+                if (job->advance(ExportJob::Stage::writing)) {
+                    const auto out = open(path);
+                    const auto progress = [&](double done) {
+                        const int percent = int(std::clamp(done, 0.0, 1.0) * 100);
+                        if (job->percent.exchange(percent) != percent)
+                            scheduler->post([tell, percent] { tell(percent); });
+                        return !job->cancelled;
+                    };
+                    if (Export::write(format, *store, inputs, Export::PlainDateFormatter(calendar),
+                                      *out, progress) &&
+                        job->advance(ExportJob::Stage::committing))
+                        out->commit();
+                }
             } catch (const std::exception& error) {
                 *failure = error.what();
             }
+            job->end();
         },
         [this, alive, job, failure] {
             const auto living = alive.lock();
@@ -1023,10 +1066,11 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
 }
 
 void AppModel::cancelExport() {
-    if (!export_) return;
     // The worker stops at the end of the day file it reads and removes what it wrote; the
-    // window is done with it at once, and may start another.
-    std::exchange(export_, nullptr)->cancelled = true;
+    // window is done with it at once, and may start another. A file being renamed into
+    // place is saved all the same.
+    if (!export_ || !export_->cancel()) return;
+    export_.reset();
     publish(Field::exportProgress, exportProgress_, std::optional<double>{});
 }
 

@@ -389,6 +389,7 @@ private:
     std::optional<double> exportProgress_;
     struct ExportJob;
     std::shared_ptr<ExportJob> export_;
+    std::vector<std::weak_ptr<ExportJob>> exports_; // still written, cancelled ones too
 
     std::unique_ptr<PowerCore::PowerSourceWatcher> watcher_;
     std::unique_ptr<PowerCore::Scheduler::Handle> loop_, deadline_, quitTimer_, snapshotTimer_;

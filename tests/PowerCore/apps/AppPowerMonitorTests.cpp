@@ -18,6 +18,9 @@ struct CountingSource final : QuorvelProcess::ProcessSource {
         return u;
     }
     std::optional<std::string> executablePath(std::int32_t) override { return std::nullopt; }
+    std::string unit = "session-2.scope";
+    int unitReads = 0;
+    std::optional<std::string> cgroupUnit(std::int32_t) override { return ++unitReads, unit; }
 };
 
 struct MonitorTest : testing::Test {
@@ -39,6 +42,17 @@ TEST_F(MonitorTest, FirstSampleAndASameTimeSampleKeepNothing) {
     EXPECT_FALSE(monitor.sample(start));
     EXPECT_FALSE(monitor.sample(start));
     EXPECT_TRUE(monitor.readings().empty());
+}
+
+TEST_F(MonitorTest, AScopeIsKeptOnceTheLauncherHasMovedTheProcessThere) {
+    // First seen in the launcher's scope, moved into its own a moment later.
+    step(0, 0);
+    source->unit = "app-gnome-org.gnome.Totem-4242.scope";
+    for (int i = 1; i <= 3; ++i)
+        step(5, 0);
+    EXPECT_EQ(monitor.listed().front().scope, source->unit);
+    EXPECT_EQ(monitor.readings().back().deltas.front().scope, source->unit);
+    EXPECT_EQ(source->unitReads, 2) << "then read no more";
 }
 
 TEST_F(MonitorTest, ReadingsOlderThanAnHourFallOut) {

@@ -3,6 +3,7 @@
 
 #include <PowerCore/linux/ExportFile.hpp>
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -55,19 +56,30 @@ TEST(ExportFile, ReplacesTheTargetOnlyWhenCommitted) {
 TEST(ExportFile, ALinkIsWrittenWhereItPointsAndBadTargetsSayWhy) {
     VuzurTests::TemporaryFolder temp;
     fs::create_directories(temp.path() / "real");
-    fs::create_symlink(temp.path() / "real" / "out.json", temp.path() / "link.json");
-    {
-        ExportFile out((temp.path() / "real" / "out.json").string());
-        out.write("{}");
-        out.commit();
-    }
-    {
+    fs::create_symlink("real/out.json", temp.path() / "link.json");
+    for (const char* text : {"{}", "[]"}) { // the file the link names is made, then replaced
         ExportFile out((temp.path() / "link.json").string());
-        out.write("[]");
+        out.write(text);
+        out.commit();
+        EXPECT_TRUE(fs::is_symlink(temp.path() / "link.json"));
+        EXPECT_EQ(contents(temp.path() / "real" / "out.json"), text);
+    }
+
+    // A pipe and a device are written into, not replaced by a file.
+    const auto pipe = temp.path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    for (const auto& path : {pipe, fs::path("/dev/null")}) {
+        ExportFile out(path.string());
+        out.write("through");
         out.commit();
     }
-    EXPECT_TRUE(fs::is_symlink(temp.path() / "link.json"));
-    EXPECT_EQ(contents(temp.path() / "real" / "out.json"), "[]");
+    char read[16] = {};
+    EXPECT_EQ(::read(reader, read, sizeof read), 7);
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
     const auto refused = [](const fs::path& path) {
         try {
@@ -85,6 +97,7 @@ TEST(ExportFile, ALinkIsWrittenWhereItPointsAndBadTargetsSayWhy) {
         ::chmod((temp.path() / "real").c_str(), 0700);
     }
     EXPECT_EQ(names(temp.path() / "real"), std::vector<std::string>{"out.json"});
+    EXPECT_EQ(names(temp.path()), (std::vector<std::string>{"link.json", "pipe", "real"}));
 }
 
 } // namespace

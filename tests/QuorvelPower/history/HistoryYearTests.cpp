@@ -40,6 +40,12 @@ struct HistoryYear : testing::Test {
         data() = fs::temp_directory_path() /
                  ("vuzur-test-year-" + std::to_string(days) + "-" + std::to_string(built));
         if (fs::exists(folder())) return;
+        // The year of an earlier build of the writer is no longer wanted.
+        std::error_code error;
+        const auto prefix = "vuzur-test-year-" + std::to_string(days) + "-";
+        for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), error))
+            if (entry.path().filename().string().starts_with(prefix))
+                fs::remove_all(entry.path(), error);
         const auto partial = temp->path() / "year";
         // Berlin: the year crosses both of its clock changes.
         const auto written = VuzurTests::runProgram(
@@ -51,6 +57,10 @@ struct HistoryYear : testing::Test {
         std::error_code ignored;
         fs::rename(partial, data(), ignored); // another process may have been quicker
 #endif
+    }
+    static void TearDownTestSuite() {
+        delete temp;
+        temp = nullptr;
     }
     void SetUp() override {
         if (data().empty()) GTEST_SKIP() << "built without the history writer";
