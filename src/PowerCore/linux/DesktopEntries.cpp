@@ -87,7 +87,8 @@ std::string DesktopEntries::execProgram(std::string_view raw) {
     std::string_view exec = unescaped;
     while (!exec.empty()) {
         std::string word;
-        if (exec.front() == '"') {
+        const bool quoted = exec.front() == '"';
+        if (quoted) {
             // Inside quotes a backslash escapes the next character.
             size_t i = 1;
             for (; i < exec.size() && exec[i] != '"'; ++i) {
@@ -101,7 +102,16 @@ std::string DesktopEntries::execProgram(std::string_view raw) {
             exec.remove_prefix(end);
         }
         exec = Sysfs::trim(exec);
-        if (word.empty() || word == "env" || word.find('=') != std::string::npos) continue;
+        // `env NAME=value program`: the program is the first word that is neither.
+        const auto assignment = [](std::string_view w) {
+            const auto equals = w.find('=');
+            return equals != std::string_view::npos && equals > 0 &&
+                   w.substr(0, equals).find_first_not_of(
+                       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
+                       std::string_view::npos &&
+                   !(w[0] >= '0' && w[0] <= '9');
+        };
+        if (word.empty() || (!quoted && (word == "env" || assignment(word)))) continue;
         std::string program; // "%%" is a literal "%"
         for (size_t i = 0; i < word.size(); ++i) {
             if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') ++i;

@@ -1,6 +1,7 @@
 #include <PowerCore/linux/DesktopEntries.hpp>
 #include <PowerCore/linux/SysfsFile.hpp>
 #include <QuorvelPower/linux/AutostartLoginItem.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -24,15 +25,29 @@ std::optional<std::string> keyOf(std::string_view text, std::string_view key) {
 
 } // namespace
 
-AutostartLoginItem::AutostartLoginItem(fs::path autostartFolder, std::optional<fs::path> executable)
+AutostartLoginItem::AutostartLoginItem(fs::path autostartFolder, std::optional<fs::path> executable,
+                                       std::optional<fs::path> link)
     : folder_(std::move(autostartFolder))
-    , executable_(std::move(executable)) {}
+    , executable_(std::move(executable))
+    , link_(std::move(link)) {}
 
 fs::path AutostartLoginItem::liveFolder(const char* xdgConfigHome, const char* home) {
     if (xdgConfigHome != nullptr && fs::path(xdgConfigHome).is_absolute())
         return fs::path(xdgConfigHome) / "autostart";
     return fs::path(home != nullptr ? home : "/") / ".config" / "autostart";
 }
+
+namespace {
+
+// What one reader of autostart entries or another gets wrong in Exec=.
+bool misread(const fs::path& program) {
+    const auto text = program.string();
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        return c == '\\' || c == '%' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+}
+
+} // namespace
 
 fs::path AutostartLoginItem::entry() const {
     return folder_ / "com.quorvel.power.desktop";
@@ -91,9 +106,26 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
     std::error_code error;
     fs::create_directories(folder_, error);
     if (error) return failure("Could not make", folder_, error.value());
+    fs::path named = *executable_;
+    if (link_ && misread(named) && !misread(*link_)) {
+        // Made beside and renamed over: an older link goes in one step.
+        fs::create_directories(link_->parent_path(), error);
+        if (error) return failure("Could not make", link_->parent_path(), error.value());
+        auto made = *link_;
+        made += ".tmp";
+        ::unlink(made.c_str());
+        if (::symlink(executable_->c_str(), made.c_str()) != 0)
+            return failure("Could not write", made, errno);
+        if (::rename(made.c_str(), link_->c_str()) != 0) {
+            const int renameError = errno;
+            ::unlink(made.c_str());
+            return failure("Could not write", *link_, renameError);
+        }
+        named = *link_;
+    }
     const std::string text = "[Desktop Entry]\nType=Application\nName=Quorvel Vuzur\n"
                              "Comment=Battery, power and keep-awake in the tray\nExec=" +
-                             execValue(*executable_) + " --autostart\nTerminal=false\n" +
+                             execValue(named) + " --autostart\nTerminal=false\n" +
                              "X-GNOME-Autostart-enabled=true\n";
     // Written beside the entry and renamed over it: never half an entry.
     const auto temporary = folder_ / ".com.quorvel.power.desktop.tmp";
@@ -125,6 +157,8 @@ std::optional<std::string> AutostartLoginItem::unregisterItem() {
     if (!executable_) return std::nullopt;
     if (::unlink(entry().c_str()) != 0 && errno != ENOENT)
         return failure("Could not remove", entry(), errno);
+    std::error_code error;
+    if (link_ && fs::is_symlink(fs::symlink_status(*link_, error))) ::unlink(link_->c_str());
     return std::nullopt;
 }
 

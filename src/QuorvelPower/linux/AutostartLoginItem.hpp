@@ -11,10 +11,13 @@ namespace QuorvelPower {
 // does; not found: the entry names a program that is gone (a moved or removed copy); not
 // registered: no entry, or one the user switched off (Hidden=true,
 // X-GNOME-Autostart-enabled=false); unavailable: the executable's path is unknown.
+// systemd's autostart generator (systemd 252) refuses a backslash in Exec= and does not undo
+// a doubled %: an executable whose path holds one is named through a plain link, `link`.
 class AutostartLoginItem final : public LoginItem {
 public:
     AutostartLoginItem(std::filesystem::path autostartFolder,
-                       std::optional<std::filesystem::path> executable);
+                       std::optional<std::filesystem::path> executable,
+                       std::optional<std::filesystem::path> link = std::nullopt);
 
     // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart.
     static std::filesystem::path liveFolder(const char* xdgConfigHome, const char* home);
@@ -33,6 +36,7 @@ public:
 private:
     std::filesystem::path folder_;
     std::optional<std::filesystem::path> executable_;
+    std::optional<std::filesystem::path> link_;
 };
 
 } // namespace QuorvelPower

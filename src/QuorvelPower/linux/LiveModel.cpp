@@ -86,7 +86,8 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
         if (path.ends_with(deleted)) path.resize(path.size() - deleted.size());
         executable = path;
     }
-    parts.loginItem = std::make_shared<AutostartLoginItem>(roots.autostartFolder, executable);
+    parts.loginItem = std::make_shared<AutostartLoginItem>(
+        roots.autostartFolder, executable, roots.historyFolder.parent_path() / "vuzur");
     parts.runningApps = std::make_shared<LiveRunningApps>(roots.procfs, roots.dataFolders,
                                                           roots.language, ::getuid());
     live.power = std::make_shared<UdevPowerNotifications>(roots.sysfs);

@@ -33,6 +33,9 @@ TEST_F(LoginItemTest, EachStatusFromTheFolder) {
     EXPECT_EQ(item.status(), Status::enabled);
     EXPECT_EQ(PowerCore::DesktopEntries::execProgram(AutostartLoginItem::execValue(program)),
               program.string());
+    // An assignment before the program is skipped; a quoted path with "=" is the program.
+    EXPECT_EQ(PowerCore::DesktopEntries::execProgram("env LANG=C \"/opt/a=b/vuzur\" x=1"),
+              "/opt/a=b/vuzur");
     // The copy it named is gone.
     fs::remove(program);
     EXPECT_EQ(item.status(), Status::notFound);
@@ -99,16 +102,36 @@ TEST_F(LoginItemTest, AnEntryWithoutTheAutostartOptionIsBroughtUpToDate) {
     EXPECT_EQ(*PowerCore::Sysfs::readFile(entry), off);
 }
 
-TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibWhateverThePath) {
-    // GLib reads autostart entries for most desktops (and systemd's generator follows the
-    // same rules): what it makes of ours is the program and --autostart.
-    if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
+TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibAndSystemdWhateverThePath) {
+    // GLib reads autostart entries for most desktops, systemd's generator for systemd's
+    // sessions: what both make of ours is the program (through the link where systemd would
+    // misread its path) and --autostart.
     const auto odd = temp.path() / "bin \\ $HOME `id` \"q\" 100% 'x'" / "vuzur";
     temp.write((odd.parent_path().filename() / "vuzur").string(), "#!/bin/sh\n");
     fs::permissions(odd, fs::perms::owner_all);
-    AutostartLoginItem item(autostart, odd);
+    const auto link = temp.path() / "data/Quorvel Vuzur/vuzur";
+    AutostartLoginItem item(autostart, odd, link);
     ASSERT_EQ(item.registerItem(), std::nullopt);
     EXPECT_EQ(item.status(), Status::enabled);
+    EXPECT_EQ(fs::read_symlink(link), odd);
+
+    const char* generator = "/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator";
+    if (::access(generator, X_OK) == 0) {
+        const auto units = temp.path() / "units";
+        fs::create_directories(units);
+        const auto made =
+            VuzurTests::runProgram(generator, {units.string(), units.string(), units.string()},
+                                   {"XDG_CONFIG_HOME=" + (temp.path() / "config").string(),
+                                    "XDG_CONFIG_DIRS=/nonexistent"});
+        EXPECT_EQ(made.err, "");
+        const auto unit =
+            PowerCore::Sysfs::readFile(units / "app-com.quorvel.power@autostart.service");
+        ASSERT_TRUE(unit);
+        EXPECT_NE(unit->find("ExecStart=:\"" + link.string() + "\" --autostart\n"),
+                  std::string::npos)
+            << *unit;
+    }
+    if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
     const auto parsed = VuzurTests::runProgram(
         "/usr/bin/python3",
         {"-c",
@@ -122,5 +145,7 @@ TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibWhateverThePath) {
     if (parsed.err.find("No module named 'gi'") != std::string::npos)
         GTEST_SKIP() << "python3-gi is not installed";
     EXPECT_EQ(parsed.exitStatus, 0) << parsed.err;
-    EXPECT_EQ(parsed.out, odd.string() + "\n--autostart\n");
+    EXPECT_EQ(parsed.out, link.string() + "\n--autostart\n");
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
