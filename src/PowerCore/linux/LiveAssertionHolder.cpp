@@ -207,8 +207,9 @@ void LiveAssertionHolder::reconcile(const Wish& wish, bool fresh) {
         held_.reset();
         return;
     }
-    // Held as wished and nothing moved on the buses: a refresh costs no call.
-    if (same && !changed) return;
+    // Held as wished and nothing moved on the buses: a refresh costs no call. (A lock GNOME
+    // ignores is no hold: the move to GNOME is tried again at each refresh.)
+    if (same && !changed && !ignoredByDesktop_) return;
     // Not held: tried again with each new wish and whenever a service comes or goes.
     if (!held_ && !fresh && !changed) return;
 
@@ -221,6 +222,13 @@ void LiveAssertionHolder::reconcile(const Wish& wish, bool fresh) {
             held_.reset();
         }
     }
+    // GNOME decides on idle itself and never asks logind: a logind idle lock beside it keeps
+    // nothing awake.
+    const auto ignored = [&] {
+        ignoredByDesktop_ = held_ && held_->service == InhibitionService::logind &&
+                            present.contains(InhibitionService::gnomeSession);
+    };
+    ignored();
     const auto best = std::find_if(candidates.begin(), candidates.end(),
                                    [&](const auto& c) { return present.contains(c.service); });
     if (held_ && same && best != candidates.end() && held_->service == best->service) return;
@@ -236,13 +244,14 @@ void LiveAssertionHolder::reconcile(const Wish& wish, bool fresh) {
     auto attempt = take(best->service, present.at(best->service), desired);
     if (!attempt.held) {
         // A move to a better service that failed keeps what is held.
-        if (!held_) failure_ = attempt.failure;
+        if (!held_ || ignoredByDesktop_) failure_ = attempt.failure;
         return;
     }
     // New before old: the machine is never without an inhibition while it moves.
     if (held_) release(*held_);
     held_ = std::move(attempt.held);
     failure_.reset();
+    ignored();
 }
 
 std::map<InhibitionService, std::string> LiveAssertionHolder::owners() {
@@ -464,7 +473,9 @@ void LiveAssertionHolder::publish(std::uint64_t acted) {
     {
         const std::lock_guard lock(mutex_);
         status.wanted = wish_.desired.has_value();
-        if (held_) {
+        if (held_ && ignoredByDesktop_) {
+            status.failure = failure_.value_or(HoldFailure::refused);
+        } else if (held_) {
             status.held = true;
             // A logind lock keeps only the computer awake; the display needs the screensaver.
             status.displayHeld =

@@ -113,6 +113,8 @@ private:
     std::unique_ptr<sdbus::IConnection> session_, system_;
     std::vector<std::shared_ptr<void>> watches_[2]; // session, system; before the connections
     std::optional<Held> held_;
+    // Held with logind while GNOME's session manager runs, which ignores logind's idle locks.
+    bool ignoredByDesktop_ = false;
     std::optional<HoldFailure> failure_;
     bool servicesChanged_ = false;
     std::thread thread_;
