@@ -170,8 +170,12 @@ std::optional<std::string> unknown(std::span<const std::string> arguments) {
         if (argument.starts_with("--")) {
             const auto name = argument.substr(2, argument.find('=') - 2);
             if (in(qtFlags, name)) continue;
-            if (in(qtWithValue, name)) {
-                if (argument.find('=') == std::string_view::npos) ++i;
+            // Qt reads "=" only in these three; --platform=x would be no option at all.
+            static constexpr std::string_view qtWithEquals[] = {"style", "stylesheet",
+                                                                "qmljsdebugger"};
+            const bool equals = argument.find('=') != std::string_view::npos;
+            if (equals ? in(qtWithEquals, name) : in(qtWithValue, name)) {
+                if (!equals) ++i;
                 continue;
             }
         }

@@ -94,6 +94,7 @@ TEST(LaunchOptions, AnArgumentTheProgramDoesNotTakeIsNamed) {
     EXPECT_EQ(unknown({"-platform", "offscreen", "-session", "1a2b", "-reverse", "--autostart"}),
               "");
     EXPECT_EQ(unknown({"--platform", "offscreen", "--style=Fusion", "--reverse", "x"}), "x");
+    EXPECT_EQ(unknown({"--platform=offscreen"}), "--platform=offscreen");
 }
 
 TEST(HeadlessDispatch, FirstReportInFixedOrderWins) {

@@ -66,8 +66,10 @@ ExportFile::ExportFile(const std::string& path)
     if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
         // A pipe or a device (/dev/null) is written into as it is: there is nothing to
         // replace.
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+        // Not waiting for a pipe's reader: an export nobody reads fails at once.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0) fail(errno);
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
         direct_ = Direct::opened;
         buffer_.reserve(bufferBytes);
         return;

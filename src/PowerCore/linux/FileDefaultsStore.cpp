@@ -161,6 +161,9 @@ bool FileDefaultsStore::update(std::string_view key, const Change& change) {
     if (locked != 0) return false;
 
     const auto file = target();
+    // Links that loop or cannot be read: the person's to mend, never replaced by a file.
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(file, error))) return false;
     if (file != file_ && PosixFiles::makeFolders(file.parent_path()) != 0) return false;
     removeLeftovers(file);
     auto stored = readStored(file);

@@ -49,6 +49,14 @@ bool misread(const fs::path& program) {
 
 } // namespace
 
+bool AutostartLoginItem::usesLink() const {
+    if (!executable_ || !link_ || !misread(*executable_) || misread(*link_)) return false;
+    // Only a name that is free or already a link is ours to point: never a file of the
+    // person's.
+    struct stat info {};
+    return ::lstat(link_->c_str(), &info) != 0 ? errno == ENOENT : S_ISLNK(info.st_mode);
+}
+
 fs::path AutostartLoginItem::entry() const {
     return folder_ / "com.quorvel.power.desktop";
 }
@@ -107,7 +115,7 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
     fs::create_directories(folder_, error);
     if (error) return failure("Could not make", folder_, error.value());
     fs::path named = *executable_;
-    if (link_ && misread(named) && !misread(*link_)) {
+    if (usesLink()) {
         // Made beside and renamed over: an older link goes in one step.
         fs::create_directories(link_->parent_path(), error);
         if (error) return failure("Could not make", link_->parent_path(), error.value());
@@ -123,6 +131,7 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
         }
         named = *link_;
     }
+
     const std::string text = "[Desktop Entry]\nType=Application\nName=Quorvel Vuzur\n"
                              "Comment=Battery, power and keep-awake in the tray\nExec=" +
                              execValue(named) + " --autostart\nTerminal=false\n" +
@@ -150,7 +159,10 @@ void AutostartLoginItem::refresh() {
     if (status() != Status::enabled) return;
     const auto text = PowerCore::Sysfs::readFile(entry());
     const auto exec = text ? keyOf(*text, "Exec") : std::nullopt;
-    if (exec && !exec->ends_with(" --autostart")) registerItem();
+    // Written by an older version: without --autostart, or naming a path systemd misreads.
+    if (exec && (!exec->ends_with(" --autostart") ||
+                 (usesLink() && PowerCore::DesktopEntries::execProgram(*exec) != link_->string())))
+        registerItem();
 }
 
 std::optional<std::string> AutostartLoginItem::unregisterItem() {
@@ -158,7 +170,9 @@ std::optional<std::string> AutostartLoginItem::unregisterItem() {
     if (::unlink(entry().c_str()) != 0 && errno != ENOENT)
         return failure("Could not remove", entry(), errno);
     std::error_code error;
-    if (link_ && fs::is_symlink(fs::symlink_status(*link_, error))) ::unlink(link_->c_str());
+    if (link_ && executable_ && fs::is_symlink(fs::symlink_status(*link_, error)) &&
+        fs::read_symlink(*link_, error) == *executable_)
+        ::unlink(link_->c_str());
     return std::nullopt;
 }
 

@@ -34,6 +34,8 @@ public:
     std::filesystem::path entry() const;
 
 private:
+    bool usesLink() const;
+
     std::filesystem::path folder_;
     std::optional<std::filesystem::path> executable_;
     std::optional<std::filesystem::path> link_;

@@ -87,7 +87,7 @@ struct AppModel::ExportJob {
 
     bool cancel() {
         const std::lock_guard lock(mutex);
-        if (stage == Stage::committing) return false;
+        if (stage == Stage::committing || stage == Stage::ended) return false;
         cancelled = true;
         return true;
     }
@@ -210,10 +210,10 @@ void AppModel::quitting() {
     cancelExport();
     for (const auto& running : exports_)
         if (const auto job = running.lock()) job->cancelAndWait(std::chrono::seconds(2));
+    const Timestamp now = clockNow();
     loop_.reset();
     deadline_.reset();
     snapshotTimer_.reset();
-    const Timestamp now = parts_.clock->now();
     if (const auto event = engine_.endForQuit(now)) record(*event);
     publish(Field::activeSession, activeSession_, engine_.active());
     parts_.holder->apply(std::nullopt);
@@ -333,6 +333,13 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
         waiter();
 }
 
+Timestamp AppModel::clockNow() {
+    // Every instant an action starts from is in the wall clock's present frame: a clock set
+    // since the last look moves what was measured before it, not what is measured now.
+    followClocks();
+    return parts_.clock->now();
+}
+
 double AppModel::followClocks() {
     if (parts_.localCalendar) {
         const auto calendar = parts_.localCalendar();
@@ -404,8 +411,11 @@ void AppModel::wallClockMoved(double seconds) {
 void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChanged) {
     // A clock set while the machine was read: the readings were taken in the old frame.
     if (const double moved = readings.clockSet + followClocks(); moved != 0) {
+        // Which readings came before the set and which after is not known: all are named
+        // by the refresh's instant.
         now = addingSeconds(now, moved);
-        readings.battery.time = addingSeconds(readings.battery.time, moved);
+        readings.battery.time = now;
+        readings.thermal.time = now;
     }
     // The copy that wrote the history may have quit: this one takes over.
     if (!parts_.primaryCopy && parts_.becomePrimary && parts_.becomePrimary()) {
@@ -548,7 +558,7 @@ void AppModel::markUnplugged(const BatterySnapshot& snapshot) {
 void AppModel::powerSourceChanged() {
     if (quitting_) return;
     ++sourceGeneration_;
-    const Timestamp now = parts_.clock->now();
+    const Timestamp now = clockNow();
     storeBattery(parts_.readBattery());
     writeBatterySample(now);
     if (battery_.source == PowerSource::battery) {
@@ -673,7 +683,6 @@ EngineInput AppModel::engineInput(Timestamp now) const {
 
 void AppModel::evaluateEngine(Timestamp now) {
     if (quitting_) return;
-    followClocks(); // a deadline may come before the refresh that would notice a set clock
     auto [events, desired] = engine_.evaluate(engineInput(now));
     parts_.holder->apply(desired);
     publish(Field::activeSession, activeSession_, engine_.active());
@@ -731,8 +740,7 @@ void AppModel::scheduleDeadline() {
     std::erase_if(candidates, [now](Timestamp t) { return t <= now; });
     if (candidates.empty()) return;
     const Timestamp earliest = *std::min_element(candidates.begin(), candidates.end());
-    deadline_ = later(secondsBetween(now, earliest) + 0.05,
-                      [this] { evaluateEngine(parts_.clock->now()); });
+    deadline_ = later(secondsBetween(now, earliest) + 0.05, [this] { evaluateEngine(clockNow()); });
 }
 
 void AppModel::record(const KeepAwakeEvent& event) {
@@ -766,7 +774,7 @@ void AppModel::record(const KeepAwakeEvent& event) {
 }
 
 std::optional<std::string> AppModel::startManual(const ManualRequest& request) {
-    const Timestamp now = parts_.clock->now();
+    const Timestamp now = clockNow();
     if (auto refusal = engine_.startRefusal(engineInput(now))) {
         publish(
             Field::notice, notice_,
@@ -779,13 +787,13 @@ std::optional<std::string> AppModel::startManual(const ManualRequest& request) {
 }
 
 void AppModel::endSession() {
-    const Timestamp now = parts_.clock->now();
+    const Timestamp now = clockNow();
     if (const auto event = engine_.endByUser(now)) record(*event);
     evaluateEngine(now);
 }
 
 void AppModel::answerQuestion(bool extend) {
-    const Timestamp now = parts_.clock->now();
+    const Timestamp now = clockNow();
     if (const auto event = engine_.answerQuestion(extend, now)) record(*event);
     evaluateEngine(now);
 }
@@ -841,7 +849,7 @@ void AppModel::useRules(DecodedRules rules) {
     publish(Field::unreadableRules, unreadableRules_, rules.unreadable);
     publish(Field::storedRules, storedRules_, std::move(rules.rules));
     if (parts_.primaryCopy) engine_.rules = storedRules_;
-    evaluateEngine(parts_.clock->now());
+    evaluateEngine(clockNow());
 }
 
 void AppModel::followStoredSettings() {
@@ -878,7 +886,7 @@ void AppModel::saveRule(const RuleDraft& draft) {
     if (first && !asked && !options_.noLoginItemQuestion &&
         loginItemStatus_ != LoginItem::Status::enabled)
         publish(Field::loginQuestionPending, loginQuestionPending_, true);
-    evaluateEngine(parts_.clock->now());
+    evaluateEngine(clockNow());
 }
 
 void AppModel::deleteRule(const UUID& id) {
@@ -1116,7 +1124,7 @@ void AppModel::scheduleSnapshotIfRequested() {
         return;
     snapshotScheduled_ = true;
     snapshotTimer_ = later(o.snapshotDelay.value_or(1), [this] {
-        const Timestamp now = parts_.clock->now();
+        const Timestamp now = clockNow();
         if (options_.showRuleSheet)
             publish(Field::ruleDraft, ruleDraft_, std::optional(snapshotRuleDraft()));
         if (options_.showCapQuestion) {

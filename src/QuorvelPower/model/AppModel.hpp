@@ -307,6 +307,7 @@ private:
     void storeBattery(PowerCore::BatterySnapshot snapshot);
     // Follows a new time zone and a wall clock somebody set; gives how far it was set.
     double followClocks();
+    PowerCore::Timestamp clockNow(); // the clocks followed first
     void wallClockMoved(double seconds);
     void setMonitorUnplugTime(std::optional<PowerCore::Timestamp> time);
     // `fn` after `delay` seconds on the main thread, unless the model is gone by then.

@@ -118,6 +118,15 @@ TEST_F(DefaultsTest, ALinkedFileIsReadAndWrittenWhereItPoints) {
     ASSERT_TRUE(fresh.setValue("guardRails", Json::object()));
     EXPECT_TRUE(fs::is_symlink(file));
     EXPECT_EQ(parseJson(contentsOf(real)), Json({{"guardRails", Json::object()}}));
+
+    // Links in a loop: unreadable, and a save fails rather than replace them.
+    fs::remove(temp.path() / "dotfiles" / "hop.json");
+    fs::create_symlink("../quorvel-vuzur/defaults.json", temp.path() / "dotfiles" / "hop.json");
+    FileDefaultsStore looped(file);
+    EXPECT_TRUE(looped.unreadable());
+    EXPECT_FALSE(looped.setValue("guardRails", Json::object()));
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_TRUE(fs::is_symlink(temp.path() / "dotfiles" / "hop.json"));
 }
 
 TEST_F(DefaultsTest, TemporariesOfWritesKilledMidwayGoWithTheNextWrite) {

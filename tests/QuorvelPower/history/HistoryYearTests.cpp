@@ -41,11 +41,14 @@ struct HistoryYear : testing::Test {
         data() = fs::temp_directory_path() /
                  ("vuzur-test-year-" + std::to_string(days) + "-" + std::to_string(built));
         if (fs::exists(folder())) return;
-        // The year of an earlier build of the writer is no longer wanted.
+        // The years of earlier builds of the writer, a day old (another build's tests may be
+        // reading a newer one).
         std::error_code error;
         const auto prefix = "vuzur-test-year-" + std::to_string(days) + "-";
         for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), error))
-            if (entry.path().filename().string().starts_with(prefix))
+            if (entry.path().filename().string().starts_with(prefix) &&
+                fs::last_write_time(entry.path(), error) <
+                    fs::file_time_type::clock::now() - std::chrono::hours(24))
                 fs::remove_all(entry.path(), error);
         const auto partial = temp->path() / "year";
         // Berlin: the year crosses both of its clock changes.

@@ -111,7 +111,11 @@ TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibAndSystemdWhateverThePath) {
     fs::permissions(odd, fs::perms::owner_all);
     const auto link = temp.path() / "data/Quorvel Vuzur/vuzur";
     AutostartLoginItem item(autostart, odd, link);
-    ASSERT_EQ(item.registerItem(), std::nullopt);
+    // The entry an older version wrote names the path itself: brought up to date.
+    temp.write("config/autostart/com.quorvel.power.desktop",
+               "[Desktop Entry]\nType=Application\nExec=" + AutostartLoginItem::execValue(odd) +
+                   " --autostart\n");
+    item.refresh();
     EXPECT_EQ(item.status(), Status::enabled);
     EXPECT_EQ(fs::read_symlink(link), odd);
 
@@ -148,4 +152,10 @@ TEST_F(LoginItemTest, TheEntryReadsBackThroughGLibAndSystemdWhateverThePath) {
     EXPECT_EQ(parsed.out, link.string() + "\n--autostart\n");
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    // A file of the person's under that name is left alone.
+    temp.write("data/Quorvel Vuzur/vuzur", "mine");
+    ASSERT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(*PowerCore::Sysfs::readFile(link), "mine");
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_EQ(*PowerCore::Sysfs::readFile(link), "mine");
 }
