@@ -1,4 +1,5 @@
 #include <PowerCore/linux/ExportFile.hpp>
+#include <PowerCore/linux/PosixFiles.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -40,19 +41,6 @@ std::optional<int> inheritedDescriptor(const std::string& path) {
     return std::nullopt;
 }
 
-// Followed link by link, so that a link naming a file not made yet names where it goes.
-std::filesystem::path linkTarget(std::filesystem::path path) {
-    namespace fs = std::filesystem;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
-        const auto next = fs::read_symlink(path, error);
-        if (error) return path;
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return path;
-}
-
 } // namespace
 
 ExportFile::ExportFile(const std::string& path)
@@ -75,7 +63,7 @@ ExportFile::ExportFile(const std::string& path)
         return;
     }
     // Written where a link points, as an editor saving through it would.
-    target_ = linkTarget(target_);
+    target_ = PosixFiles::linkTarget(target_);
     mode_t mode = newFileMode();
     if (::stat(target_.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) fail(EISDIR);

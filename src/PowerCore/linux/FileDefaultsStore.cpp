@@ -97,17 +97,9 @@ FileDefaultsStore::FileDefaultsStore(fs::path file)
 
 fs::path FileDefaultsStore::target() const {
     // A dotfile manager's link stands for the file it names: read and written there.
-    // Followed link by link, so that one naming a file not written yet (a fresh checkout of
-    // the dotfiles) still names where the settings go.
-    fs::path path = file_;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
-        const auto next = fs::read_symlink(path, error);
-        if (error) return path;
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return path; // a loop: unreadable, as the kernel would say
+    // One naming a file not written yet (a fresh checkout of the dotfiles) still names where
+    // the settings go; links in a loop are unreadable, as the kernel would say.
+    return PosixFiles::linkTarget(file_);
 }
 
 bool FileDefaultsStore::unreadable() const {

@@ -25,4 +25,16 @@ int makeFolders(const std::filesystem::path& folder) {
     return 0;
 }
 
+std::filesystem::path linkTarget(std::filesystem::path path) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        const auto next = fs::read_symlink(path, error);
+        if (error) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
 } // namespace PowerCore::PosixFiles

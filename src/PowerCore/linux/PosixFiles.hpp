@@ -14,4 +14,8 @@ void readSized(int fd, std::string& bytes);
 // that failed.
 int makeFolders(const std::filesystem::path& folder);
 
+// Where `path` leads, followed link by link, so that a link naming a file not made yet still
+// names where it goes. Links in a loop (40 of them) end on a link.
+std::filesystem::path linkTarget(std::filesystem::path path);
+
 } // namespace PowerCore::PosixFiles
