@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,7 +61,11 @@ TEST_F(TabsTest, RuleSheetStartsFromItsDraftAndSavesWhatItShows) {
     name->setText("   ");
     EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled());
     name->setText(" ninja ");
-    control<QPushButton>(*sheet, "save")->click();
+    // Return in the field saves, as the default button; the kind stays as it is.
+    sheet->show();
+    name->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(name, &enter);
     ASSERT_EQ(model->storedRules().size(), 1u) << "an edit replaces the rule";
     EXPECT_EQ(model->storedRules()[0].condition, (RuleCondition{TaskMatch{TaskNamed{"ninja"}}}));
 

@@ -211,6 +211,10 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     buttons->addWidget(cancel);
     buttons->addWidget(save);
     layout->addLayout(buttons);
+    // Return saves: no other button of the sheet (a kind, a day, Cancel) takes it.
+    for (auto* button : dialog->findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+    save->setDefault(true);
 
     // Every change: the condition, the summary, the preview and whether it can be saved.
     const auto refresh = [&model, state, summary, preview, save] {
