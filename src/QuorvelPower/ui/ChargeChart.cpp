@@ -47,6 +47,7 @@ ChargeChart::ChargeChart(QWidget* parent)
     charge->setLabelFormat("%d");
     chart->addAxis(time_, Qt::AlignBottom);
     chart->addAxis(charge, Qt::AlignLeft);
+    Theme::colourChart(chart);
     for (QAbstractSeries* series :
          {static_cast<QAbstractSeries*>(area_), static_cast<QAbstractSeries*>(line_)}) {
         series->attachAxis(time_);

@@ -1,9 +1,12 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
+#include <QAbstractAxis>
 #include <QApplication>
+#include <QChart>
 #include <QDate>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
 #include <QLocale>
 #include <QPalette>
 #include <QStyleFactory>
@@ -39,6 +42,18 @@ QColor secondaryText() {
     QColor text = QApplication::palette().color(QPalette::WindowText);
     text.setAlphaF(0.6f);
     return text;
+}
+void colourChart(QChart* chart) {
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    QColor grid = text;
+    grid.setAlphaF(0.15f);
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsBrush(text);
+        axis->setTitleBrush(text);
+        axis->setLinePenColor(secondaryText());
+        axis->setGridLineColor(grid);
+    }
+    chart->legend()->setLabelColor(text);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QApplication;
+class QChart;
 class QVBoxLayout;
 
 namespace QuorvelPower {
@@ -21,6 +22,9 @@ QColor page();
 QColor card();
 QColor hairline();
 QColor secondaryText();
+// A chart's axis labels, titles, lines and legend in the palette's text colours (Qt Charts'
+// own are dark grey, unreadable on a dark page).
+void colourChart(QChart* chart);
 
 // "--appearance dark" gives the dark palette, any other value the light one; without the
 // option the desktop's own palette stays. The comparison is exact: "Dark" is light.

@@ -2,7 +2,9 @@
 #include "QuorvelPower/ModelFixture.hpp"
 #include "QuorvelPower/QtApplication.hpp"
 
+#include <QAbstractAxis>
 #include <QApplication>
+#include <QChart>
 #include <QCheckBox>
 #include <QDialog>
 #include <QKeyEvent>
@@ -12,11 +14,13 @@
 #include <QTabBar>
 #include <QToolButton>
 #include <QuorvelPower/ui/ActiveSheet.hpp>
+#include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/MainWindow.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/TrayItem.hpp>
+#include <cmath>
 #include <fstream>
 
 using namespace VuzurTests;
@@ -176,6 +180,23 @@ TEST_F(ScreensTest, AppearanceIsDarkOnlyForExactlyDark) {
     EXPECT_EQ(application.palette(), before) << "the option without a value changes nothing";
     Theme::applyAppearance(application, {"vuzur", "--appearance", "dark"});
     const QColor dark = application.palette().color(QPalette::Window);
+    {
+        // A chart in the dark: its axis text readable on its card (WCAG's 4.5:1).
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+                   0.0722 * channel(c.blueF());
+        };
+        const double card = luminance(Theme::card());
+        ChargeChart chart;
+        ASSERT_FALSE(chart.chart()->axes().empty());
+        for (const auto* axis : chart.chart()->axes()) {
+            const double text = luminance(axis->labelsBrush().color());
+            EXPECT_GE((std::max(text, card) + 0.05) / (std::min(text, card) + 0.05), 4.5);
+        }
+    }
     Theme::applyAppearance(application, {"vuzur", "--appearance", "Dark"});
     const QColor light = application.palette().color(QPalette::Window);
     EXPECT_LT(dark.lightness(), 80);

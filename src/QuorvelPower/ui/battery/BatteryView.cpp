@@ -216,6 +216,7 @@ QWidget* BatteryView::capacityCard() {
     auto* value = new QValueAxis;
     chart->addAxis(days, Qt::AlignBottom);
     chart->addAxis(value, Qt::AlignLeft);
+    Theme::colourChart(chart);
     for (auto* series : {measured, computed}) {
         if (series->count() == 0) {
             delete series;
