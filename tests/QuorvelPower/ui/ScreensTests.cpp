@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
@@ -149,6 +150,15 @@ TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
     EXPECT_EQ(model->rails().durationCap, 24 * 3600.0);
     cap->setValue(0);
     EXPECT_EQ(model->rails().durationCap, 3600.0);
+    // Typed out of range: the nearest allowed value, and the stepper says so.
+    auto* typed = cap->findChild<QLineEdit*>();
+    typed->selectAll();
+    typed->setText("Ask after 99999 h");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(cap, &enter);
+    QApplication::processEvents();
+    EXPECT_EQ(model->rails().durationCap, 24 * 3600.0);
+    EXPECT_EQ(cap->accessibleDescription(), "The most allowed: Ask after 24 h");
 
     control<QCheckBox>(settings, "alertCycles")->click();
     EXPECT_TRUE(model->alertSettings().cycleMilestone);
