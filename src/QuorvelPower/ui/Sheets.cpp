@@ -4,12 +4,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 #include <QuorvelPower/ui/Sheets.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
+#include <algorithm>
 #include <fmt/format.h>
 
 namespace QuorvelPower {
@@ -55,7 +57,19 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                 auto* message = text(toQString(n.notice.message));
                 message->setTextInteractionFlags(Qt::TextSelectableByMouse);
                 message->setObjectName("noticeMessage");
-                layout->addWidget(message);
+                // A long notice (every day file deleted, by name) scrolls; its OK stays on
+                // the screen.
+                auto* scroll = new QScrollArea;
+                scroll->setObjectName("noticeScroll");
+                scroll->setWidget(message);
+                scroll->setWidgetResizable(true);
+                scroll->setFrameShape(QFrame::NoFrame);
+                scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                message->setMinimumWidth(376);
+                message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                scroll->setMaximumHeight(std::min(message->heightForWidth(376) + 2,
+                                                  18 * message->fontMetrics().height()));
+                layout->addWidget(scroll);
                 auto* ok = button(box, "OK", QDialogButtonBox::AcceptRole, "ok");
                 ok->setDefault(true);
                 QObject::connect(ok, &QPushButton::clicked, dialog,

@@ -258,6 +258,15 @@ TEST_F(ScreensTest, SheetButtonsActOnceAndEscapeDismisses) {
     QApplication::processEvents();
     EXPECT_FALSE(model->notice());
     EXPECT_EQ(window.sheet(), nullptr);
+
+    // A notice of 358 deleted day files scrolls: the sheet stays the height of a screen.
+    QString days;
+    for (int i = 0; i < 358; ++i)
+        days += QString("2025-%1.jsonl\n").arg(i, 3, 10, QChar('0'));
+    model->setNotice(Notice{UUID::random(), "Deleted 358 day files", days.toStdString()});
+    QApplication::processEvents();
+    ASSERT_NE(window.sheet(), nullptr);
+    EXPECT_LT(window.sheet()->sizeHint().height(), 600);
 }
 
 TEST(TrayLabel, AttentionWinsThenTheDisplaySession) {
