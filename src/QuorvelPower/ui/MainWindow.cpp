@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -149,6 +150,7 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     token_ = observers.listen([this](AppModel::Field field) { update(field); });
     update(AppModel::Field::lastRefresh);
     update(AppModel::Field::exportProgress);
+    addShortcuts();
 }
 
 void MainWindow::setScreen(Tab tab, QWidget* screen) {
@@ -234,6 +236,32 @@ void MainWindow::exportFile(Format format) {
     const auto path = askSavePath_(toQString(model_.exportName(format)), format);
     if (!path) return;
     model_.startExport(format, QFile::encodeName(*path).toStdString());
+}
+
+void MainWindow::setAppActions(std::function<void()> openSettings, std::function<void()> quit) {
+    openSettings_ = std::move(openSettings);
+    quit_ = std::move(quit);
+}
+
+void MainWindow::addShortcuts() {
+    const auto add = [this](const QKeySequence& keys, std::function<void()> act) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, std::move(act));
+    };
+    for (size_t i = 0; i < tabItems.size(); ++i)
+        add(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))),
+            [this, tab = tabItems[i].tab] { model_.setTab(tab); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { model_.refresh(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
+        if (exportButton_->isEnabled()) exportButton_->showMenu();
+    });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] {
+        if (openSettings_) openSettings_();
+    });
+    add(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
+        if (quit_) quit_();
+    });
 }
 
 void MainWindow::bringToFront() {

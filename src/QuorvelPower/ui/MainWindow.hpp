@@ -28,6 +28,8 @@ public:
     MainWindow(AppModel& model, ModelObservers& observers, AskSavePath askSavePath = {});
 
     void bringToFront();
+    // What Ctrl+, and Ctrl+Q do: the settings window, and quitting the program.
+    void setAppActions(std::function<void()> openSettings, std::function<void()> quit);
     void exportFile(PowerCore::Export::Format format);
     // The sheet on screen, if any (for snapshots and tests).
     QDialog* sheet() const { return sheet_; }
@@ -42,8 +44,11 @@ private:
     void update(AppModel::Field field);
     void syncSheet();
 
+    void addShortcuts();
+
     AppModel& model_;
     AskSavePath askSavePath_;
+    std::function<void()> openSettings_, quit_;
     QTabBar* tabs_;
     QLabel* updated_;
     QToolButton* exportButton_;

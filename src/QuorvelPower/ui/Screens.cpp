@@ -44,6 +44,7 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
                                               [this] { quit_(); }};
     popover_ = std::make_unique<PopoverView>(model_, observers_, popoverActions, true);
     main_ = std::make_unique<MainWindow>(model_, observers_);
+    main_->setAppActions([this] { showSettings(); }, [this] { quit_(); });
     main_->setScreen(Tab::battery, new BatteryView(model_, observers_));
     main_->setScreen(Tab::apps, new AppsView(model_, observers_));
     main_->setScreen(Tab::thermal, new ThermalView(model_, observers_));

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTest>
 #include <QToolButton>
 #include <QuorvelPower/ui/ActiveSheet.hpp>
 #include <QuorvelPower/ui/ChargeChart.hpp>
@@ -233,6 +234,30 @@ TEST_F(ScreensTest, VisibilityFollowsThePopoverAndTheWindow) {
     window.hide();
     EXPECT_FALSE(model->isWindowOpen());
     EXPECT_FALSE(model->isVisible());
+}
+
+TEST_F(ScreensTest, ShortcutsOfTheWindow) {
+    build();
+    ModelObservers observers(*model);
+    MainWindow window(*model, observers,
+                      [](const QString&, Export::Format) { return std::nullopt; });
+    int settings = 0, quits = 0;
+    window.setAppActions([&] { ++settings; }, [&] { ++quits; });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::thermal);
+    QTest::keyClick(&window, Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(model->tab(), Tab::history);
+    QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(model->refreshing());
+    QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(settings, 1);
+    EXPECT_EQ(quits, 1);
+    QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(ScreensTest, SheetButtonsActOnceAndEscapeDismisses) {
