@@ -48,7 +48,7 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(12);
-    auto* box = new QDialogButtonBox;
+    auto* box = new QDialogButtonBox(dialog); // in the dialog at once: focus given meanwhile holds
 
     std::visit(
         Overloaded{
@@ -95,6 +95,9 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                 auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
                 QObject::connect(cancel, &QPushButton::clicked, dialog,
                                  [&model] { model.setDeleteCandidates(std::nullopt); });
+                // The keyboard starts on the button that deletes nothing.
+                cancel->setDefault(true);
+                cancel->setFocus();
                 if (count > 0) {
                     auto* remove =
                         button(box, "Delete", QDialogButtonBox::DestructiveRole, "delete");

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
@@ -267,10 +268,14 @@ TEST_F(ScreensTest, SheetButtonsActOnceAndEscapeDismisses) {
                       [](const QString&, Export::Format) { return std::nullopt; });
     window.show();
     model->setNotice(Notice{UUID::random(), "Saved", "report.md"});
+    folder.write("History/2026-11-01.jsonl", "\n");
+    folder.write("History/2026-11-02.jsonl", "\n");
     model->askDeleteOlderHistory();
     QApplication::processEvents();
     ASSERT_NE(window.sheet(), nullptr);
     EXPECT_EQ(window.sheet()->objectName(), "sheet-delete");
+    ASSERT_EQ(control<QListWidget>(*window.sheet(), "files")->count(), 2);
+    EXPECT_EQ(window.sheet()->focusWidget(), control<QPushButton>(*window.sheet(), "cancel"));
     control<QPushButton>(*window.sheet(), "cancel")->click();
     QApplication::processEvents();
     EXPECT_FALSE(model->deleteCandidates());
