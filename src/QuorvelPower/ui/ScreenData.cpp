@@ -184,12 +184,16 @@ std::string fanCaption(const SensorSet::Fan& fan) {
     return caption;
 }
 
-std::vector<ThermalEpisode> episodesNewestFirst(const ThermalEpisodes& all) {
-    std::vector<ThermalEpisode> episodes = all.closed;
-    if (all.open) episodes.push_back(*all.open);
+std::vector<ThermalEpisode> episodesNewestFirst(const ThermalEpisodes& all,
+                                                const std::vector<ThermalEpisode>& recorded) {
+    // The history's (earlier runs too) and this run's; one written to the history is in both.
+    std::vector<ThermalEpisode> episodes = recorded;
+    episodes.insert(episodes.end(), all.closed.begin(), all.closed.end());
     std::stable_sort(
         episodes.begin(), episodes.end(),
         [](const ThermalEpisode& a, const ThermalEpisode& b) { return a.start > b.start; });
+    episodes.erase(std::unique(episodes.begin(), episodes.end()), episodes.end());
+    if (all.open) episodes.insert(episodes.begin(), *all.open);
     if (episodes.size() > 20) episodes.resize(20);
     return episodes;
 }

@@ -66,7 +66,9 @@ std::string wakeupsText(const PowerCore::AppPower& app);
 std::string temperatureCaption(const PowerCore::SensorSet::Temperature& temperature);
 std::string fanCaption(const PowerCore::SensorSet::Fan& fan);
 // The open episode and the closed ones, newest first, at most 20.
-std::vector<PowerCore::ThermalEpisode> episodesNewestFirst(const PowerCore::ThermalEpisodes& all);
+std::vector<PowerCore::ThermalEpisode>
+episodesNewestFirst(const PowerCore::ThermalEpisodes& all,
+                    const std::vector<PowerCore::ThermalEpisode>& recorded);
 
 // The keep-awake tab: the stepper's hours and the session a choice of hours starts.
 double maximumHours(const PowerCore::GuardRails& rails);

@@ -18,7 +18,7 @@ using namespace PowerCore;
 ThermalView::ThermalView(AppModel& model, ModelObservers& observers)
     : ScreenPage(model, observers,
                  {AppModel::Field::thermal, AppModel::Field::sensors, AppModel::Field::episodes,
-                  AppModel::Field::battery},
+                  AppModel::Field::battery, AppModel::Field::history},
                  "thermalView") {
     rebuild();
 }
@@ -83,7 +83,8 @@ void ThermalView::build(QVBoxLayout* column) {
 
     auto* episodesCard = new Card("Episodes above normal");
     episodesCard->setObjectName("episodesCard");
-    const auto episodes = ScreenData::episodesNewestFirst(model_.episodes());
+    const auto episodes =
+        ScreenData::episodesNewestFirst(model_.episodes(), model_.history().episodes);
     if (episodes.empty())
         episodesCard->body()->addWidget(secondaryLabel(
             "None recorded. An episode is a period with the thermal level above normal (or a "
