@@ -86,9 +86,10 @@ void HistoryView::build(QVBoxLayout* column) {
                            new QTableWidgetItem(toQString(fmt::format(
                                "{} of {} samples on battery", day.onBattery, day.samples))));
         }
-        // As tall as its rows up to a screenful; it scrolls beyond that.
-        const int rows = std::min<int>(int(days.size()), 14);
-        table->setFixedHeight(rows * table->verticalHeader()->defaultSectionSize() + 4);
+        // As tall as all its rows: the page is the one thing that scrolls.
+        table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        table->setFixedHeight(int(days.size()) * table->verticalHeader()->defaultSectionSize() + 4);
         table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         byDay->body()->addWidget(table);
     }
