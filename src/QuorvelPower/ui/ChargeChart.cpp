@@ -5,6 +5,8 @@
 #include <QValueAxis>
 #include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <algorithm>
+#include <array>
 
 namespace QuorvelPower {
 
@@ -80,6 +82,44 @@ QList<QPointF> chartPoints(const std::vector<ScreenData::ChargePoint>& points,
     return out;
 }
 
+// The axis from a round time before the first sample to one after the last, in at most
+// seven steps of a round length (an hour to a year of weeks), in local time.
+struct TimeAxis {
+    QDateTime from, to;
+    int steps = 1;
+    QString format;
+};
+
+TimeAxis roundAxis(qint64 first, qint64 last) {
+    constexpr qint64 hour = 3600, day = 24 * hour;
+    constexpr std::array<qint64, 16> lengths{
+        hour,    2 * hour, 3 * hour, 4 * hour, 6 * hour, 8 * hour, 12 * hour, day,
+        2 * day, 7 * day,  14 * day, 28 * day, 56 * day, 91 * day, 182 * day, 364 * day};
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(first);
+    TimeAxis axis;
+    qint64 length = 0;
+    for (const qint64 l : lengths) {
+        length = l;
+        axis.from = l < day ? QDateTime(start.date(), QTime(start.time().hour(), 0))
+                            : start.date().startOfDay();
+        const qint64 reach = std::max<qint64>(1, (last - axis.from.toMSecsSinceEpoch()) / 1000);
+        if ((reach + l - 1) / l <= 7) break; // the shortest length that takes seven steps
+    }
+    const auto next = [&](const QDateTime& t) {
+        return length < day ? t.addSecs(length) : t.addDays(length / day);
+    };
+    axis.to = next(axis.from);
+    while (axis.to.toMSecsSinceEpoch() < last) {
+        axis.to = next(axis.to);
+        ++axis.steps;
+    }
+    const qint64 span = (last - first) / 1000;
+    axis.format = length < day      ? (span <= day ? "HH:mm" : "d MMM HH:mm")
+                  : span < 60 * day ? "d MMM"
+                                    : "d MMM yyyy";
+    return axis;
+}
+
 } // namespace
 
 void ChargeChart::redraw() {
@@ -90,9 +130,13 @@ void ChargeChart::redraw() {
     top_->replace(chartPoints(envelope));
     base_->replace(chartPoints(envelope, 0));
     drawn_ = int(points.size());
-    if (!points.empty())
-        time_->setRange(QDateTime::fromMSecsSinceEpoch(qint64(msecs(points.front().time))),
-                        QDateTime::fromMSecsSinceEpoch(qint64(msecs(points.back().time))));
+    if (!points.empty()) {
+        const auto axis =
+            roundAxis(qint64(msecs(points.front().time)), qint64(msecs(points.back().time)));
+        time_->setRange(axis.from, axis.to);
+        time_->setTickCount(axis.steps + 1);
+        time_->setFormat(axis.format);
+    }
 }
 
 } // namespace QuorvelPower

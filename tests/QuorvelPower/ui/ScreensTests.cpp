@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
+#include <QDateTimeAxis>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -214,6 +215,35 @@ TEST_F(ScreensTest, AppearanceIsDarkOnlyForExactlyDark) {
     EXPECT_LT(dark.lightness(), 80);
     EXPECT_GT(light.lightness(), 180);
     application.setPalette(before);
+}
+
+TEST_F(ScreensTest, ChartTimeAxisTicksAtRoundTimes) {
+    ChargeChart chart;
+    chart.resize(800, 300);
+    const auto* axis = qobject_cast<QDateTimeAxis*>(chart.chart()->axes(Qt::Horizontal).front());
+    ASSERT_NE(axis, nullptr);
+    const auto samples = [](const char* from, int count, std::chrono::seconds every) {
+        std::vector<ScreenData::ChargePoint> out;
+        for (int i = 0; i < count; ++i)
+            out.push_back({addingSeconds(at(from), double(i * every.count())), 50});
+        return out;
+    };
+    // A day of samples from 09:17: ticks on whole hours, a whole number of hours apart.
+    chart.setSamples(samples("2026-12-05T09:17:00Z", 288, std::chrono::minutes(5)));
+    const auto from = axis->min(), to = axis->max();
+    EXPECT_EQ(from.time().minute(), 0);
+    EXPECT_EQ(from.time().second(), 0);
+    const qint64 step = from.secsTo(to) / (axis->tickCount() - 1);
+    EXPECT_EQ(step % 3600, 0);
+    EXPECT_EQ(from.secsTo(to) % step, 0);
+    EXPECT_LE(from, QDateTime::fromSecsSinceEpoch(at("2026-12-05T09:17:00Z").time_since_epoch() /
+                                                  std::chrono::seconds(1)));
+    EXPECT_FALSE(axis->format().contains("yyyy"));
+    // A year: days from midnight, and the year named.
+    chart.setSamples(samples("2025-12-06T10:00:00Z", 365, std::chrono::hours(24)));
+    EXPECT_EQ(axis->min().time(), QTime(0, 0));
+    EXPECT_TRUE(axis->format().contains("yyyy"));
+    EXPECT_LE(axis->tickCount(), 8);
 }
 
 TEST_F(ScreensTest, VisibilityFollowsThePopoverAndTheWindow) {
