@@ -100,8 +100,11 @@ TimeAxis roundAxis(qint64 first, qint64 last) {
     qint64 length = 0;
     for (const qint64 l : lengths) {
         length = l;
+        // Day ticks an hour after midnight: the axis spaces its ticks evenly in time, so
+        // across a clock change they move by an hour, and must stay on their date.
         axis.from = l < day ? QDateTime(start.date(), QTime(start.time().hour(), 0))
-                            : start.date().startOfDay();
+                            : start.date().startOfDay().addSecs(3600);
+        if (axis.from > start) axis.from = axis.from.addDays(-1);
         const qint64 reach = std::max<qint64>(1, (last - axis.from.toMSecsSinceEpoch()) / 1000);
         if ((reach + l - 1) / l <= 7) break; // the shortest length that takes seven steps
     }

@@ -253,7 +253,7 @@ void MainWindow::addShortcuts() {
             [this, tab = tabItems[i].tab] { model_.setTab(tab); });
     add(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { model_.refresh(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
-        if (exportButton_->isEnabled()) exportButton_->showMenu();
+        if (exportButton_->isEnabled() && !model_.exportProgress()) exportButton_->showMenu();
     });
     add(QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] {
         if (openSettings_) openSettings_();

@@ -192,7 +192,13 @@ std::vector<ThermalEpisode> episodesNewestFirst(const ThermalEpisodes& all,
     std::stable_sort(
         episodes.begin(), episodes.end(),
         [](const ThermalEpisode& a, const ThermalEpisode& b) { return a.start > b.start; });
-    episodes.erase(std::unique(episodes.begin(), episodes.end()), episodes.end());
+    // The history keeps whole seconds, this run's copy the clock's fraction too.
+    episodes.erase(std::unique(episodes.begin(), episodes.end(),
+                               [](const ThermalEpisode& a, const ThermalEpisode& b) {
+                                   return std::chrono::floor<std::chrono::seconds>(a.start) ==
+                                          std::chrono::floor<std::chrono::seconds>(b.start);
+                               }),
+                   episodes.end());
     if (all.open) episodes.insert(episodes.begin(), *all.open);
     if (episodes.size() > 20) episodes.resize(20);
     return episodes;

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
@@ -65,9 +66,11 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
                 scroll->setWidgetResizable(true);
                 scroll->setFrameShape(QFrame::NoFrame);
                 scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                message->setMinimumWidth(376);
                 message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                scroll->setMaximumHeight(std::min(message->heightForWidth(376) + 2,
+                scroll->setMinimumWidth(376);
+                // Measured at the width left beside a scroll bar: no line is cut.
+                const int width = 376 - scroll->verticalScrollBar()->sizeHint().width();
+                scroll->setMaximumHeight(std::min(message->heightForWidth(width) + 2,
                                                   18 * message->fontMetrics().height()));
                 layout->addWidget(scroll);
                 auto* ok = button(box, "OK", QDialogButtonBox::AcceptRole, "ok");

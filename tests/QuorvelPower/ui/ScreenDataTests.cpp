@@ -103,13 +103,15 @@ TEST(ScreenData, ThermalCaptionsAndEpisodeOrder) {
     newer.start = at("2026-12-03T10:00:00Z");
     newer.end = at("2026-12-03T10:05:00Z");
     open.start = at("2026-12-06T11:00:00Z");
-    all.closed = {newer};
+    auto newerThisRun = newer; // the run's copy has the clock's fraction of a second
+    newerThisRun.start += std::chrono::milliseconds(500);
+    all.closed = {newerThisRun};
     all.open = open;
     // `old` from before a restart, in the history only; `newer` in both.
     const auto listed = ScreenData::episodesNewestFirst(all, {old, newer});
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_FALSE(listed[0].end) << "the open one first";
-    EXPECT_EQ(listed[1].start, newer.start);
+    EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(listed[1].start), newer.start);
     EXPECT_EQ(listed[2].start, old.start);
 }
 

@@ -211,9 +211,9 @@ QDialog* makeRuleSheet(AppModel& model, const RuleDraft& draft, QWidget* window)
     buttons->addWidget(cancel);
     buttons->addWidget(save);
     layout->addLayout(buttons);
-    // Return saves: no other button of the sheet (a kind, a day, Cancel) takes it.
+    // Return saves: no kind or day button takes it (Cancel does when it has the focus).
     for (auto* button : dialog->findChildren<QPushButton*>())
-        button->setAutoDefault(false);
+        if (button != cancel) button->setAutoDefault(false);
     save->setDefault(true);
 
     // Every change: the condition, the summary, the preview and whether it can be saved.
