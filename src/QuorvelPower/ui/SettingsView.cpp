@@ -10,9 +10,9 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
-#include <QToolTip>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/SettingsView.hpp>
+#include <QuorvelPower/ui/Stepper.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <climits>
 #include <optional>
@@ -31,44 +31,9 @@ QLabel* note(const QString& text) {
     return label;
 }
 
-// A stepper that takes any number typed: one out of range becomes the nearest allowed value,
-// and a tip under it says so (Qt's own drops the keys that overflow: 99999 became 9).
-class Stepper final : public QSpinBox {
-protected:
-    std::optional<qlonglong> typed(QString text) const {
-        if (text.startsWith(prefix())) text.remove(0, prefix().size());
-        if (text.endsWith(suffix())) text.chop(suffix().size());
-        bool ok = false;
-        const auto number = locale().toLongLong(text.trimmed(), &ok);
-        return ok ? std::optional(number) : std::nullopt;
-    }
-    QValidator::State validate(QString& input, int& position) const override {
-        const auto state = QSpinBox::validate(input, position);
-        return state == QValidator::Invalid && typed(input) ? QValidator::Intermediate : state;
-    }
-    void fixup(QString& input) const override {
-        const auto number = typed(input);
-        if (!number) return QSpinBox::fixup(input);
-        const bool high = *number > maximum();
-        const int nearest = high ? maximum() : minimum();
-        input = prefix() + textFromValue(nearest) + suffix();
-        const QString tip = QString(high ? "The most allowed: " : "The least allowed: ") +
-                            prefix() + textFromValue(nearest) + suffix();
-        QToolTip::showText(mapToGlobal(QPoint(0, height())), tip, const_cast<Stepper*>(this));
-        setAccessibleDescriptionLater(tip);
-    }
-
-private:
-    void setAccessibleDescriptionLater(const QString& tip) const {
-        QTimer::singleShot(0, const_cast<Stepper*>(this), [box = const_cast<Stepper*>(this), tip] {
-            box->setAccessibleDescription(tip);
-        });
-    }
-};
-
 QSpinBox* stepper(const char* name, int low, int high, int step, const QString& prefix,
                   const QString& suffix) {
-    auto* box = new Stepper;
+    auto* box = new Stepper<QSpinBox>;
     box->setObjectName(name);
     box->setRange(low, high);
     box->setSingleStep(step);

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTest>
 #include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
@@ -167,6 +168,11 @@ TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
     QApplication::processEvents();
     EXPECT_EQ(control<QDoubleSpinBox>(awake, "hours"), hours)
         << "without a session a refresh changes nothing there, and leaves the typing alone";
+    // More hours typed than the cap allows: the cap's hours, not the first digit.
+    hours->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(hours, "99");
+    QTest::keyClick(hours, Qt::Key_Return);
+    EXPECT_EQ(hours->value(), model->rails().durationCap / 3600);
 }
 
 TEST_F(TabsTest, ThermalTabPutsTheOpenEpisodeFirstAndSaysWhyThereAreNoSensors) {

@@ -12,6 +12,7 @@
 #include <QuorvelPower/ui/Icons.hpp>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
+#include <QuorvelPower/ui/Stepper.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
 #include <fmt/format.h>
@@ -87,7 +88,7 @@ void KeepAwakeView::build(QVBoxLayout* column) {
             model_.startManual(ManualRequest{displayOn_, std::nullopt, std::nullopt});
         });
         row->addWidget(untilOff);
-        auto* hours = new QDoubleSpinBox;
+        auto* hours = new Stepper<QDoubleSpinBox>;
         hours->setObjectName("hours");
         hours->setDecimals(1);
         hours->setRange(0.5, ScreenData::maximumHours(rails));
