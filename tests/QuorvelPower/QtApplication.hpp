@@ -18,6 +18,13 @@ inline QApplication& qtApplication() {
     return *new QApplication(argc, argv);
 }
 
+// A screen as a person sees it: on screen, with what the model told it taken in.
+inline void upToDate(QWidget& screen) {
+    if (!screen.isVisible()) screen.show();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 // The named control under `root`; a missing one fails the test (never a crash of the run).
 template <typename T> T* control(QWidget& root, const char* name) {
     auto* found = root.findChild<T*>(name);

@@ -123,10 +123,14 @@ std::unique_ptr<Scheduler::Handle> AppModel::later(double delay, std::function<v
     });
 }
 
-template <typename T> void AppModel::publish(Field field, T& member, T value) {
+template <typename T> void AppModel::publish(Change kind, T& member, T value) {
     if (member == value) return;
     member = std::move(value);
-    if (observer_) observer_(field);
+    tell(kind);
+}
+
+void AppModel::tell(Change kind) {
+    if (listener_ != nullptr) (listener_->*kind)();
 }
 
 AppModel::AppModel(ModelParts parts, LaunchOptions options)
@@ -215,18 +219,19 @@ void AppModel::quitting() {
     deadline_.reset();
     snapshotTimer_.reset();
     if (const auto event = engine_.endForQuit(now)) record(*event);
-    publish(Field::activeSession, activeSession_, engine_.active());
+    publish(&ModelListener::sessionChanged, activeSession_, engine_.active());
     parts_.holder->apply(std::nullopt);
     // The release is sent before the program ends, unless the bus hangs.
     parts_.holder->settle(std::chrono::seconds(2));
 }
 
 void AppModel::quitForQA() {
-    publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
-    publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
-    publish(Field::loginQuestionPending, loginQuestionPending_, false);
-    publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
-    publish(Field::notice, notice_, std::optional<Notice>{});
+    publish(&ModelListener::sheetsChanged, ruleDraft_, std::optional<RuleDraft>{});
+    publish(&ModelListener::sheetsChanged, pendingQuestion_, std::optional<ActiveSession>{});
+    publish(&ModelListener::sheetsChanged, loginQuestionPending_, false);
+    publish(&ModelListener::sheetsChanged, deleteCandidates_,
+            std::optional<std::vector<std::string>>{});
+    publish(&ModelListener::sheetsChanged, notice_, std::optional<Notice>{});
     // The driver's quit path runs quitting() once and ends the event loop.
     quitTimer_ = later(0.3, [this] {
         if (parts_.terminate) parts_.terminate();
@@ -251,13 +256,13 @@ void AppModel::loopTick() {
 void AppModel::refresh(std::function<void()> done) {
     if (quitting_) return;
     if (refreshing_) {
-        publish(Field::refreshQueued, refreshQueued_, true);
+        publish(&ModelListener::refreshChanged, refreshQueued_, true);
         if (done) done();
         return;
     }
     if (done) refreshWaiters_.push_back(std::move(done));
-    publish(Field::refreshing, refreshing_, true);
-    publish(Field::refreshQueued, refreshQueued_, false);
+    publish(&ModelListener::refreshChanged, refreshing_, true);
+    publish(&ModelListener::refreshChanged, refreshQueued_, false);
     refreshOnce();
 }
 
@@ -322,11 +327,11 @@ void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic
     scheduleSnapshotIfRequested();
 
     if (refreshQueued_) {
-        publish(Field::refreshQueued, refreshQueued_, false);
+        publish(&ModelListener::refreshChanged, refreshQueued_, false);
         refreshOnce();
         return;
     }
-    publish(Field::refreshing, refreshing_, false);
+    publish(&ModelListener::refreshChanged, refreshing_, false);
     auto waiters = std::move(refreshWaiters_);
     refreshWaiters_.clear();
     for (auto& waiter : waiters)
@@ -383,7 +388,7 @@ void AppModel::wallClockMoved(double seconds) {
     if (episodes_.open) {
         auto episodes = episodes_;
         episodes.wallClockMoved(seconds);
-        publish(Field::episodes, episodes_, std::move(episodes));
+        publish(&ModelListener::thermalChanged, episodes_, std::move(episodes));
     }
     // The session the program told about, or asks about, is still the same session.
     const auto before = engine_.active();
@@ -396,13 +401,14 @@ void AppModel::wallClockMoved(double seconds) {
     if (same(pendingQuestion_)) {
         auto asked = *engine_.active();
         asked.questionAsked = pendingQuestion_->questionAsked;
-        publish(Field::pendingQuestion, pendingQuestion_, std::optional(asked));
+        publish(&ModelListener::sheetsChanged, pendingQuestion_, std::optional(asked));
     }
-    publish(Field::activeSession, activeSession_, engine_.active());
+    publish(&ModelListener::sessionChanged, activeSession_, engine_.active());
     if (unplugSample_) {
         auto unplugged = *unplugSample_;
         shift(unplugged.time);
-        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(unplugged));
+        publish(&ModelListener::batteryChanged, unplugSample_,
+                std::optional<BatterySnapshot>(unplugged));
         setMonitorUnplugTime(unplugged.time);
     }
     scheduleDeadline();
@@ -428,18 +434,18 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     }
     followStoredSettings();
     if (!sourceChanged) storeBattery(std::move(readings.battery));
-    publish(Field::thermal, thermal_, std::move(readings.thermal));
-    publish(Field::sensors, sensors_, std::move(readings.sensors));
+    publish(&ModelListener::thermalChanged, thermal_, std::move(readings.thermal));
+    publish(&ModelListener::thermalChanged, sensors_, std::move(readings.sensors));
     refreshApps();
 
     if (parts_.runningApps)
-        publish(Field::runningApps, runningApps_, std::move(readings.runningApps));
+        publish(&ModelListener::appsChanged, runningApps_, std::move(readings.runningApps));
     std::vector<RunningProcess> processes;
     if (!parts_.monitor->readings().empty())
         for (const auto& delta : parts_.monitor->readings().back().deltas)
             if (!delta.kernelThread) // no rule waits for a kworker
                 processes.push_back({delta.identity, delta.name, delta.path, false});
-    publish(Field::runningProcesses, runningProcesses_, std::move(processes));
+    publish(&ModelListener::appsChanged, runningProcesses_, std::move(processes));
     if (readings.readAssertions) {
         // What keeps the machine awake is what the screen lists (delay locks, a lid-switch
         // lock are no answer to its question), the first rows of it, ours first.
@@ -454,15 +460,15 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         assertionsNotShown_ = notShown;
         if (first || more) {
             assertions_ = std::move(rows);
-            if (observer_) observer_(Field::assertions);
+            tell(&ModelListener::assertionsChanged);
         } else {
-            publish(Field::assertions, assertions_, std::move(rows));
+            publish(&ModelListener::assertionsChanged, assertions_, std::move(rows));
         }
     }
 
     auto episodes = episodes_;
     const auto closed = episodes.ingest(thermal_, parts_.monitor->topNames(now, 3));
-    publish(Field::episodes, episodes_, std::move(episodes));
+    publish(&ModelListener::thermalChanged, episodes_, std::move(episodes));
     if (closed && writesHistory()) try {
             parts_.store->append(HistoryLine{*closed});
             history_.episodes.push_back(*closed);
@@ -476,7 +482,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         if (battery_.source == PowerSource::battery) {
             if (!unplugSample_) markUnplugged(battery_);
         } else if (unplugSample_) {
-            publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
+            publish(&ModelListener::batteryChanged, unplugSample_,
+                    std::optional<BatterySnapshot>{});
             parts_.monitor->markUnplugged(std::nullopt);
         }
     }
@@ -495,7 +502,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     // Posting runs on by itself (a notification server may take seconds): the refresh is
     // over when its readings are stored.
     runAlerts(now, {});
-    publish(Field::lastRefresh, lastRefresh_, std::optional<Timestamp>(parts_.clock->now()));
+    publish(&ModelListener::refreshChanged, lastRefresh_,
+            std::optional<Timestamp>(parts_.clock->now()));
 }
 
 void AppModel::storeBattery(BatterySnapshot snapshot) {
@@ -506,19 +514,19 @@ void AppModel::storeBattery(BatterySnapshot snapshot) {
     if (calculating != timeCalculating_) {
         timeCalculating_ = calculating;
         battery_ = std::move(steady);
-        if (observer_) observer_(Field::battery);
+        tell(&ModelListener::batteryChanged);
         return;
     }
-    publish(Field::battery, battery_, std::move(steady));
+    publish(&ModelListener::batteryChanged, battery_, std::move(steady));
 }
 
 void AppModel::refreshApps() {
     // While a refresh holds the monitor, it recomputes the list when it comes back.
     if (!parts_.monitor) return;
     auto ranking = parts_.monitor->apps(appWindow_, parts_.clock->now());
-    publish(Field::appsNotMeasured, appsNotMeasured_, ranking.notMeasured);
-    publish(Field::appsUseEnergy, appsUseEnergy_, PowerImpact::usesEnergy(ranking.apps));
-    publish(Field::apps, apps_, std::move(ranking.apps));
+    publish(&ModelListener::appsChanged, appsNotMeasured_, ranking.notMeasured);
+    publish(&ModelListener::appsChanged, appsUseEnergy_, PowerImpact::usesEnergy(ranking.apps));
+    publish(&ModelListener::appsChanged, apps_, std::move(ranking.apps));
 }
 
 void AppModel::setMonitorUnplugTime(std::optional<Timestamp> time) {
@@ -536,22 +544,25 @@ void AppModel::writeBatterySample(Timestamp now) {
             // The chart shows it at once, without reading the history again.
             if (battery_.battery) {
                 history_.charge.push_back(ChargeSample::of(battery_));
-                if (observer_) observer_(Field::history);
+                tell(&ModelListener::historyChanged);
             }
         } catch (const std::exception&) {
         }
         if (battery_.battery) try {
                 if (parts_.store->appendDailyHealth(
                         DailyHealthPoint::of(parts_.store->dayName(now), *battery_.battery)))
-                    publish(Field::dailyHealth, dailyHealth_, parts_.store->dailyHealth());
+                    publish(&ModelListener::historyChanged, dailyHealth_,
+                            parts_.store->dailyHealth());
             } catch (const std::exception&) {
             }
     }
-    if (!recordSince_) publish(Field::recordSince, recordSince_, std::optional<Timestamp>(now));
+    if (!recordSince_)
+        publish(&ModelListener::historyChanged, recordSince_, std::optional<Timestamp>(now));
 }
 
 void AppModel::markUnplugged(const BatterySnapshot& snapshot) {
-    publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>(snapshot));
+    publish(&ModelListener::batteryChanged, unplugSample_,
+            std::optional<BatterySnapshot>(snapshot));
     setMonitorUnplugTime(snapshot.time);
 }
 
@@ -564,7 +575,7 @@ void AppModel::powerSourceChanged() {
     if (battery_.source == PowerSource::battery) {
         markUnplugged(battery_);
     } else {
-        publish(Field::unplugSample, unplugSample_, std::optional<BatterySnapshot>{});
+        publish(&ModelListener::batteryChanged, unplugSample_, std::optional<BatterySnapshot>{});
         setMonitorUnplugTime(std::nullopt);
     }
     evaluateEngine(now);
@@ -645,7 +656,7 @@ void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t nex
         if (delivered)
             rememberTold((*alerts)[next]);
         else
-            publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
+            publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
         postAlerts(alerts, next + 1);
     });
 }
@@ -656,7 +667,7 @@ void AppModel::alertSwitchedOn() {
     parts_.notifier->requestPermission([this, alive](bool granted) {
         const auto living = alive.lock();
         if (living && *living && !granted)
-            publish(Field::unseenAlerts, unseenAlerts_, unseenAlerts_ + 1);
+            publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
     });
 }
 
@@ -685,7 +696,7 @@ void AppModel::evaluateEngine(Timestamp now) {
     if (quitting_) return;
     auto [events, desired] = engine_.evaluate(engineInput(now));
     parts_.holder->apply(desired);
-    publish(Field::activeSession, activeSession_, engine_.active());
+    publish(&ModelListener::sessionChanged, activeSession_, engine_.active());
     updateHoldStatus();
     for (const auto& event : events)
         record(event);
@@ -708,7 +719,7 @@ std::optional<HoldFailure> AppModel::notHeld() const {
 
 void AppModel::updateHoldStatus() {
     if (quitting_) return;
-    publish(Field::holdStatus, holdStatus_, parts_.holder->status());
+    publish(&ModelListener::sessionChanged, holdStatus_, parts_.holder->status());
     if (!activeSession_) return;
     // Told once per session, when its first attempt fails; a hold lost later (a service
     // that restarts) is taken again at once, and the screens say it all along.
@@ -747,24 +758,24 @@ void AppModel::record(const KeepAwakeEvent& event) {
     using Kind = KeepAwakeEvent::Kind;
     switch (event.kind) {
     case Kind::started:
-        publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>{});
+        publish(&ModelListener::sessionChanged, sessionNote_, std::optional<SessionNote>{});
         break;
     case Kind::questionDue:
-        publish(Field::pendingQuestion, pendingQuestion_,
+        publish(&ModelListener::sheetsChanged, pendingQuestion_,
                 std::optional<ActiveSession>(event.session));
-        publish(Field::questionHiddenInWindow, questionHiddenInWindow_, false);
+        publish(&ModelListener::sheetsChanged, questionHiddenInWindow_, false);
         break;
     case Kind::extended:
-        publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
+        publish(&ModelListener::sheetsChanged, pendingQuestion_, std::optional<ActiveSession>{});
         break;
     case Kind::ended: {
-        publish(Field::pendingQuestion, pendingQuestion_, std::optional<ActiveSession>{});
+        publish(&ModelListener::sheetsChanged, pendingQuestion_, std::optional<ActiveSession>{});
         const EndReason reason = event.reason.value_or(EndReason::user);
         if (reason == EndReason::user || reason == EndReason::quit) break;
         const bool serious = reason == EndReason::batteryFloor ||
                              reason == EndReason::thermalCritical ||
                              reason == EndReason::durationCap;
-        publish(Field::sessionNote, sessionNote_,
+        publish(&ModelListener::sessionChanged, sessionNote_,
                 std::optional<SessionNote>(SessionNote{AlertEngine::endText(event.session, reason),
                                                        event.at.value_or(parts_.clock->now()),
                                                        serious && !isVisible_}));
@@ -777,7 +788,7 @@ std::optional<std::string> AppModel::startManual(const ManualRequest& request) {
     const Timestamp now = clockNow();
     if (auto refusal = engine_.startRefusal(engineInput(now))) {
         publish(
-            Field::notice, notice_,
+            &ModelListener::sheetsChanged, notice_,
             std::optional<Notice>(Notice{UUID::random(), "Keep-awake did not start", *refusal}));
         return refusal;
     }
@@ -812,7 +823,7 @@ bool AppModel::store(std::string_view key, const DefaultsStore::Change& change) 
 }
 
 void AppModel::notSaved() {
-    publish(Field::notice, notice_,
+    publish(&ModelListener::sheetsChanged, notice_,
             std::optional<Notice>(Notice{UUID::random(), "The change could not be saved",
                                          "Vuzur could not write its settings file, so the change "
                                          "lasts only until Vuzur quits."}));
@@ -846,8 +857,8 @@ void AppModel::storeRule(const UUID& id, const std::optional<KeepAwakeRule>& rul
 }
 
 void AppModel::useRules(DecodedRules rules) {
-    publish(Field::unreadableRules, unreadableRules_, rules.unreadable);
-    publish(Field::storedRules, storedRules_, std::move(rules.rules));
+    publish(&ModelListener::rulesChanged, unreadableRules_, rules.unreadable);
+    publish(&ModelListener::rulesChanged, storedRules_, std::move(rules.rules));
     if (parts_.primaryCopy) engine_.rules = storedRules_;
     evaluateEngine(clockNow());
 }
@@ -858,11 +869,11 @@ void AppModel::followStoredSettings() {
     settingsVersion_ = parts_.defaults->version();
     const auto* defaults = parts_.defaults.get();
     publish(
-        Field::rails, rails_,
+        &ModelListener::settingsChanged, rails_,
         decoded<GuardRails>(defaults, "guardRails", guardRailsFromJson, GuardRails::defaults()));
     engine_.rails = rails_;
     publish(
-        Field::alertSettings, alertSettings_,
+        &ModelListener::settingsChanged, alertSettings_,
         decoded<AlertSettings>(defaults, "alertSettings", alertSettingsFromJson, AlertSettings{}));
     alertEngine_.settings = alertSettings_;
     useRules(storedRulesOf(defaults));
@@ -880,12 +891,12 @@ void AppModel::saveRule(const RuleDraft& draft) {
         rule.keepDisplayOn = draft.keepDisplayOn;
     }
     storeRule(rule.id, rule);
-    publish(Field::ruleDraft, ruleDraft_, std::optional<RuleDraft>{});
+    publish(&ModelListener::sheetsChanged, ruleDraft_, std::optional<RuleDraft>{});
     const bool asked = parts_.defaults && parts_.defaults->value("loginItemQuestionAsked") ==
                                               std::optional<Json>(Json(true));
     if (first && !asked && !options_.noLoginItemQuestion &&
         loginItemStatus_ != LoginItem::Status::enabled)
-        publish(Field::loginQuestionPending, loginQuestionPending_, true);
+        publish(&ModelListener::sheetsChanged, loginQuestionPending_, true);
     evaluateEngine(clockNow());
 }
 
@@ -909,28 +920,28 @@ std::vector<std::string> AppModel::matchingNow(const RuleDraft& draft) const {
 
 void AppModel::answerLoginQuestion(bool open) {
     storeJson("loginItemQuestionAsked", Json(true));
-    publish(Field::loginQuestionPending, loginQuestionPending_, false);
+    publish(&ModelListener::sheetsChanged, loginQuestionPending_, false);
     if (!parts_.loginItem) return;
     if (open && !options_.showLoginQuestion)
         if (const auto error = parts_.loginItem->registerItem())
-            publish(Field::notice, notice_,
+            publish(&ModelListener::sheetsChanged, notice_,
                     std::optional<Notice>(Notice{UUID::random(),
                                                  platformText("Could not add Vuzur to Login Items"),
                                                  *error}));
-    publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
+    publish(&ModelListener::settingsChanged, loginItemStatus_, parts_.loginItem->status());
 }
 
 void AppModel::setOpenAtLogin(bool on) {
     if (!parts_.loginItem) return;
     const auto error = on ? parts_.loginItem->registerItem() : parts_.loginItem->unregisterItem();
     if (error)
-        publish(Field::notice, notice_,
+        publish(&ModelListener::sheetsChanged, notice_,
                 std::optional<Notice>(
                     Notice{UUID::random(),
                            platformText(on ? "Could not add Vuzur to Login Items"
                                            : "Could not remove Vuzur from Login Items"),
                            *error}));
-    publish(Field::loginItemStatus, loginItemStatus_, parts_.loginItem->status());
+    publish(&ModelListener::settingsChanged, loginItemStatus_, parts_.loginItem->status());
 }
 
 bool AppModel::menuBarAttention() const {
@@ -984,7 +995,7 @@ void AppModel::loadHistory() {
             if (!living || !*living) return;
             loadingHistory_ = false;
             if (!loaded->failed) {
-                publish(Field::dailyHealth, dailyHealth_, std::move(loaded->daily));
+                publish(&ModelListener::historyChanged, dailyHealth_, std::move(loaded->daily));
                 // Samples the refreshes wrote while the files were being read stay shown
                 // (once, if the read found them too).
                 auto& charge = loaded->history.charge;
@@ -994,12 +1005,12 @@ void AppModel::loadHistory() {
                     if (charge.empty() || written->seconds > charge.back().seconds)
                         charge.push_back(*written);
                 history_ = std::move(loaded->history);
-                if (observer_) observer_(Field::history);
-                publish(Field::historyBytes, historyBytes_, loaded->bytes);
+                tell(&ModelListener::historyChanged);
+                publish(&ModelListener::historyChanged, historyBytes_, loaded->bytes);
                 // The first refresh may have written its line before the load at start-up
                 // ended: the record goes back to the history's first line all the same.
                 if (history_.firstLine && (!recordSince_ || *history_.firstLine < *recordSince_))
-                    publish(Field::recordSince, recordSince_, history_.firstLine);
+                    publish(&ModelListener::historyChanged, recordSince_, history_.firstLine);
                 if (parts_.diagnostics)
                     parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
             }
@@ -1020,7 +1031,7 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     export_ = job;
     std::erase_if(exports_, [](const std::weak_ptr<ExportJob>& old) { return old.expired(); });
     exports_.push_back(job);
-    publish(Field::exportProgress, exportProgress_, std::optional<double>(0.0));
+    publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>(0.0));
     if (parts_.diagnostics) parts_.diagnostics->mark("exportStarted", parts_.clock->now());
     Export::ReportInputs inputs;
     inputs.now = parts_.clock->now();
@@ -1032,7 +1043,8 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     const auto tell = [this, alive, job](int percent) {
         const auto living = alive.lock();
         if (!living || !*living || export_ != job || job->cancelled) return;
-        publish(Field::exportProgress, exportProgress_, std::optional<double>(percent / 100.0));
+        publish(&ModelListener::exportingChanged, exportProgress_,
+                std::optional<double>(percent / 100.0));
     };
     parts_.scheduler->background(
         [store = parts_.store, open = parts_.openExportFile, scheduler = parts_.scheduler,
@@ -1064,9 +1076,9 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
             if (parts_.diagnostics && !*failure && !job->cancelled)
                 parts_.diagnostics->mark("exportWritten", parts_.clock->now());
             if (!job->cancelled)
-                publish(Field::exportProgress, exportProgress_, std::optional<double>{});
+                publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>{});
             if (*failure && !job->cancelled)
-                publish(Field::notice, notice_,
+                publish(&ModelListener::sheetsChanged, notice_,
                         std::optional<Notice>(
                             Notice{UUID::random(), "The file was not saved", **failure}));
         });
@@ -1079,12 +1091,12 @@ void AppModel::cancelExport() {
     // place is saved all the same.
     if (!export_ || !export_->cancel()) return;
     export_.reset();
-    publish(Field::exportProgress, exportProgress_, std::optional<double>{});
+    publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>{});
 }
 
 void AppModel::askDeleteOlderHistory() {
     if (!parts_.store) return;
-    publish(Field::deleteCandidates, deleteCandidates_,
+    publish(&ModelListener::sheetsChanged, deleteCandidates_,
             std::optional<std::vector<std::string>>(Retention::filesOlderThanWindow(
                 *parts_.store, parts_.clock->now(), parts_.calendar)));
 }
@@ -1093,7 +1105,8 @@ void AppModel::confirmDeleteOlderHistory() {
     std::vector<std::string> deleted;
     if (writesHistory())
         deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
-    publish(Field::deleteCandidates, deleteCandidates_, std::optional<std::vector<std::string>>{});
+    publish(&ModelListener::sheetsChanged, deleteCandidates_,
+            std::optional<std::vector<std::string>>{});
     Notice notice{UUID::random(), "Nothing to delete", ""};
     if (parts_.store && !writesHistory())
         notice = {UUID::random(), "Nothing was deleted",
@@ -1104,7 +1117,7 @@ void AppModel::confirmDeleteOlderHistory() {
         for (size_t i = 0; i < deleted.size(); ++i)
             notice.message.append(i == 0 ? "" : "\n").append(deleted[i]);
     }
-    publish(Field::notice, notice_, std::optional<Notice>(std::move(notice)));
+    publish(&ModelListener::sheetsChanged, notice_, std::optional<Notice>(std::move(notice)));
     loadHistory();
 }
 
@@ -1126,18 +1139,18 @@ void AppModel::scheduleSnapshotIfRequested() {
     snapshotTimer_ = later(o.snapshotDelay.value_or(1), [this] {
         const Timestamp now = clockNow();
         if (options_.showRuleSheet)
-            publish(Field::ruleDraft, ruleDraft_, std::optional(snapshotRuleDraft()));
+            publish(&ModelListener::sheetsChanged, ruleDraft_, std::optional(snapshotRuleDraft()));
         if (options_.showCapQuestion) {
             ActiveSession session;
             session.title = "until turned off";
             session.startedAt = addingSeconds(now, -42600);
             session.capAt = addingSeconds(now, 600);
             session.questionAsked = true;
-            publish(Field::pendingQuestion, pendingQuestion_, std::optional(session));
-            publish(Field::questionHiddenInWindow, questionHiddenInWindow_, false);
+            publish(&ModelListener::sheetsChanged, pendingQuestion_, std::optional(session));
+            publish(&ModelListener::sheetsChanged, questionHiddenInWindow_, false);
         }
         if (options_.showLoginQuestion)
-            publish(Field::loginQuestionPending, loginQuestionPending_, true);
+            publish(&ModelListener::sheetsChanged, loginQuestionPending_, true);
         snapshotTimer_ = later(1, [this] {
             if (parts_.writeSnapshots) parts_.writeSnapshots();
             if (options_.quitAfterSnapshot) quitForQA();
@@ -1149,34 +1162,35 @@ void AppModel::scheduleSnapshotIfRequested() {
 
 void AppModel::setVisible(bool visible) {
     if (visible == isVisible_) return;
-    publish(Field::isVisible, isVisible_, visible);
+    publish(&ModelListener::windowChanged, isVisible_, visible);
     if (visible) {
-        publish(Field::unseenAlerts, unseenAlerts_, 0);
+        publish(&ModelListener::alertsChanged, unseenAlerts_, 0);
         if (sessionNote_ && sessionNote_->attention) {
             auto note = *sessionNote_;
             note.attention = false;
-            publish(Field::sessionNote, sessionNote_, std::optional<SessionNote>(std::move(note)));
+            publish(&ModelListener::sessionChanged, sessionNote_,
+                    std::optional<SessionNote>(std::move(note)));
         }
     }
     if (started_) restartLoop();
 }
 
 void AppModel::setWindowOpen(bool open) {
-    publish(Field::isWindowOpen, isWindowOpen_, open);
+    publish(&ModelListener::windowChanged, isWindowOpen_, open);
 }
 
 void AppModel::setTab(Tab tab) {
-    publish(Field::tab, tab_, tab);
+    publish(&ModelListener::windowChanged, tab_, tab);
 }
 
 void AppModel::setAppWindow(PowerWindow window) {
-    publish(Field::appWindow, appWindow_, window);
+    publish(&ModelListener::appsChanged, appWindow_, window);
     refreshApps();
 }
 
 void AppModel::setRails(const GuardRails& rails) {
     const auto before = toJson(rails_);
-    publish(Field::rails, rails_, rails);
+    publish(&ModelListener::settingsChanged, rails_, rails);
     store("guardRails", [&](const std::optional<Json>& stored) {
         return changedFields(stored, before, toJson(rails_));
     });
@@ -1185,7 +1199,7 @@ void AppModel::setRails(const GuardRails& rails) {
 
 void AppModel::setAlertSettings(const AlertSettings& settings) {
     const auto before = toJson(alertSettings_);
-    publish(Field::alertSettings, alertSettings_, settings);
+    publish(&ModelListener::settingsChanged, alertSettings_, settings);
     store("alertSettings", [&](const std::optional<Json>& stored) {
         return changedFields(stored, before, toJson(alertSettings_));
     });
@@ -1193,19 +1207,19 @@ void AppModel::setAlertSettings(const AlertSettings& settings) {
 }
 
 void AppModel::setRuleDraft(std::optional<RuleDraft> draft) {
-    publish(Field::ruleDraft, ruleDraft_, std::move(draft));
+    publish(&ModelListener::sheetsChanged, ruleDraft_, std::move(draft));
 }
 
 void AppModel::setNotice(std::optional<Notice> notice) {
-    publish(Field::notice, notice_, std::move(notice));
+    publish(&ModelListener::sheetsChanged, notice_, std::move(notice));
 }
 
 void AppModel::setQuestionHiddenInWindow(bool hidden) {
-    publish(Field::questionHiddenInWindow, questionHiddenInWindow_, hidden);
+    publish(&ModelListener::sheetsChanged, questionHiddenInWindow_, hidden);
 }
 
 void AppModel::setDeleteCandidates(std::optional<std::vector<std::string>> candidates) {
-    publish(Field::deleteCandidates, deleteCandidates_, std::move(candidates));
+    publish(&ModelListener::sheetsChanged, deleteCandidates_, std::move(candidates));
 }
 
 } // namespace QuorvelPower

@@ -93,60 +93,38 @@ struct Notice {
     bool operator==(const Notice&) const = default;
 };
 
+// What the model tells of its changes, one call per kind; each is told only when a value it
+// covers really changed.
+class ModelListener {
+public:
+    virtual ~ModelListener() = default;
+    virtual void batteryChanged() {}    // the battery reading, the unplug sample
+    virtual void thermalChanged() {}    // thermal state, sensors, episodes
+    virtual void appsChanged() {}       // the ranking, running apps and processes
+    virtual void sessionChanged() {}    // the keep-awake session, its hold, its note
+    virtual void rulesChanged() {}      // the stored rules
+    virtual void assertionsChanged() {} // what keeps the machine awake
+    virtual void historyChanged() {}    // the history, daily health, its size and start
+    virtual void alertsChanged() {}     // alerts not seen yet
+    virtual void settingsChanged() {}   // guard rails, alert settings, the login item
+    virtual void refreshChanged() {}    // a refresh started, queued or done
+    virtual void sheetsChanged() {}     // the sheet or question the window should show
+    virtual void windowChanged() {}     // the tab, the window open or shown
+    virtual void exportingChanged() {}  // the export's progress
+};
+
 // The one model of the running program: the latest readings, the history glue, the
 // keep-awake orchestration and the alerts. Plain C++ on the main thread: the blocking reads
-// run through the scheduler's background work, timers through its `after`. Observers hear
-// of a field only when its value really changed.
+// run through the scheduler's background work, timers through its `after`.
 class AppModel {
 public:
-    enum class Field {
-        battery,
-        thermal,
-        sensors,
-        apps,
-        appsNotMeasured,
-        appsUseEnergy,
-        appWindow,
-        assertions,
-        episodes,
-        lastRefresh,
-        unplugSample,
-        recordSince,
-        refreshing,
-        refreshQueued,
-        runningApps,
-        runningProcesses,
-        unseenAlerts,
-        tab,
-        isWindowOpen,
-        isVisible,
-        activeSession,
-        holdStatus,
-        pendingQuestion,
-        questionHiddenInWindow,
-        sessionNote,
-        ruleDraft,
-        loginQuestionPending,
-        loginItemStatus,
-        notice,
-        rails,
-        storedRules,
-        unreadableRules,
-        alertSettings,
-        dailyHealth,
-        history,
-        historyBytes,
-        deleteCandidates,
-        exportProgress
-    };
-    using Observer = std::function<void(Field)>;
-
     AppModel(ModelParts parts, LaunchOptions options);
     ~AppModel();
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
 
-    void setObserver(Observer observer) { observer_ = std::move(observer); }
+    // The one listener, told of each kind of change; none to stop.
+    void setListener(ModelListener* listener) { listener_ = listener; }
 
     // Start-up and quit.
     void start();
@@ -298,7 +276,9 @@ public:
 
 private:
     struct Readings;
-    template <typename T> void publish(Field field, T& member, T value);
+    using Change = void (ModelListener::*)();
+    template <typename T> void publish(Change kind, T& member, T value);
+    void tell(Change kind);
 
     void refreshOnce();
     void finishRefresh(Readings& readings, PowerCore::Timestamp now,
@@ -335,7 +315,7 @@ private:
 
     ModelParts parts_;
     LaunchOptions options_;
-    Observer observer_;
+    ModelListener* listener_ = nullptr;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     PowerCore::BatterySnapshot battery_;

@@ -55,8 +55,8 @@ std::optional<QString> askWithDialog(QWidget* parent, const QString& suggested, 
 
 } // namespace
 
-MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath askSavePath)
-    : model_(model)
+MainWindow::MainWindow(ModelSignals& changes, AskSavePath askSavePath)
+    : model_(changes.model())
     , askSavePath_(std::move(askSavePath)) {
     setObjectName("mainWindow");
     setWindowTitle("Quorvel Vuzur");
@@ -147,9 +147,12 @@ MainWindow::MainWindow(AppModel& model, ModelObservers& observers, AskSavePath a
     screens_->setCurrentIndex(indexOf(model_.tab()));
     column->addWidget(screens_, 1);
 
-    token_ = observers.listen([this](AppModel::Field field) { update(field); });
-    update(AppModel::Field::lastRefresh);
-    update(AppModel::Field::exportProgress);
+    connect(&changes, &ModelSignals::window, this, &MainWindow::showTab);
+    connect(&changes, &ModelSignals::refresh, this, &MainWindow::showRefreshed);
+    connect(&changes, &ModelSignals::exporting, this, &MainWindow::showExport);
+    connect(&changes, &ModelSignals::sheets, this, &MainWindow::sheetsChanged);
+    showRefreshed();
+    showExport();
     addShortcuts();
 }
 
@@ -162,46 +165,36 @@ void MainWindow::setScreen(Tab tab, QWidget* screen) {
     screens_->setCurrentIndex(indexOf(model_.tab()));
 }
 
-void MainWindow::update(AppModel::Field field) {
-    using Field = AppModel::Field;
-    switch (field) {
-    case Field::tab:
-        tabs_->setCurrentIndex(indexOf(model_.tab()));
-        screens_->setCurrentIndex(indexOf(model_.tab()));
-        if (model_.tab() == Tab::history && isVisible()) model_.loadHistory();
-        break;
-    case Field::lastRefresh:
-        updated_->setText(model_.lastRefresh()
-                              ? "Updated " + toQString(PopoverTexts::timeOfDay(
-                                                 *model_.lastRefresh(), model_.calendar(), true))
-                              : QString());
-        break;
-    case Field::exportProgress: {
-        const auto& progress = model_.exportProgress();
-        exportButton_->setVisible(!progress);
-        exporting_->setVisible(progress.has_value());
-        cancelExport_->setVisible(progress.has_value());
-        if (progress)
-            exporting_->setText(QString("Exporting\u2026 %1 %").arg(int(*progress * 100)));
-        break;
-    }
-    case Field::ruleDraft:
-    case Field::pendingQuestion:
-    case Field::questionHiddenInWindow:
-    case Field::loginQuestionPending:
-    case Field::deleteCandidates:
-    case Field::notice:
-        if (!syncPending_) {
-            syncPending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                syncPending_ = false;
-                syncSheet();
-            });
-        }
-        break;
-    default:
-        break;
-    }
+void MainWindow::showTab() {
+    const int index = indexOf(model_.tab());
+    if (screens_->currentIndex() == index) return;
+    tabs_->setCurrentIndex(index);
+    screens_->setCurrentIndex(index);
+    if (model_.tab() == Tab::history && isVisible()) model_.loadHistory();
+}
+
+void MainWindow::showRefreshed() {
+    updated_->setText(model_.lastRefresh()
+                          ? "Updated " + toQString(PopoverTexts::timeOfDay(*model_.lastRefresh(),
+                                                                           model_.calendar(), true))
+                          : QString());
+}
+
+void MainWindow::showExport() {
+    const auto& progress = model_.exportProgress();
+    exportButton_->setVisible(!progress);
+    exporting_->setVisible(progress.has_value());
+    cancelExport_->setVisible(progress.has_value());
+    if (progress) exporting_->setText(QString("Exporting\u2026 %1 %").arg(int(*progress * 100)));
+}
+
+void MainWindow::sheetsChanged() {
+    if (syncPending_) return;
+    syncPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        syncPending_ = false;
+        syncSheet();
+    });
 }
 
 void MainWindow::syncSheet() {

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QuorvelPower/ui/ActiveSheet.hpp>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 #include <functional>
 #include <optional>
 
@@ -25,7 +25,7 @@ public:
     using AskSavePath = std::function<std::optional<QString>(const QString& suggested,
                                                              PowerCore::Export::Format format)>;
 
-    MainWindow(AppModel& model, ModelObservers& observers, AskSavePath askSavePath = {});
+    explicit MainWindow(ModelSignals& changes, AskSavePath askSavePath = {});
 
     void bringToFront();
     // What Ctrl+, and Ctrl+Q do: the settings window, and quitting the program.
@@ -41,7 +41,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void update(AppModel::Field field);
+    void showTab();
+    void showRefreshed();
+    void showExport();
+    void sheetsChanged();
     void syncSheet();
 
     void addShortcuts();
@@ -58,7 +61,6 @@ private:
     QPointer<QDialog> sheet_;
     std::string sheetIdentity_;
     bool syncPending_ = false;
-    ModelObservers::Token token_;
 };
 
 } // namespace QuorvelPower

@@ -100,13 +100,13 @@ QPushButton* lineButton(const char* name, std::string_view symbolName,
 
 } // namespace
 
-PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions actions, bool live)
+PopoverView::PopoverView(ModelSignals& changes, Actions actions, bool live)
     // A window of its own that closes when it loses the focus, rather than a Qt::Popup: a
     // popup opened from a panel's D-Bus call gets no pointer or keyboard grab on X11 and
     // then never closes, and Wayland gives a popup without a parent window no place.
     : QWidget(nullptr,
               live ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget)
-    , model_(model)
+    , model_(changes.model())
     , actions_(std::move(actions))
     , live_(live) {
     setObjectName("popover");
@@ -114,7 +114,10 @@ PopoverView::PopoverView(AppModel& model, ModelObservers& observers, Actions act
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    token_ = observers.listen([this](AppModel::Field) { scheduleRebuild(); });
+    for (const auto kind : {&ModelSignals::battery, &ModelSignals::thermal, &ModelSignals::session,
+                            &ModelSignals::sheets, &ModelSignals::settings, &ModelSignals::refresh,
+                            &ModelSignals::window})
+        connect(&changes, kind, this, &PopoverView::scheduleRebuild);
     rebuild();
 }
 

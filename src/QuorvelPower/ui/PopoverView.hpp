@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <QuorvelPower/LaunchOptions.hpp>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 
 namespace QuorvelPower {
 
@@ -21,7 +21,7 @@ public:
 
     // `live`: the tray's own popover, whose showing and hiding the model hears of (a copy
     // drawn for a snapshot is not).
-    PopoverView(AppModel& model, ModelObservers& observers, Actions actions, bool live);
+    PopoverView(ModelSignals& changes, Actions actions, bool live);
 
     // Places it at the tray item where the desktop tells, else at the pointer (a Wayland
     // compositor places it where it likes).
@@ -54,7 +54,6 @@ private:
     bool stale_ = false;
     QElapsedTimer hidden_;
     QWidget* content_ = nullptr;
-    ModelObservers::Token token_;
 };
 
 } // namespace QuorvelPower

@@ -1,70 +1,65 @@
-#include <QAbstractSpinBox>
-#include <QApplication>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
-#include <algorithm>
 
 namespace QuorvelPower {
 
-ScreenPage::ScreenPage(AppModel& model, ModelObservers& observers,
-                       std::initializer_list<AppModel::Field> fields, const char* name)
-    : model_(model)
-    , fields_(fields) {
+ScreenPage::ScreenPage(ModelSignals& changes, const char* name)
+    : changes_(changes)
+    , model_(changes.model()) {
     setObjectName(name);
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
-    token_ = observers.listen([this](AppModel::Field field) {
-        if (std::find(fields_.begin(), fields_.end(), field) == fields_.end() || pending_ ||
-            !follows(field))
-            return;
-        if (!isVisible()) {
-            stale_ = true; // a page nobody sees costs nothing: built when shown
-            return;
-        }
-        pending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            pending_ = false;
-            rebuild();
-        });
+    auto* page = new QWidget;
+    column_ = new QVBoxLayout(page);
+    column_->setContentsMargins(20, 20, 20, 20);
+    column_->setSpacing(16);
+    setWidget(page);
+}
+
+void ScreenPage::follow(std::initializer_list<Kind> kinds) {
+    for (const Kind kind : kinds)
+        connect(&changes_, kind, this, &ScreenPage::changed);
+}
+
+void ScreenPage::changed() {
+    if (!isVisible()) {
+        stale_ = true; // a page nobody sees costs nothing
+        return;
+    }
+    if (pending_) return;
+    pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pending_ = false;
+        if (isVisible())
+            bringUpToDate();
+        else
+            stale_ = true;
     });
 }
 
 void ScreenPage::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
-    if (stale_) rebuild();
+    if (stale_) bringUpToDate();
 }
 
-void ScreenPage::rebuild() {
+void ScreenPage::bringUpToDate() {
     stale_ = false;
-    // The page is built again every few seconds while it is on screen: where the reader
-    // had scrolled to, and the field they were typing in, stay. (Not a button: the same
-    // name may now be another row's, and a second key press would act on it.)
-    const int scrolled = verticalScrollBar()->value();
-    QString focused;
-    if (auto* focus = QApplication::focusWidget();
-        focus && widget() && widget()->isAncestorOf(focus) &&
-        (qobject_cast<QAbstractSpinBox*>(focus) || qobject_cast<QLineEdit*>(focus) ||
-         qobject_cast<QComboBox*>(focus)))
-        focused = focus->objectName();
-    auto* page = new QWidget;
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(20, 20, 20, 20);
-    column->setSpacing(16);
-    build(column);
-    column->addStretch();
-    setWidget(page); // the old page goes with it
-    if (scrolled > 0) {
-        QApplication::sendPostedEvents(page, QEvent::LayoutRequest);
-        verticalScrollBar()->setValue(scrolled);
-    }
-    if (!focused.isEmpty())
-        if (auto* again = page->findChild<QWidget*>(focused)) again->setFocus();
+    ++updates_;
+    updatePage();
+}
+
+void RebuiltPage::updatePage() {
+    delete content_;
+    content_ = new QWidget;
+    auto* inner = new QVBoxLayout(content_);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->setSpacing(16);
+    build(inner);
+    column()->insertWidget(0, content_);
+    if (column()->count() == 1) column()->addStretch();
 }
 
 QLabel* secondaryLabel(const QString& text, const char* name) {

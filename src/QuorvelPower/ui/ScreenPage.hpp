@@ -1,35 +1,58 @@
 #pragma once
 
 #include <QScrollArea>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 #include <initializer_list>
 
+class QLabel;
 class QVBoxLayout;
 
 namespace QuorvelPower {
 
-// A tab's scrolling page, built again (once per turn of the event loop) whenever one of
-// the fields it shows changes while it is on screen; a page off screen notes the change and
-// is built again when shown.
+// A tab's scrolling page, built once. It is brought up to date (once per turn of the event
+// loop) when one of the kinds of change it follows arrives while it is on screen; a page
+// off screen only notes the change and is brought up to date when shown again.
 class ScreenPage : public QScrollArea {
 public:
-    ScreenPage(AppModel& model, ModelObservers& observers,
-               std::initializer_list<AppModel::Field> fields, const char* name);
-    void rebuild();
+    using Kind = void (ModelSignals::*)();
+
+    ScreenPage(ModelSignals& changes, const char* name);
+    // How many times the page was brought up to date.
+    int updates() const { return updates_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Fills the fresh page's column.
-    virtual void build(QVBoxLayout* column) = 0;
-    // Whether a change of one of the page's fields calls for a new page now.
-    virtual bool follows(AppModel::Field) const { return true; }
+    void follow(std::initializer_list<Kind> kinds);
+    // Something the page shows changed: up to date on the next turn of the loop, or when
+    // next shown.
+    void changed();
+    // The page's column, for the cards built once.
+    QVBoxLayout* column() const { return column_; }
+    // Puts the model's values into the page's widgets.
+    virtual void updatePage() = 0;
+    ModelSignals& changes_;
     AppModel& model_;
 
 private:
-    std::vector<AppModel::Field> fields_;
+    void bringUpToDate();
+
+    QVBoxLayout* column_;
     bool pending_ = false;
-    bool stale_ = false;
-    ModelObservers::Token token_;
+    bool stale_ = true;
+    int updates_ = 0;
+};
+
+// TRANSITIONAL: a page still built again whole on each update.
+class RebuiltPage : public ScreenPage {
+public:
+    using ScreenPage::ScreenPage;
+
+protected:
+    void updatePage() override;
+    virtual void build(QVBoxLayout* column) = 0;
+
+private:
+    QWidget* content_ = nullptr;
 };
 
 QLabel* secondaryLabel(const QString& text, const char* name = nullptr);

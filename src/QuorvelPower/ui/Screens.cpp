@@ -39,21 +39,21 @@ bool savePng(const QPixmap& image, const QString& path) {
 Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     : model_(model)
     , quit_(std::move(quit))
-    , observers_(model) {
+    , changes_(model) {
     const PopoverView::Actions popoverActions{[this](Tab tab) { showMain(tab); },
                                               [this] { quit_(); }};
-    popover_ = std::make_unique<PopoverView>(model_, observers_, popoverActions, true);
-    main_ = std::make_unique<MainWindow>(model_, observers_);
+    popover_ = std::make_unique<PopoverView>(changes_, popoverActions, true);
+    main_ = std::make_unique<MainWindow>(changes_);
     main_->setAppActions([this] { showSettings(); }, [this] { quit_(); });
-    main_->setScreen(Tab::battery, new BatteryView(model_, observers_));
-    main_->setScreen(Tab::apps, new AppsView(model_, observers_));
-    main_->setScreen(Tab::thermal, new ThermalView(model_, observers_));
-    main_->setScreen(Tab::awake, new KeepAwakeView(model_, observers_));
-    main_->setScreen(Tab::history, new HistoryView(model_, observers_));
-    settings_ = std::make_unique<SettingsView>(model_, observers_, std::move(version));
+    main_->setScreen(Tab::battery, new BatteryView(changes_));
+    main_->setScreen(Tab::apps, new AppsView(changes_));
+    main_->setScreen(Tab::thermal, new ThermalView(changes_));
+    main_->setScreen(Tab::awake, new KeepAwakeView(changes_));
+    main_->setScreen(Tab::history, new HistoryView(changes_));
+    settings_ = std::make_unique<SettingsView>(changes_, std::move(version));
     if (QGuiApplication::platformName() != "offscreen")
         tray_ = std::make_unique<TrayItem>(
-            model_, observers_, *popover_,
+            changes_, *popover_,
             TrayItem::Actions{[this](Tab tab) { showMain(tab); }, [this] { showSettings(); },
                               [this] { quit_(); }, [this] { noPanel(); }});
 }
@@ -142,7 +142,7 @@ bool Screens::writeWindow(QWidget& window, QWidget* sheet, const QString& path) 
 
 bool Screens::writePopover(const QString& path) {
     // A fresh popover, drawn at twice the resolution on the window colour.
-    PopoverView fresh(model_, observers_, {[](Tab) {}, [] {}}, false);
+    PopoverView fresh(changes_, {[](Tab) {}, [] {}}, false);
     fresh.setAttribute(Qt::WA_DontShowOnScreen);
     fresh.show();
     fresh.adjustSize();

@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QuorvelPower/LaunchOptions.hpp>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 #include <memory>
 
 namespace QuorvelPower {
@@ -44,7 +44,7 @@ private:
 
     AppModel& model_;
     std::function<void()> quit_;
-    ModelObservers observers_;
+    ModelSignals changes_;
     std::unique_ptr<PopoverView> popover_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<SettingsView> settings_;

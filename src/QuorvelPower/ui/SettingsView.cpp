@@ -56,8 +56,8 @@ QString SettingsView::byteCount(std::uint64_t bytes) {
     return QLocale::c().formattedDataSize(capped, 1, QLocale::DataSizeSIFormat);
 }
 
-SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString version)
-    : model_(model) {
+SettingsView::SettingsView(ModelSignals& changes, QString version)
+    : model_(changes.model()) {
     setObjectName("settings");
     setWindowTitle("Settings");
     setFixedWidth(600);
@@ -166,12 +166,8 @@ SettingsView::SettingsView(AppModel& model, ModelObservers& observers, QString v
     page->addWidget(about);
     page->addStretch();
 
-    token_ = observers.listen([this](AppModel::Field field) {
-        using F = AppModel::Field;
-        if (field == F::rails || field == F::alertSettings || field == F::loginItemStatus ||
-            field == F::historyBytes)
-            update();
-    });
+    connect(&changes, &ModelSignals::settings, this, &SettingsView::update);
+    connect(&changes, &ModelSignals::history, this, &SettingsView::update);
     update();
     // As tall as what it holds at its width, as far as the screen allows.
     int height = page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QWidget>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 
 class QCheckBox;
 class QLabel;
@@ -13,7 +13,7 @@ namespace QuorvelPower {
 // deletion of older days, the alert switches, and what Vuzur is.
 class SettingsView final : public QWidget {
 public:
-    SettingsView(AppModel& model, ModelObservers& observers, QString version);
+    SettingsView(ModelSignals& changes, QString version);
 
     // The history's size as a person reads it ("12.4 MB").
     static QString byteCount(std::uint64_t bytes);
@@ -30,7 +30,6 @@ private:
     QCheckBox *login_, *health_, *cycles_, *throttling_, *app_, *session_;
     QLabel *loginCaption_, *historySize_;
     bool updating_ = false;
-    ModelObservers::Token token_;
 };
 
 } // namespace QuorvelPower

@@ -35,9 +35,9 @@ const char* trayIconName(std::string_view symbol) {
     return "com.quorvel.power-symbolic";
 }
 
-TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popover,
-                   Actions actions, QDBusConnection bus)
-    : model_(model)
+TrayItem::TrayItem(ModelSignals& changes, PopoverView& popover, Actions actions,
+                   QDBusConnection bus)
+    : model_(changes.model())
     , popover_(popover)
     , actions_(std::move(actions))
     , bus_(std::move(bus)) {
@@ -63,24 +63,9 @@ TrayItem::TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popo
         QTimer::singleShot(panelWait, this, [this] {
             if (!watcherSeen_) noWatcher();
         });
-    token_ = observers.listen([this](AppModel::Field field) {
-        using F = AppModel::Field;
-        switch (field) {
-        case F::battery:
-        case F::thermal:
-        case F::sensors:
-        case F::activeSession:
-        case F::holdStatus:
-        case F::pendingQuestion:
-        case F::unseenAlerts:
-        case F::sessionNote:
-        case F::rails:
-            scheduleUpdate();
-            break;
-        default:
-            break;
-        }
-    });
+    for (const auto kind : {&ModelSignals::battery, &ModelSignals::thermal, &ModelSignals::session,
+                            &ModelSignals::sheets, &ModelSignals::alerts, &ModelSignals::settings})
+        connect(&changes, kind, this, &TrayItem::scheduleUpdate);
     connect(&popover_, &PopoverView::displayOnChanged, this, [this] { scheduleUpdate(); });
 }
 

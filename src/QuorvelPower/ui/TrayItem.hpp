@@ -3,7 +3,7 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QuorvelPower/ui/ModelObservers.hpp>
+#include <QuorvelPower/ui/ModelSignals.hpp>
 #include <QuorvelPower/ui/tray/TrayMenu.hpp>
 #include <memory>
 
@@ -40,7 +40,7 @@ public:
     };
     static constexpr int panelWait = 3000; // ms
 
-    TrayItem(AppModel& model, ModelObservers& observers, PopoverView& popover, Actions actions,
+    TrayItem(ModelSignals& changes, PopoverView& popover, Actions actions,
              QDBusConnection bus = QDBusConnection::sessionBus());
     ~TrayItem() override;
 
@@ -75,7 +75,6 @@ private:
     bool updatePending_ = false;
     bool watcherSeen_ = false;
     int registrations_ = 0;
-    ModelObservers::Token token_;
 };
 
 } // namespace QuorvelPower

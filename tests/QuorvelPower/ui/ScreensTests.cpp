@@ -40,21 +40,20 @@ protected:
 
 TEST_F(ScreensTest, PopoverButtonsCallTheModel) {
     build();
-    ModelObservers observers(*model);
+    ModelSignals changes(*model);
     std::vector<Tab> shown;
     int quits = 0;
-    PopoverView popover(*model, observers,
-                        {[&](Tab tab) { shown.push_back(tab); }, [&] { ++quits; }}, false);
+    PopoverView popover(changes, {[&](Tab tab) { shown.push_back(tab); }, [&] { ++quits; }}, false);
     control<QToolButton>(popover, "displayOn")->click();
     control<QPushButton>(popover, "oneHour")->click();
     ASSERT_TRUE(model->activeSession());
     EXPECT_TRUE(model->activeSession()->keepDisplayOn);
     EXPECT_EQ(model->activeSession()->endsAt, addingSeconds(clock->now(), 3600));
 
-    popover.rebuild();
+    upToDate(popover);
     control<QPushButton>(popover, "endSession")->click();
     EXPECT_FALSE(model->activeSession());
-    popover.rebuild();
+    upToDate(popover);
     control<QPushButton>(popover, "thermalLine")->click();
     control<QPushButton>(popover, "openVuzur")->click();
     control<QPushButton>(popover, "quit")->click();
@@ -89,10 +88,10 @@ TEST_F(ScreensTest, ExportAsksFirstWritesOffTheMainThreadAndLeavesNothingHalfWri
     for (const char* when : {"2026-12-04T10:00:00Z", "2026-12-05T10:00:00Z"})
         store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::battery, pack(70)}});
     build();
-    ModelObservers observers(*model);
+    ModelSignals changes(*model);
     std::optional<QString> answer;
     QString suggested;
-    MainWindow window(*model, observers, [&](const QString& name, Export::Format) {
+    MainWindow window(changes, [&](const QString& name, Export::Format) {
         suggested = name;
         return answer;
     });
@@ -141,8 +140,8 @@ TEST_F(ScreensTest, ExportAsksFirstWritesOffTheMainThreadAndLeavesNothingHalfWri
 
 TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
     build();
-    ModelObservers observers(*model);
-    SettingsView settings(*model, observers, "1.0");
+    ModelSignals changes(*model);
+    SettingsView settings(changes, "1.0");
     auto* floor = control<QSpinBox>(settings, "batteryFloor");
     floor->setValue(60);
     EXPECT_EQ(model->rails().batteryFloorPercent, 50);
@@ -175,9 +174,8 @@ TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
 
 TEST_F(ScreensTest, TabPickerAndRefreshButton) {
     build();
-    ModelObservers observers(*model);
-    MainWindow window(*model, observers,
-                      [](const QString&, Export::Format) { return std::nullopt; });
+    ModelSignals changes(*model);
+    MainWindow window(changes, [](const QString&, Export::Format) { return std::nullopt; });
     control<QTabBar>(window, "tabPicker")->setCurrentIndex(3);
     EXPECT_EQ(model->tab(), Tab::awake);
     model->setTab(Tab::history);
@@ -249,10 +247,9 @@ TEST_F(ScreensTest, ChartTimeAxisTicksAtRoundTimes) {
 
 TEST_F(ScreensTest, VisibilityFollowsThePopoverAndTheWindow) {
     build();
-    ModelObservers observers(*model);
-    PopoverView popover(*model, observers, {[](Tab) {}, [] {}}, true);
-    MainWindow window(*model, observers,
-                      [](const QString&, Export::Format) { return std::nullopt; });
+    ModelSignals changes(*model);
+    PopoverView popover(changes, {[](Tab) {}, [] {}}, true);
+    MainWindow window(changes, [](const QString&, Export::Format) { return std::nullopt; });
     popover.show();
     EXPECT_TRUE(model->isVisible());
     popover.hide();
@@ -270,9 +267,8 @@ TEST_F(ScreensTest, VisibilityFollowsThePopoverAndTheWindow) {
 
 TEST_F(ScreensTest, ShortcutsOfTheWindow) {
     build();
-    ModelObservers observers(*model);
-    MainWindow window(*model, observers,
-                      [](const QString&, Export::Format) { return std::nullopt; });
+    ModelSignals changes(*model);
+    MainWindow window(changes, [](const QString&, Export::Format) { return std::nullopt; });
     int settings = 0, quits = 0;
     window.setAppActions([&] { ++settings; }, [&] { ++quits; });
     window.show();
@@ -294,9 +290,8 @@ TEST_F(ScreensTest, ShortcutsOfTheWindow) {
 
 TEST_F(ScreensTest, SheetButtonsActOnceAndEscapeDismisses) {
     build();
-    ModelObservers observers(*model);
-    MainWindow window(*model, observers,
-                      [](const QString&, Export::Format) { return std::nullopt; });
+    ModelSignals changes(*model);
+    MainWindow window(changes, [](const QString&, Export::Format) { return std::nullopt; });
     window.show();
     model->setNotice(Notice{UUID::random(), "Saved", "report.md"});
     folder.write("History/2026-11-01.jsonl", "\n");

@@ -103,10 +103,10 @@ TEST_F(TabsTest, LimitQuestionAsksWithItsTimeAndAnswers) {
 
 TEST_F(TabsTest, AppsTabSaysWhenThereIsNoUnplugToCountFrom) {
     build();
-    ModelObservers observers(*model);
-    AppsView apps(*model, observers);
+    ModelSignals changes(*model);
+    AppsView apps(changes);
     model->setAppWindow(PowerWindow::sinceUnplugged);
-    apps.rebuild();
+    upToDate(apps);
     EXPECT_EQ(control<QLabel>(apps, "pluggedIn")->text(),
               "Plugged in: there is no unplug to count from.");
     EXPECT_NE(apps.findChild<QLabel*>("noApps"), nullptr);
@@ -120,15 +120,16 @@ TEST_F(TabsTest, BatteryTabWithOneSampleShowsTheHint) {
     settle();
     model->loadHistory();
     settle();
-    ModelObservers observers(*model);
-    BatteryView battery(*model, observers);
+    ModelSignals changes(*model);
+    BatteryView battery(changes);
+    upToDate(battery);
     EXPECT_EQ(control<QLabel>(battery, "chartHint")->text(),
               "The chart fills in as Vuzur runs (one sample every 5 minutes).");
 
     snapshotNow = BatterySnapshot{clock->now(), PowerSource::ac, std::nullopt};
     model->refresh();
     settle();
-    battery.rebuild();
+    upToDate(battery);
     EXPECT_EQ(control<QLabel>(battery, "noBatteryTitle")->text(), "This computer has no battery.");
     EXPECT_EQ(battery.findChild<QWidget*>("chargeCard"), nullptr) << "no charts";
 }
@@ -142,8 +143,9 @@ TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
     build();
     model->loadHistory();
     settle();
-    ModelObservers observers(*model);
-    BatteryView battery(*model, observers);
+    ModelSignals changes(*model);
+    BatteryView battery(changes);
+    upToDate(battery);
     ASSERT_GE(control<ChargeChart>(battery, "chargeChart")->drawnPoints(), 2) << "two samples";
     battery.resize(700, 300);
     battery.show();
@@ -152,15 +154,15 @@ TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
     ASSERT_GT(bar->maximum(), 100);
     bar->setValue(bar->maximum());
     const int bottom = bar->value();
-    battery.rebuild();
+    upToDate(battery);
     EXPECT_EQ(battery.verticalScrollBar()->value(), bottom);
 
-    KeepAwakeView awake(*model, observers);
+    KeepAwakeView awake(changes);
     awake.show();
     awake.activateWindow();
     QApplication::processEvents();
     control<QDoubleSpinBox>(awake, "hours")->setFocus();
-    awake.rebuild();
+    upToDate(awake);
     auto* hours = control<QDoubleSpinBox>(awake, "hours");
     EXPECT_EQ(QApplication::focusWidget(), hours);
     model->refresh();
@@ -183,8 +185,9 @@ TEST_F(TabsTest, ThermalTabPutsTheOpenEpisodeFirstAndSaysWhyThereAreNoSensors) {
         settle();
         advance(60s);
     }
-    ModelObservers observers(*model);
-    ThermalView thermal(*model, observers);
+    ModelSignals changes(*model);
+    ThermalView thermal(changes);
+    upToDate(thermal);
     EXPECT_EQ(control<QLabel>(thermal, "firstEpisodeDuration")->text(), "open");
     EXPECT_TRUE(showsText(thermal, "1 min")) << "the closed one after it";
     EXPECT_TRUE(control<QLabel>(thermal, "noSensors")
@@ -203,8 +206,9 @@ TEST_F(TabsTest, HistoryRowsCountSamplesOnBatteryAndDashAPointWithoutCapacities)
     build();
     model->loadHistory();
     settle();
-    ModelObservers observers(*model);
-    HistoryView history(*model, observers);
+    ModelSignals changes(*model);
+    HistoryView history(changes);
+    upToDate(history);
     auto* days = control<QTableWidget>(history, "batteryDaysTable");
     ASSERT_EQ(days->rowCount(), 2);
     EXPECT_EQ(days->item(0, 2)->text(), "1 of 1 samples on battery");
@@ -214,16 +218,16 @@ TEST_F(TabsTest, HistoryRowsCountSamplesOnBatteryAndDashAPointWithoutCapacities)
 
 TEST_F(TabsTest, KeepAwakeTabSaysWhenASessionEndsOrAsks) {
     build();
-    ModelObservers observers(*model);
-    KeepAwakeView awake(*model, observers);
+    ModelSignals changes(*model);
+    KeepAwakeView awake(changes);
     model->startManual(ManualRequest{false, std::nullopt, std::nullopt});
     settle();
-    awake.rebuild();
+    upToDate(awake);
     EXPECT_TRUE(showsText(*control<QWidget>(awake, "ends"), "asks you 10 minutes before this"));
     model->endSession();
     model->startManual(ManualRequest{false, 7200.0, std::nullopt});
     settle();
-    awake.rebuild();
+    upToDate(awake);
     EXPECT_TRUE(showsText(*control<QWidget>(awake, "ends"), "ends"));
 }
 
@@ -231,10 +235,12 @@ TEST_F(TabsTest, KeepAwakeTabEndsItsReadingWithAnEmptyListAndSaysWhatIsNotHeld) 
     LaunchOptions options;
     options.openTab = Tab::awake;
     build(options);
-    ModelObservers observers(*model);
-    KeepAwakeView awake(*model, observers);
+    ModelSignals changes(*model);
+    KeepAwakeView awake(changes);
     model->setVisible(true);
+    upToDate(awake);
     EXPECT_EQ(control<QLabel>(awake, "nobodyAwake")->text(), "Reading\u2026");
+    awake.hide();
     model->start();
     settle();
     QApplication::processEvents();
@@ -265,9 +271,9 @@ TEST_F(TabsTest, NamesFromOutsideAreTextNotMarkup) {
     LaunchOptions options;
     options.openTab = Tab::awake;
     build(options);
-    ModelObservers observers(*model);
-    AppsView apps(*model, observers);
-    KeepAwakeView awake(*model, observers);
+    ModelSignals changes(*model);
+    AppsView apps(changes);
+    KeepAwakeView awake(changes);
     apps.show();
     awake.show();
     model->setVisible(true);

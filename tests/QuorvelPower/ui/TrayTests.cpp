@@ -37,18 +37,18 @@ protected:
     void TearDown() override {
         tray.reset();
         popover.reset();
-        observers.reset();
+        changes.reset();
         QDBusConnection::disconnectFromBus(bus.name());
         QDBusConnection::disconnectFromBus(panel.name());
     }
 
     void makeTray() {
         build();
-        observers = std::make_unique<ModelObservers>(*model);
-        popover = std::make_unique<PopoverView>(*model, *observers,
-                                                PopoverView::Actions{[](Tab) {}, [] {}}, true);
+        changes = std::make_unique<ModelSignals>(*model);
+        popover =
+            std::make_unique<PopoverView>(*changes, PopoverView::Actions{[](Tab) {}, [] {}}, true);
         tray =
-            std::make_unique<TrayItem>(*model, *observers, *popover,
+            std::make_unique<TrayItem>(*changes, *popover,
                                        TrayItem::Actions{[this](Tab tab) { shown.push_back(tab); },
                                                          [] {}, [] {}, [this] { ++noPanel; }},
                                        bus);
@@ -106,7 +106,7 @@ protected:
 
     std::unique_ptr<FakeDesktop> desktop;
     QDBusConnection bus{""}, panel{""};
-    std::unique_ptr<ModelObservers> observers;
+    std::unique_ptr<ModelSignals> changes;
     std::unique_ptr<PopoverView> popover;
     std::unique_ptr<TrayItem> tray;
     std::vector<Tab> shown;

@@ -65,13 +65,9 @@ QLabel* header(const QString& text) {
 
 } // namespace
 
-AppsView::AppsView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(model, observers,
-                 {AppModel::Field::apps, AppModel::Field::appsNotMeasured,
-                  AppModel::Field::appsUseEnergy, AppModel::Field::appWindow,
-                  AppModel::Field::unplugSample},
-                 "appsView") {
-    rebuild();
+AppsView::AppsView(ModelSignals& changes)
+    : RebuiltPage(changes, "appsView") {
+    follow({&ModelSignals::apps, &ModelSignals::battery});
 }
 
 void AppsView::build(QVBoxLayout* column) {

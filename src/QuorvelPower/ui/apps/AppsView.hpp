@@ -5,9 +5,9 @@
 namespace QuorvelPower {
 
 // The apps tab: which applications use the power in the chosen window.
-class AppsView final : public ScreenPage {
+class AppsView final : public RebuiltPage {
 public:
-    AppsView(AppModel& model, ModelObservers& observers);
+    explicit AppsView(ModelSignals& changes);
 
 protected:
     void build(QVBoxLayout* column) override;

@@ -21,14 +21,15 @@ namespace QuorvelPower {
 
 using namespace PowerCore;
 
-KeepAwakeView::KeepAwakeView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(model, observers,
-                 {AppModel::Field::activeSession, AppModel::Field::holdStatus,
-                  AppModel::Field::storedRules, AppModel::Field::unreadableRules,
-                  AppModel::Field::rails, AppModel::Field::assertions,
-                  AppModel::Field::loginItemStatus, AppModel::Field::lastRefresh},
-                 "keepAwakeView") {
-    rebuild();
+KeepAwakeView::KeepAwakeView(ModelSignals& changes)
+    : RebuiltPage(changes, "keepAwakeView") {
+    follow({&ModelSignals::session, &ModelSignals::rules, &ModelSignals::settings,
+            &ModelSignals::assertions});
+    // A refresh moves a session's running time and may end a rule's rest; with neither on
+    // the page it changes nothing here.
+    connect(&changes, &ModelSignals::refresh, this, [this] {
+        if (clockShown_ || clockMoves()) changed();
+    });
 }
 
 bool KeepAwakeView::clockMoves() const {
@@ -36,12 +37,6 @@ bool KeepAwakeView::clockMoves() const {
     const auto& rules = model_.storedRules();
     return std::any_of(rules.begin(), rules.end(),
                        [this](const auto& rule) { return model_.engine().isResting(rule.id); });
-}
-
-bool KeepAwakeView::follows(AppModel::Field field) const {
-    // A refresh moves a session's running time and may end a rule's rest; with neither on
-    // the page it changes nothing here, and a new page would drop a half-typed number.
-    return field != AppModel::Field::lastRefresh || clockShown_ || clockMoves();
 }
 
 void KeepAwakeView::build(QVBoxLayout* column) {

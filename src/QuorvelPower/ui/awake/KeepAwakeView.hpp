@@ -5,13 +5,12 @@
 namespace QuorvelPower {
 
 // The keep-awake tab: a session now, the rules, and who keeps the machine awake.
-class KeepAwakeView final : public ScreenPage {
+class KeepAwakeView final : public RebuiltPage {
 public:
-    KeepAwakeView(AppModel& model, ModelObservers& observers);
+    explicit KeepAwakeView(ModelSignals& changes);
 
 protected:
     void build(QVBoxLayout* column) override;
-    bool follows(AppModel::Field field) const override;
 
 private:
     bool clockMoves() const;  // a session runs or a rule rests

@@ -21,13 +21,9 @@ namespace QuorvelPower {
 
 using namespace PowerCore;
 
-BatteryView::BatteryView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(model, observers,
-                 {AppModel::Field::battery, AppModel::Field::history, AppModel::Field::dailyHealth,
-                  AppModel::Field::unplugSample, AppModel::Field::sensors,
-                  AppModel::Field::recordSince},
-                 "batteryView") {
-    rebuild();
+BatteryView::BatteryView(ModelSignals& changes)
+    : RebuiltPage(changes, "batteryView") {
+    follow({&ModelSignals::battery, &ModelSignals::history, &ModelSignals::thermal});
 }
 
 void BatteryView::build(QVBoxLayout* column) {
@@ -162,7 +158,7 @@ QWidget* BatteryView::chargeCard() {
         buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this, range] {
             range_ = range;
-            QTimer::singleShot(0, this, [this] { rebuild(); });
+            changed();
         });
     }
     auto* card = new Card({}, picker);

@@ -9,9 +9,9 @@ class ChargeChart;
 
 // The battery tab: the battery now, its health, the charge chart over a chosen range and
 // the capacity day by day; on a machine without a battery, what powers it.
-class BatteryView final : public ScreenPage {
+class BatteryView final : public RebuiltPage {
 public:
-    BatteryView(AppModel& model, ModelObservers& observers);
+    explicit BatteryView(ModelSignals& changes);
     ScreenData::ChartRange range() const { return range_; }
 
 protected:

@@ -26,15 +26,13 @@ QLabel* cell(const QString& text, int width = 0) {
 
 } // namespace
 
-HistoryView::HistoryView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(
-          model, observers,
-          {AppModel::Field::history, AppModel::Field::dailyHealth, AppModel::Field::historyBytes},
-          "historyView") {
-    rebuild();
-    timingToken_ = observers.listen([this](AppModel::Field field) {
-        if (field == AppModel::Field::tab && model_.tab() == Tab::history &&
-            window()->isVisible()) {
+HistoryView::HistoryView(ModelSignals& changes)
+    : RebuiltPage(changes, "historyView") {
+    follow({&ModelSignals::history});
+    connect(&changes, &ModelSignals::window, this, [this] {
+        const bool chosen = model_.tab() == Tab::history && !onTab_;
+        onTab_ = model_.tab() == Tab::history;
+        if (chosen && window()->isVisible()) {
             // Timed to the page's first paint after the choice: built again first if the
             // history changed while it was hidden.
             model_.markForDiagnostics("historyTabChosen");

@@ -6,9 +6,9 @@ namespace QuorvelPower {
 
 // The history tab: the battery day by day, the daily health points, and the storage with
 // the deletion of older days.
-class HistoryView final : public ScreenPage {
+class HistoryView final : public RebuiltPage {
 public:
-    HistoryView(AppModel& model, ModelObservers& observers);
+    explicit HistoryView(ModelSignals& changes);
 
 protected:
     void build(QVBoxLayout* column) override;
@@ -18,7 +18,7 @@ private:
     // For --diagnostics: from choosing this tab to its page drawn with the history that
     // the choice reloaded.
     enum class Timing { idle, painting } timing_ = Timing::idle;
-    ModelObservers::Token timingToken_;
+    bool onTab_ = false;
 };
 
 } // namespace QuorvelPower

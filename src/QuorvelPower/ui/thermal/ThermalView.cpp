@@ -15,12 +15,9 @@ namespace QuorvelPower {
 
 using namespace PowerCore;
 
-ThermalView::ThermalView(AppModel& model, ModelObservers& observers)
-    : ScreenPage(model, observers,
-                 {AppModel::Field::thermal, AppModel::Field::sensors, AppModel::Field::episodes,
-                  AppModel::Field::battery, AppModel::Field::history},
-                 "thermalView") {
-    rebuild();
+ThermalView::ThermalView(ModelSignals& changes)
+    : RebuiltPage(changes, "thermalView") {
+    follow({&ModelSignals::thermal, &ModelSignals::battery, &ModelSignals::history});
 }
 
 void ThermalView::build(QVBoxLayout* column) {

@@ -5,9 +5,9 @@
 namespace QuorvelPower {
 
 // The thermal tab: the state, the sensors and the episodes above normal.
-class ThermalView final : public ScreenPage {
+class ThermalView final : public RebuiltPage {
 public:
-    ThermalView(AppModel& model, ModelObservers& observers);
+    explicit ThermalView(ModelSignals& changes);
 
 protected:
     void build(QVBoxLayout* column) override;
