@@ -31,18 +31,7 @@ QPushButton* popoverButton(const QString& title, bool prominent, const char* nam
     QFont font = calloutFont();
     font.setWeight(prominent ? QFont::DemiBold : QFont::Normal);
     button->setFont(font);
-    const QColor text = QGuiApplication::palette().color(QPalette::WindowText);
-    button->setStyleSheet(
-        prominent ? QString("QPushButton { color: white; background: %1; border-radius: 7px; "
-                            "padding: 5px 10px; } QPushButton:pressed { background: %2; }")
-                        .arg(Theme::accent().name(), Theme::accent().lighter(130).name())
-                  : QString("QPushButton { color: %1; background: rgba(%2,%3,%4,0.08); "
-                            "border-radius: 7px; padding: 5px 10px; } "
-                            "QPushButton:pressed { background: rgba(%2,%3,%4,0.05); }")
-                        .arg(text.name())
-                        .arg(text.red())
-                        .arg(text.green())
-                        .arg(text.blue()));
+    button->setProperty("vuzur", prominent ? "prominent" : "plain");
     return button;
 }
 
@@ -79,7 +68,7 @@ QPushButton* lineButton(const char* name, std::string_view symbolName,
     button->setObjectName(name);
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet("QPushButton { border: none; text-align: left; padding: 0; }");
+    button->setProperty("vuzur", "row");
     auto* row = new QHBoxLayout(button);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);

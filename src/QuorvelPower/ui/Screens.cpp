@@ -40,6 +40,7 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     : model_(model)
     , quit_(std::move(quit))
     , changes_(model) {
+    qApp->setStyleSheet(Theme::styleSheet());
     const PopoverView::Actions popoverActions{[this](Tab tab) { showMain(tab); },
                                               [this] { quit_(); }};
     popover_ = std::make_unique<PopoverView>(changes_, popoverActions, true);

@@ -14,6 +14,7 @@
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Stepper.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <climits>
 #include <optional>
 

@@ -80,6 +80,33 @@ QPalette palette(bool dark) {
 
 } // namespace
 
+QString styleSheet() {
+    const QColor line = hairline();
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    const auto rgba = [](const QColor& c, double alpha) {
+        return QString("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(alpha);
+    };
+    QString sheet = QString("[vuzur=\"card\"] { background: %1; border: 1px solid %2; "
+                            "border-radius: 14px; }\n")
+                        .arg(card().name(), rgba(line, line.alphaF()));
+    const std::pair<const char*, QColor> tones[] = {
+        {"pill-accent", accent()}, {"pill-attention", attention()}, {"pill-good", good()}};
+    for (const auto& [tone, colour] : tones)
+        sheet += QString("QLabel[vuzur=\"%1\"] { color: %2; background: %3; border-radius: 8px; "
+                         "padding: 2px 7px; }\n")
+                     .arg(tone, colour.name(), rgba(colour, 0.14));
+    sheet += QString("QPushButton[vuzur=\"prominent\"] { color: white; background: %1; "
+                     "border-radius: 7px; padding: 5px 10px; }\n"
+                     "QPushButton[vuzur=\"prominent\"]:pressed { background: %2; }\n"
+                     "QPushButton[vuzur=\"plain\"] { color: %3; background: %4; "
+                     "border-radius: 7px; padding: 5px 10px; }\n"
+                     "QPushButton[vuzur=\"plain\"]:pressed { background: %5; }\n"
+                     "QPushButton[vuzur=\"row\"] { border: none; text-align: left; padding: 0; }\n")
+                 .arg(accent().name(), accent().lighter(130).name(), text.name(), rgba(text, 0.08),
+                      rgba(text, 0.05));
+    return sheet;
+}
+
 void applyAppearance(QApplication& application, const std::vector<std::string>& arguments) {
     const auto flag = std::find(arguments.begin(), arguments.end(), "--appearance");
     if (flag == arguments.end() || flag + 1 == arguments.end()) return;
@@ -125,39 +152,6 @@ QString platformWords(const std::string& text) {
     return toQString(PowerCore::platformText(text));
 }
 
-Card::Card(const QString& title, QWidget* trailing, QWidget* parent)
-    : QFrame(parent) {
-    // A property, not the object name, marks it: screens name their cards.
-    setProperty("vuzurCard", true);
-    setAttribute(Qt::WA_StyledBackground, true);
-    const QColor line = Theme::hairline();
-    setStyleSheet(QString("[vuzurCard=\"true\"] { background: %1; "
-                          "border: 1px solid rgba(%2,%3,%4,%5); border-radius: 14px; }")
-                      .arg(Theme::card().name())
-                      .arg(line.red())
-                      .arg(line.green())
-                      .arg(line.blue())
-                      .arg(line.alphaF()));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 20);
-    layout->setSpacing(14);
-    if (!title.isEmpty() || trailing != nullptr) {
-        auto* header = new QHBoxLayout;
-        auto* label = plainLabel(title);
-        QFont font = label->font();
-        font.setPointSizeF(10);
-        font.setWeight(QFont::DemiBold);
-        label->setFont(font);
-        header->addWidget(label);
-        header->addStretch();
-        if (trailing != nullptr) header->addWidget(trailing);
-        layout->addLayout(header);
-    }
-    body_ = new QVBoxLayout;
-    body_->setSpacing(8);
-    layout->addLayout(body_);
-}
-
 QLabel* plainLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText); // before the text: it is never parsed as markup
@@ -168,55 +162,6 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 void setNameText(QLabel* label, const QString& name, int widest) {
     label->setText(QFontMetrics(label->font()).elidedText(name, Qt::ElideRight, widest));
     label->setAccessibleName(name);
-}
-
-Pill::Pill(const QString& text, const QColor& color, QWidget* parent)
-    : QLabel(parent) {
-    setTextFormat(Qt::PlainText);
-    setText(text);
-    QFont font = this->font();
-    font.setPointSizeF(8.5);
-    font.setWeight(QFont::DemiBold);
-    setFont(font);
-    setStyleSheet(QString("color: %1; background: rgba(%2,%3,%4,0.14); border-radius: 8px; "
-                          "padding: 2px 7px;")
-                      .arg(color.name())
-                      .arg(color.red())
-                      .arg(color.green())
-                      .arg(color.blue()));
-    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
-}
-
-BigNumber::BigNumber(const QString& value, const std::optional<QString>& unit,
-                     const QString& caption, QWidget* parent)
-    : QWidget(parent) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(2);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(3);
-    auto* number = plainLabel(value);
-    QFont big = number->font();
-    big.setPointSizeF(23);
-    big.setWeight(QFont::DemiBold);
-    number->setFont(big);
-    row->addWidget(number, 0, Qt::AlignBaseline);
-    if (unit) {
-        auto* unitLabel = plainLabel(*unit);
-        QFont medium = unitLabel->font();
-        medium.setPointSizeF(10.5);
-        medium.setWeight(QFont::Medium);
-        unitLabel->setFont(medium);
-        row->addWidget(unitLabel, 0, Qt::AlignBaseline);
-    }
-    row->addStretch();
-    column->addLayout(row);
-    auto* captionLabel = plainLabel(caption);
-    captionLabel->setFont(captionFont());
-    QPalette p = captionLabel->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    captionLabel->setPalette(p);
-    column->addWidget(captionLabel);
 }
 
 } // namespace QuorvelPower

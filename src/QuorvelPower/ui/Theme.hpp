@@ -25,35 +25,14 @@ QColor secondaryText();
 // A chart's axis labels, titles, lines and legend in the palette's text colours (Qt Charts'
 // own are dark grey, unreadable on a dark page).
 void colourChart(QChart* chart);
+// The one style sheet of the program: cards, pills and the popover's buttons, marked by
+// their `vuzur` property.
+QString styleSheet();
 
 // "--appearance dark" gives the dark palette, any other value the light one; without the
 // option the desktop's own palette stays. The comparison is exact: "Dark" is light.
 void applyAppearance(QApplication& application, const std::vector<std::string>& arguments);
 } // namespace Theme
-
-// A rounded panel with an optional title row; the content goes into body().
-class Card final : public QFrame {
-public:
-    explicit Card(const QString& title = {}, QWidget* trailing = nullptr,
-                  QWidget* parent = nullptr);
-    QVBoxLayout* body() const { return body_; }
-
-private:
-    QVBoxLayout* body_;
-};
-
-// A short text on a capsule of its own colour.
-class Pill final : public QLabel {
-public:
-    Pill(const QString& text, const QColor& color, QWidget* parent = nullptr);
-};
-
-// A large value with its unit and a caption under it.
-class BigNumber final : public QWidget {
-public:
-    BigNumber(const QString& value, const std::optional<QString>& unit, const QString& caption,
-              QWidget* parent = nullptr);
-};
 
 // Texts for labels: the caption and callout fonts of the screens.
 QFont captionFont();

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <algorithm>
 
@@ -90,7 +91,7 @@ void AppsView::build(QVBoxLayout* column) {
     top->addStretch();
     top->addWidget(new Pill(model_.appsUseEnergy() ? "Estimate from energy"
                                                    : "Estimate from CPU time and wakeups",
-                            Theme::accent()));
+                            Pill::Tone::accent));
     column->addLayout(top);
 
     const auto& apps = model_.apps();
@@ -120,7 +121,7 @@ void AppsView::build(QVBoxLayout* column) {
             const bool ours =
                 app.name == "Quorvel Vuzur" ||
                 std::find(app.pids.begin(), app.pids.end(), model_.ownPID()) != app.pids.end();
-            if (ours) name->addWidget(new Pill("This app", Theme::accent()));
+            if (ours) name->addWidget(new Pill("This app", Pill::Tone::accent));
             name->addStretch();
             table->addLayout(name, row, 0);
             auto* impact = new QHBoxLayout;

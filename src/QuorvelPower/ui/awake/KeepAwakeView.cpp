@@ -14,6 +14,7 @@
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <QuorvelPower/ui/Stepper.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
 #include <fmt/format.h>
 
@@ -151,9 +152,9 @@ void KeepAwakeView::build(QVBoxLayout* column) {
         row->addLayout(text, 1);
         const auto& session = model_.activeSession();
         if (session && session->origin.rule == rule.id)
-            row->addWidget(new Pill("Active", Theme::good()));
+            row->addWidget(new Pill("Active", Pill::Tone::good));
         else if (model_.engine().isResting(rule.id))
-            row->addWidget(new Pill("Resting until its condition pauses", Theme::attention()));
+            row->addWidget(new Pill("Resting until its condition pauses", Pill::Tone::attention));
         auto* edit = new QPushButton("Edit");
         edit->setObjectName(QString("edit-%1").arg(i));
         connect(edit, &QPushButton::clicked, this, [this, rule] {
@@ -177,14 +178,14 @@ void KeepAwakeView::build(QVBoxLayout* column) {
     column->addWidget(rules);
 
     auto* who = new Card(platformWords("Who is keeping this Mac awake"),
-                         new Pill("Read-only", Theme::accent()));
+                         new Pill("Read-only", Pill::Tone::accent));
     who->setObjectName("whoCard");
     int shown = 0;
     for (const auto& row : model_.assertions()) {
         if (!row.keepsAwake()) continue;
         ++shown;
         auto* line = new QHBoxLayout;
-        if (row.isPower) line->addWidget(new Pill("This app", Theme::accent()));
+        if (row.isPower) line->addWidget(new Pill("This app", Pill::Tone::accent));
         auto* name = plainLabel();
         QFont medium = name->font();
         medium.setWeight(QFont::Medium);

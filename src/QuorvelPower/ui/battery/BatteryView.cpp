@@ -14,6 +14,7 @@
 #include <QuorvelPower/ui/Format.hpp>
 #include <QuorvelPower/ui/Icons.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/battery/BatteryView.hpp>
 #include <fmt/format.h>
 

@@ -11,6 +11,7 @@
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/history/HistoryView.hpp>
 #include <fmt/format.h>
 

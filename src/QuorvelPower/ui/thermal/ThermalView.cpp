@@ -8,6 +8,7 @@
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/thermal/ThermalView.hpp>
 #include <fmt/format.h>
 
@@ -46,7 +47,7 @@ void ThermalView::build(QVBoxLayout* column) {
     column->addWidget(state);
 
     const auto& sensors = model_.sensors();
-    auto* sensorsCard = new Card("Sensors", new Pill("Read-only", Theme::accent()));
+    auto* sensorsCard = new Card("Sensors", new Pill("Read-only", Pill::Tone::accent));
     sensorsCard->setObjectName("sensorsCard");
     if (sensors.isEmpty()) {
         sensorsCard->body()->addWidget(secondaryLabel(
@@ -97,7 +98,8 @@ void ThermalView::build(QVBoxLayout* column) {
         row->addWidget(secondaryLabel(
             e.end ? toQString(Format::duration(secondsBetween(e.start, *e.end))) : QString("open"),
             i == 0 ? "firstEpisodeDuration" : nullptr));
-        row->addWidget(new Pill(toQString(std::string(title(e.worstState))), Theme::attention()));
+        row->addWidget(
+            new Pill(toQString(std::string(title(e.worstState))), Pill::Tone::attention));
         if (e.lowestSpeedLimit)
             row->addWidget(plainLabel(toQString(fmt::format("CPU {} %", *e.lowestSpeedLimit))));
         row->addStretch();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <optional>
+
+class QVBoxLayout;
+
+namespace QuorvelPower {
+
+// A rounded panel with an optional title row; the content goes into body().
+class Card final : public QFrame {
+public:
+    explicit Card(const QString& title = {}, QWidget* trailing = nullptr,
+                  QWidget* parent = nullptr);
+    QVBoxLayout* body() const { return body_; }
+
+private:
+    QVBoxLayout* body_;
+};
+
+// A short text on a capsule of its tone's colour.
+class Pill final : public QLabel {
+public:
+    enum class Tone { accent, attention, good };
+    Pill(const QString& text, Tone tone, QWidget* parent = nullptr);
+    void setTone(Tone tone);
+};
+
+// A large value with its unit and a caption under it; screen readers hear the caption as its
+// name and the value as its description.
+class BigNumber final : public QWidget {
+public:
+    BigNumber(const QString& value, const std::optional<QString>& unit, const QString& caption,
+              QWidget* parent = nullptr);
+    void set(const QString& value, const std::optional<QString>& unit, const QString& caption);
+
+private:
+    QLabel* number_;
+    QLabel* unit_;
+    QLabel* caption_;
+};
+
+} // namespace QuorvelPower
