@@ -104,6 +104,12 @@ QString styleSheet() {
                      "QPushButton[vuzur=\"row\"] { border: none; text-align: left; padding: 0; }\n")
                  .arg(accent().name(), accent().lighter(130).name(), text.name(), rgba(text, 0.08),
                       rgba(text, 0.05));
+    // Tables on the page itself, their column titles as plain bold text.
+    sheet += QString("QTableView[vuzur=\"page\"], QTableView[vuzur=\"page\"] QHeaderView "
+                     "{ background: transparent; }\n"
+                     "QTableView[vuzur=\"page\"] QHeaderView::section { background: transparent; "
+                     "border: none; padding: 0 4px; font-weight: 600; color: %1; }\n")
+                 .arg(text.name());
     return sheet;
 }
 
