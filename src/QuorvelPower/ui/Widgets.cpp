@@ -93,4 +93,23 @@ void BigNumber::set(const QString& value, const std::optional<QString>& unit,
     setAccessibleDescription(unit ? value + " " + *unit : value);
 }
 
+NumberRow::NumberRow() {
+    row_ = new QHBoxLayout(this);
+    row_->setContentsMargins(0, 0, 0, 0);
+    row_->setSpacing(28);
+    row_->addStretch();
+}
+
+void NumberRow::set(const std::vector<Number>& numbers) {
+    while (numbers_.size() < numbers.size()) {
+        numbers_.push_back(new BigNumber({}, std::nullopt, {}));
+        row_->insertWidget(int(numbers_.size()) - 1, numbers_.back());
+    }
+    for (size_t i = 0; i < numbers_.size(); ++i) {
+        numbers_[i]->setVisible(i < numbers.size());
+        if (i < numbers.size())
+            numbers_[i]->set(numbers[i].value, numbers[i].unit, numbers[i].caption);
+    }
+}
+
 } // namespace QuorvelPower

@@ -3,13 +3,14 @@
 #include <QFrame>
 #include <QLabel>
 #include <optional>
+#include <vector>
 
 class QVBoxLayout;
 
 namespace QuorvelPower {
 
 // A rounded panel with an optional title row; the content goes into body().
-class Card final : public QFrame {
+class Card : public QFrame {
 public:
     explicit Card(const QString& title = {}, QWidget* trailing = nullptr,
                   QWidget* parent = nullptr);
@@ -39,6 +40,23 @@ private:
     QLabel* number_;
     QLabel* unit_;
     QLabel* caption_;
+};
+
+// A row of big numbers whose count follows what there is to show; the numbers already
+// there are updated in place.
+class NumberRow final : public QWidget {
+public:
+    struct Number {
+        QString value;
+        std::optional<QString> unit;
+        QString caption;
+    };
+    NumberRow();
+    void set(const std::vector<Number>& numbers);
+
+private:
+    class QHBoxLayout* row_;
+    std::vector<BigNumber*> numbers_;
 };
 
 } // namespace QuorvelPower

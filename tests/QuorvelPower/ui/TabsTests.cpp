@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QuorvelPower/ui/ChargeChart.hpp>
+#include <QuorvelPower/ui/ScreenPage.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
@@ -132,10 +134,10 @@ TEST_F(TabsTest, BatteryTabWithOneSampleShowsTheHint) {
     settle();
     upToDate(battery);
     EXPECT_EQ(control<QLabel>(battery, "noBatteryTitle")->text(), "This computer has no battery.");
-    EXPECT_EQ(battery.findChild<QWidget*>("chargeCard"), nullptr) << "no charts";
+    EXPECT_FALSE(control<QWidget>(battery, "chargeCard")->isVisible()) << "no charts";
 }
 
-TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
+TEST_F(TabsTest, PagesOffScreenDoNoWorkAndARefreshKeepsFocusAndScroll) {
     const auto line = [&](const char* when, int percent) {
         store->append(HistoryLine{BatterySnapshot{at(when), PowerSource::battery, pack(percent)}});
     };
@@ -146,17 +148,45 @@ TEST_F(TabsTest, RebuildsKeepTheScrollAndTheControlInUse) {
     settle();
     ModelSignals changes(*model);
     BatteryView battery(changes);
-    upToDate(battery);
-    ASSERT_GE(control<ChargeChart>(battery, "chargeChart")->drawnPoints(), 2) << "two samples";
+    AppsView apps(changes);
+    ThermalView thermal(changes);
+    HistoryView history(changes);
+    const std::initializer_list<ScreenPage*> pages{&battery, &apps, &thermal, &history};
+    for (const int percent : {70, 60, 50}) {
+        snapshotNow = BatterySnapshot{clock->now(), PowerSource::battery, pack(percent)};
+        model->refresh();
+        settle();
+        advance(5s);
+    }
+    QApplication::processEvents();
+    for (const auto* page : pages)
+        EXPECT_EQ(page->updates(), 0) << page->objectName().toStdString() << " is off screen";
+
     battery.resize(700, 300);
     battery.show();
+    battery.activateWindow();
     QApplication::processEvents();
+    EXPECT_EQ(battery.updates(), 1) << "brought up to date when shown";
+    ASSERT_GE(control<ChargeChart>(battery, "chargeChart")->drawnPoints(), 2) << "two samples";
     auto* bar = battery.verticalScrollBar();
     ASSERT_GT(bar->maximum(), 100);
     bar->setValue(bar->maximum());
     const int bottom = bar->value();
-    upToDate(battery);
+    auto* week = control<QPushButton>(battery, "range-7 days");
+    QTest::mouseClick(week, Qt::LeftButton);
+    week->setFocus();
+    snapshotNow = BatterySnapshot{clock->now(), PowerSource::battery, pack(40)};
+    model->refresh();
+    settle();
+    QApplication::processEvents();
+    EXPECT_GE(battery.updates(), 2);
+    const auto numbers = control<QWidget>(battery, "nowCard")->findChildren<BigNumber*>();
+    ASSERT_FALSE(numbers.empty());
+    EXPECT_EQ(numbers[0]->accessibleDescription(), "40 %") << "the new reading, in place";
     EXPECT_EQ(battery.verticalScrollBar()->value(), bottom);
+    EXPECT_EQ(QApplication::focusWidget(), week) << "the same button keeps the focus";
+    EXPECT_TRUE(week->isChecked());
+    battery.hide();
 
     KeepAwakeView awake(changes);
     awake.show();

@@ -5,26 +5,31 @@
 
 namespace QuorvelPower {
 
-class ChargeChart;
+class CapacityCard;
+class ChargeCard;
+class HealthCard;
+class NoBatteryBox;
+class NowCard;
 
 // The battery tab: the battery now, its health, the charge chart over a chosen range and
 // the capacity day by day; on a machine without a battery, what powers it.
-class BatteryView final : public RebuiltPage {
+class BatteryView final : public ScreenPage {
 public:
     explicit BatteryView(ModelSignals& changes);
     ScreenData::ChartRange range() const { return range_; }
 
 protected:
-    void build(QVBoxLayout* column) override;
+    void updatePage() override;
 
 private:
-    QWidget* nowCard();
-    QWidget* healthCard();
-    QWidget* chargeCard();
-    QWidget* capacityCard();
-    QWidget* noBattery();
+    QWidget* rangePicker();
 
     ScreenData::ChartRange range_ = ScreenData::ChartRange::day;
+    NoBatteryBox* noBattery_;
+    NowCard* now_;
+    HealthCard* health_;
+    ChargeCard* charge_;
+    CapacityCard* capacity_;
 };
 
 } // namespace QuorvelPower

@@ -28,17 +28,23 @@ QLabel* cell(const QString& text, int width = 0) {
 } // namespace
 
 HistoryView::HistoryView(ModelSignals& changes)
-    : RebuiltPage(changes, "historyView") {
+    : ScreenPage(changes, "historyView") {
+    column()->addWidget(byDayCard());
+    health_ = new Card("Daily health points (kept for life)");
+    health_->setObjectName("dailyHealth");
+    column()->addWidget(health_);
+    column()->addWidget(storageCard());
+    column()->addStretch();
     follow({&ModelSignals::history});
     connect(&changes, &ModelSignals::window, this, [this] {
         const bool chosen = model_.tab() == Tab::history && !onTab_;
         onTab_ = model_.tab() == Tab::history;
         if (chosen && window()->isVisible()) {
-            // Timed to the page's first paint after the choice: built again first if the
-            // history changed while it was hidden.
+            // Timed to the page's first paint after the choice, with the history that the
+            // choice reloads.
             model_.markForDiagnostics("historyTabChosen");
             timing_ = Timing::painting;
-            if (widget()) widget()->installEventFilter(this);
+            widget()->installEventFilter(this);
         }
     });
 }
@@ -52,86 +58,108 @@ bool HistoryView::eventFilter(QObject* watched, QEvent* event) {
     return ScreenPage::eventFilter(watched, event);
 }
 
-void HistoryView::build(QVBoxLayout* column) {
-    if (timing_ == Timing::painting) column->parentWidget()->installEventFilter(this);
+QWidget* HistoryView::byDayCard() {
     auto* byDay = new Card("Battery, by day");
     byDay->setObjectName("batteryDays");
-    const auto days = ScreenData::batteryDays(model_.history().charge, model_.calendar());
-    if (days.empty()) {
-        byDay->body()->addWidget(secondaryLabel(
-            "History fills in as Vuzur runs: one battery sample every 5 minutes, app readings "
-            "every 5 minutes, thermal episodes as they happen."));
-    } else {
-        // A table of items, not of widgets: a year is 365 rows.
-        auto* table = new QTableWidget(int(days.size()), 3);
-        table->setObjectName("batteryDaysTable");
-        table->horizontalHeader()->hide();
-        table->verticalHeader()->hide();
-        table->setShowGrid(false);
-        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table->setSelectionMode(QAbstractItemView::NoSelection);
-        table->setFrameShape(QFrame::NoFrame);
-        table->setColumnWidth(0, 110);
-        table->setColumnWidth(1, 90);
-        table->horizontalHeader()->setStretchLastSection(true);
-        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
-        for (int row = 0; row < int(days.size()); ++row) {
-            const auto& day = days[size_t(row)];
-            table->setItem(row, 0, new QTableWidgetItem(localDay(day.day)));
-            table->setItem(
-                row, 1,
-                new QTableWidgetItem(toQString(fmt::format("{}\u2013{} %", day.low, day.high))));
-            table->setItem(row, 2,
-                           new QTableWidgetItem(toQString(fmt::format(
-                               "{} of {} samples on battery", day.onBattery, day.samples))));
-        }
-        // As tall as all its rows: the page is the one thing that scrolls.
-        table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        table->setFixedHeight(int(days.size()) * table->verticalHeader()->defaultSectionSize() + 4);
-        table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        byDay->body()->addWidget(table);
-    }
-    column->addWidget(byDay);
+    noDays_ = secondaryLabel(
+        "History fills in as Vuzur runs: one battery sample every 5 minutes, app readings "
+        "every 5 minutes, thermal episodes as they happen.");
+    byDay->body()->addWidget(noDays_);
+    // A table of items, not of widgets: a year is 365 rows.
+    days_ = new QTableWidget(0, 3);
+    days_->setObjectName("batteryDaysTable");
+    days_->setAccessibleName("Battery, by day");
+    days_->setAccessibleDescription("The charge's range and the samples on battery, each day");
+    days_->horizontalHeader()->hide();
+    days_->verticalHeader()->hide();
+    days_->setShowGrid(false);
+    days_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    days_->setSelectionMode(QAbstractItemView::NoSelection);
+    days_->setFrameShape(QFrame::NoFrame);
+    days_->setColumnWidth(0, 110);
+    days_->setColumnWidth(1, 90);
+    days_->horizontalHeader()->setStretchLastSection(true);
+    days_->verticalHeader()->setDefaultSectionSize(days_->fontMetrics().height() + 8);
+    // As tall as all its rows: the page is the one thing that scrolls.
+    days_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    days_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    days_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    byDay->body()->addWidget(days_);
+    return byDay;
+}
 
-    auto* health = new Card("Daily health points (kept for life)");
-    health->setObjectName("dailyHealth");
-    const auto& points = model_.dailyHealth();
-    if (points.empty()) {
-        health->body()->addWidget(
-            secondaryLabel("The first point is written with the first battery sample of a day."));
-    } else {
-        auto* grid = new QGridLayout;
-        int row = 0;
-        const size_t first = points.size() > 30 ? points.size() - 30 : 0;
-        for (size_t i = points.size(); i-- > first;) {
-            const auto& p = points[i];
-            grid->addWidget(cell(localDay(p.day), 110), row, 0);
-            grid->addWidget(cell(toQString(ScreenData::capacityText(p)), 90), row, 1);
-            grid->addWidget(
-                cell(p.cycleCount ? toQString(fmt::format("{} cycles", *p.cycleCount)) : QString()),
-                row, 2);
-            ++row;
-        }
-        grid->setColumnStretch(2, 1);
-        health->body()->addLayout(grid);
-    }
-    column->addWidget(health);
-
+QWidget* HistoryView::storageCard() {
     auto* storage = new Card("Storage");
     storage->setObjectName("storage");
     auto* row = new QHBoxLayout;
-    row->addWidget(
-        secondaryLabel(
-            SettingsView::byteCount(model_.historyBytes()) +
-            platformWords(" in Vuzur's own folder on this Mac. Nothing is sent anywhere.")),
-        1);
+    bytes_ = secondaryLabel({});
+    row->addWidget(bytes_, 1);
     auto* remove = new QPushButton("Delete history older than 7 days\u2026");
     remove->setObjectName("deleteOlder");
+    remove->setAccessibleDescription("Asks first, then deletes the day files older than a week");
     connect(remove, &QPushButton::clicked, this, [this] { model_.askDeleteOlderHistory(); });
     row->addWidget(remove);
     storage->body()->addLayout(row);
-    column->addWidget(storage);
+    return storage;
+}
+
+void HistoryView::updatePage() {
+    updateDays();
+    updateHealth();
+    bytes_->setText(SettingsView::byteCount(model_.historyBytes()) +
+                    platformWords(" in Vuzur's own folder on this Mac. Nothing is sent anywhere."));
+}
+
+void HistoryView::updateDays() {
+    const auto days = ScreenData::batteryDays(model_.history().charge, model_.calendar());
+    noDays_->setVisible(days.empty());
+    days_->setVisible(!days.empty());
+    days_->setRowCount(int(days.size()));
+    const auto put = [this](int row, int column, const QString& text) {
+        if (auto* item = days_->item(row, column))
+            item->setText(text);
+        else
+            days_->setItem(row, column, new QTableWidgetItem(text));
+    };
+    for (int row = 0; row < int(days.size()); ++row) {
+        const auto& day = days[size_t(row)];
+        put(row, 0, localDay(day.day));
+        put(row, 1, toQString(fmt::format("{}\u2013{} %", day.low, day.high)));
+        put(row, 2,
+            toQString(fmt::format("{} of {} samples on battery", day.onBattery, day.samples)));
+    }
+    days_->setFixedHeight(int(days.size()) * days_->verticalHeader()->defaultSectionSize() + 4);
+}
+
+void HistoryView::updateHealth() {
+    const auto& points = model_.dailyHealth();
+    // Labels only: made again when the points change.
+    if (healthRows_ && points == shownHealth_) return;
+    shownHealth_ = points;
+    delete healthRows_;
+    healthRows_ = new QWidget;
+    health_->body()->addWidget(healthRows_);
+    if (points.empty()) {
+        auto* column = new QVBoxLayout(healthRows_);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->addWidget(
+            secondaryLabel("The first point is written with the first battery sample of a day."));
+        return;
+    }
+    auto* grid = new QGridLayout(healthRows_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    int row = 0;
+    const size_t first = points.size() > 30 ? points.size() - 30 : 0;
+    for (size_t i = points.size(); i-- > first;) {
+        const auto& p = points[i];
+        grid->addWidget(cell(localDay(p.day), 110), row, 0);
+        grid->addWidget(cell(toQString(ScreenData::capacityText(p)), 90), row, 1);
+        grid->addWidget(
+            cell(p.cycleCount ? toQString(fmt::format("{} cycles", *p.cycleCount)) : QString()),
+            row, 2);
+        ++row;
+    }
+    grid->setColumnStretch(2, 1);
 }
 
 } // namespace QuorvelPower

@@ -1,20 +1,32 @@
 #pragma once
 
+#include <PowerCore/history/HistoryRecords.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 
 namespace QuorvelPower {
 
 // The history tab: the battery day by day, the daily health points, and the storage with
 // the deletion of older days.
-class HistoryView final : public RebuiltPage {
+class HistoryView final : public ScreenPage {
 public:
     explicit HistoryView(ModelSignals& changes);
 
 protected:
-    void build(QVBoxLayout* column) override;
+    void updatePage() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* byDayCard();
+    QWidget* storageCard();
+    void updateDays();
+    void updateHealth();
+
+    QLabel* noDays_;
+    class QTableWidget* days_;
+    class Card* health_;
+    QWidget* healthRows_ = nullptr;
+    std::vector<PowerCore::DailyHealthPoint> shownHealth_;
+    QLabel* bytes_;
     // For --diagnostics: from choosing this tab to its page drawn with the history that
     // the choice reloaded.
     enum class Timing { idle, painting } timing_ = Timing::idle;
