@@ -12,6 +12,7 @@
 #include <QuorvelPower/qt/QtScheduler.hpp>
 #include <QuorvelPower/reports/HeadlessCommands.hpp>
 #include <QuorvelPower/ui/InstanceService.hpp>
+#include <QuorvelPower/ui/LocaleDates.hpp>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/Screens.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
@@ -205,6 +206,9 @@ int main(int argc, char** argv) {
     auto scheduler = std::make_shared<QtScheduler>();
     LiveModel live = liveModel(services, roots, scheduler, diagnostics);
     live.parts.sessionBusHangs = started.sessionBusHangs;
+    live.parts.dates = [](const PowerCore::Calendar& calendar) {
+        return std::make_unique<LocaleDates>(calendar);
+    };
     ApplicationDriver* driver = nullptr;
     Screens* screens = nullptr;
     live.parts.terminate = [&driver] {

@@ -3,6 +3,7 @@
 #include <PowerCore/history/Export.hpp>
 #include <PowerCore/history/HistoryStore.hpp>
 #include <array>
+#include <cstdio>
 #include <fmt/format.h>
 
 namespace PowerCore::Export {
@@ -165,25 +166,44 @@ std::string PlainDateFormatter::longDateShortTime(Timestamp time) const {
     return longDate(time) + " at " + shortTime(time);
 }
 
-std::string PlainDateFormatter::longDate(Timestamp time) const {
+namespace {
+
+// "14 March 2025", or "14 Mar 2025" abbreviated; empty for a name that is no day.
+std::string dayInWords(const std::string& day, bool abbreviated) {
     static constexpr std::array<const char*, 12> months{
         "January", "February", "March",     "April",   "May",      "June",
         "July",    "August",   "September", "October", "November", "December"};
-    const auto day = calendar_.dayName(time); // YYYY-MM-DD
-    return fmt::format("{} {} {}", std::stoi(day.substr(8, 2)),
-                       months[size_t(std::stoi(day.substr(5, 2)) - 1)], day.substr(0, 4));
+    int year = 0, month = 0, date = 0;
+    if (day.size() != 10 || std::sscanf(day.c_str(), "%4d-%2d-%2d", &year, &month, &date) != 3 ||
+        month < 1 || month > 12 || date < 1 || date > 31)
+        return {};
+    const std::string name = months[size_t(month - 1)];
+    return fmt::format("{} {} {:04}", date, abbreviated ? name.substr(0, 3) : name, year);
+}
+
+} // namespace
+
+std::string PlainDateFormatter::longDate(Timestamp time) const {
+    return dayInWords(calendar_.dayName(time), false);
 }
 
 std::string PlainDateFormatter::abbreviatedDateShortTime(Timestamp time) const {
-    const auto full = longDate(time);
-    const auto firstSpace = full.find(' ');
-    const auto secondSpace = full.find(' ', firstSpace + 1);
-    // "14 March 2025" -> "14 Mar 2025"
-    return full.substr(0, firstSpace + 4) + full.substr(secondSpace) + ", " + shortTime(time);
+    return dayInWords(calendar_.dayName(time), true) + ", " + shortTime(time);
 }
 
 std::string PlainDateFormatter::shortTime(Timestamp time) const {
     return fmt::format("{:02d}:{:02d}", calendar_.hour(time), calendar_.minute(time));
+}
+
+std::string PlainDateFormatter::timeWithSeconds(Timestamp time) const {
+    const auto sinceMinute = std::chrono::duration_cast<std::chrono::seconds>(
+        time.time_since_epoch() % std::chrono::minutes(1));
+    return shortTime(time) + fmt::format(":{:02}", (sinceMinute.count() + 60) % 60);
+}
+
+std::string PlainDateFormatter::shortDate(const std::string& dayName) const {
+    const auto words = dayInWords(dayName, true);
+    return words.empty() ? dayName : words;
 }
 
 std::string fileName(Format format, Timestamp now, const Calendar& calendar) {

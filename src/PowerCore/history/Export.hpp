@@ -58,6 +58,9 @@ public:
     virtual std::string longDate(Timestamp time) const = 0;
     virtual std::string abbreviatedDateShortTime(Timestamp time) const = 0;
     virtual std::string shortTime(Timestamp time) const = 0;
+    virtual std::string timeWithSeconds(Timestamp time) const = 0;
+    // A calendar day named "YYYY-MM-DD" as a short date; a name that is no day as it is.
+    virtual std::string shortDate(const std::string& dayName) const = 0;
 };
 
 // English dates in a calendar's zone ("14 March 2025 at 09:26"), for the command line and
@@ -70,6 +73,8 @@ public:
     std::string longDate(Timestamp time) const override;
     std::string abbreviatedDateShortTime(Timestamp time) const override;
     std::string shortTime(Timestamp time) const override;
+    std::string timeWithSeconds(Timestamp time) const override;
+    std::string shortDate(const std::string& dayName) const override;
 
 private:
     Calendar calendar_;

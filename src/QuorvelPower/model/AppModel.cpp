@@ -26,11 +26,10 @@ Scheduler::Duration seconds(double value) {
 }
 
 KeepAwakeEngine makeEngine(const GuardRails& rails, const std::vector<KeepAwakeRule>& rules,
-                           const Calendar& calendar, const Calendar* current) {
+                           const Calendar& calendar, const AppModel* model) {
     // Times of day in the zone of the moment.
-    return KeepAwakeEngine(rails, rules, calendar, [current](Timestamp time) {
-        return Export::PlainDateFormatter(*current).shortTime(time);
-    });
+    return KeepAwakeEngine(rails, rules, calendar,
+                           [model](Timestamp time) { return model->dates()->shortTime(time); });
 }
 
 template <typename T, typename Decode>
@@ -140,7 +139,7 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
                                  GuardRails::defaults()))
     , storedRules_(storedRulesOf(parts_.defaults.get()).rules)
     , engine_(makeEngine(rails_, parts_.primaryCopy ? storedRules_ : std::vector<KeepAwakeRule>{},
-                         parts_.calendar, &parts_.calendar))
+                         parts_.calendar, this))
     , alertSettings_(decoded<AlertSettings>(parts_.defaults.get(), "alertSettings",
                                             alertSettingsFromJson, AlertSettings{}))
     , alertEngine_(alertSettings_, alertCooldown) {
@@ -1048,7 +1047,8 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     };
     parts_.scheduler->background(
         [store = parts_.store, open = parts_.openExportFile, scheduler = parts_.scheduler,
-         calendar = parts_.calendar, format, path, inputs, job, failure, tell] {
+         dates = std::shared_ptr<const Export::DateFormatter>(datesIn(parts_.calendar)), format,
+         path, inputs, job, failure, tell] {
             try {
                 if (!store || !open) throw std::runtime_error("There is no history to export.");
                 if (job->advance(ExportJob::Stage::writing)) {
@@ -1059,8 +1059,7 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
                             scheduler->post([tell, percent] { tell(percent); });
                         return !job->cancelled;
                     };
-                    if (Export::write(format, *store, inputs, Export::PlainDateFormatter(calendar),
-                                      *out, progress) &&
+                    if (Export::write(format, *store, inputs, *dates, *out, progress) &&
                         job->advance(ExportJob::Stage::committing))
                         out->commit();
                 }

@@ -34,6 +34,10 @@ struct ModelParts {
     // The zone now, asked at each refresh so that a change of zone (travel, a setting) is
     // followed without a restart; none keeps `calendar`.
     std::function<PowerCore::Calendar()> localCalendar;
+    // Dates and times as the user writes them, in a calendar's zone; none writes them plainly
+    // (the command line, tests).
+    std::function<std::unique_ptr<PowerCore::Export::DateFormatter>(const PowerCore::Calendar&)>
+        dates;
     // The blocking readers; each refresh calls them once, off the main thread.
     std::function<PowerCore::BatterySnapshot()> readBattery;
     std::function<PowerCore::ThermalSnapshot()> readThermal;
@@ -261,6 +265,15 @@ public:
     bool writesHistory() const { return parts_.store && parts_.primaryCopy; }
     const PowerCore::Calendar& calendar() const { return parts_.calendar; }
     PowerCore::Timestamp now() const { return parts_.clock->now(); }
+    // The one date formatter, in the zone of the moment.
+    std::unique_ptr<PowerCore::Export::DateFormatter> dates() const {
+        return datesIn(parts_.calendar);
+    }
+    std::unique_ptr<PowerCore::Export::DateFormatter>
+    datesIn(const PowerCore::Calendar& calendar) const {
+        if (parts_.dates) return parts_.dates(calendar);
+        return std::make_unique<PowerCore::Export::PlainDateFormatter>(calendar);
+    }
     std::int32_t ownPID() const { return parts_.ownPID; }
     // When the pending deadline wake-up fires, for tests and diagnostics.
     bool hasDeadline() const { return deadline_ != nullptr; }

@@ -174,10 +174,9 @@ void MainWindow::showTab() {
 }
 
 void MainWindow::showRefreshed() {
-    updated_->setText(model_.lastRefresh()
-                          ? "Updated " + toQString(PopoverTexts::timeOfDay(*model_.lastRefresh(),
-                                                                           model_.calendar(), true))
-                          : QString());
+    const auto& last = model_.lastRefresh();
+    updated_->setText(last ? "Updated " + toQString(model_.dates()->timeWithSeconds(*last))
+                           : QString());
 }
 
 void MainWindow::showExport() {

@@ -139,9 +139,11 @@ void HealthCard::update(const AppModel& model) {
     const auto& since = model.recordSince();
     recordSince_->setVisible(since.has_value());
     if (since)
-        recordSince_->setText("Record since " + localDay(model.calendar().dayName(*since)) +
-                              toQString(". " + platformText("macOS keeps no battery history") +
-                                        "; Vuzur's starts when it is installed."));
+        recordSince_->setText(
+            "Record since " +
+            toQString(model.dates()->shortDate(model.calendar().dayName(*since))) +
+            toQString(". " + platformText("macOS keeps no battery history") +
+                      "; Vuzur's starts when it is installed."));
 }
 
 ChargeCard::ChargeCard(QWidget* rangePicker)

@@ -112,6 +112,7 @@ void HistoryView::updatePage() {
 
 void HistoryView::updateDays() {
     const auto days = ScreenData::batteryDays(model_.history().charge, model_.calendar());
+    const auto dates = model_.dates();
     noDays_->setVisible(days.empty());
     days_->setVisible(!days.empty());
     days_->setRowCount(int(days.size()));
@@ -123,7 +124,7 @@ void HistoryView::updateDays() {
     };
     for (int row = 0; row < int(days.size()); ++row) {
         const auto& day = days[size_t(row)];
-        put(row, 0, localDay(day.day));
+        put(row, 0, toQString(dates->shortDate(day.day)));
         put(row, 1, toQString(fmt::format("{}\u2013{} %", day.low, day.high)));
         put(row, 2,
             toQString(fmt::format("{} of {} samples on battery", day.onBattery, day.samples)));
@@ -146,13 +147,14 @@ void HistoryView::updateHealth() {
             secondaryLabel("The first point is written with the first battery sample of a day."));
         return;
     }
+    const auto dates = model_.dates();
     auto* grid = new QGridLayout(healthRows_);
     grid->setContentsMargins(0, 0, 0, 0);
     int row = 0;
     const size_t first = points.size() > 30 ? points.size() - 30 : 0;
     for (size_t i = points.size(); i-- > first;) {
         const auto& p = points[i];
-        grid->addWidget(cell(localDay(p.day), 110), row, 0);
+        grid->addWidget(cell(toQString(dates->shortDate(p.day)), 110), row, 0);
         grid->addWidget(cell(toQString(ScreenData::capacityText(p)), 90), row, 1);
         grid->addWidget(
             cell(p.cycleCount ? toQString(fmt::format("{} cycles", *p.cycleCount)) : QString()),

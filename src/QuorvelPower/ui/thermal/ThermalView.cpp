@@ -53,10 +53,9 @@ void ThermalView::updateState() {
         numbers.push_back(
             {"—", std::nullopt, platformWords("CPU speed limit: not reported on this Mac")});
     if (const auto& open = model_.episodes().open)
-        numbers.push_back({toQString(Format::duration(secondsBetween(open->start, model_.now()))),
-                           std::nullopt,
-                           toQString("above normal, since " +
-                                     PopoverTexts::timeOfDay(open->start, model_.calendar()))});
+        numbers.push_back(
+            {toQString(Format::duration(secondsBetween(open->start, model_.now()))), std::nullopt,
+             toQString("above normal, since " + model_.dates()->shortTime(open->start))});
     state_->set(numbers);
 }
 
@@ -111,8 +110,7 @@ void ThermalView::addEpisode(const ThermalEpisode& e, bool first) {
     auto* rows = static_cast<QVBoxLayout*>(episodes_->layout());
     if (!first) rows->addWidget(divider());
     auto* row = new QHBoxLayout;
-    auto* start = plainLabel(
-        toQString(Export::PlainDateFormatter(model_.calendar()).abbreviatedDateShortTime(e.start)));
+    auto* start = plainLabel(toQString(model_.dates()->abbreviatedDateShortTime(e.start)));
     start->setFixedWidth(150);
     row->addWidget(start);
     row->addWidget(secondaryLabel(
