@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace PowerCore {
 
@@ -135,13 +136,11 @@ std::string TaskMatch::title() const {
 std::string TimeWindow::title() const {
     static constexpr std::array<const char*, 7> names{"Sun", "Mon", "Tue", "Wed",
                                                       "Thu", "Fri", "Sat"};
-    std::string days;
-    for (const int day : weekdays) {
-        if (day < 1 || day > 7) continue;
-        if (!days.empty()) days += ", ";
-        days += names[size_t(day - 1)];
-    }
-    return days + " " + clock(startMinute) + "\u2013" + clock(endMinute);
+    std::vector<const char*> days;
+    for (const int day : weekdays)
+        if (day >= 1 && day <= 7) days.push_back(names[size_t(day - 1)]);
+    return fmt::format("{} {}\u2013{}", fmt::join(days, ", "), clock(startMinute),
+                       clock(endMinute));
 }
 
 bool TimeWindow::contains(Timestamp date, const Calendar& calendar) const {

@@ -73,10 +73,8 @@ void batterySection(std::string& out, const BatterySnapshot& snapshot) {
     if (b.maximumCapacityPercent)
         out += fmt::format("| Maximum capacity (System Information) | {} % |\n",
                            *b.maximumCapacityPercent);
-    if (b.designCapacitymAh && b.fullChargeCapacitymAh && *b.designCapacitymAh > 0 &&
-        *b.fullChargeCapacitymAh >= 0)
-        out += fmt::format("| Health (full-charge \u00f7 design) | {:.1f} % |\n",
-                           double(*b.fullChargeCapacitymAh) / double(*b.designCapacitymAh) * 100.0);
+    if (const auto health = b.healthPercent())
+        out += fmt::format("| Health (full-charge \u00f7 design) | {:.1f} % |\n", *health);
     if (b.condition) out += fmt::format("| Condition | {} |\n", *b.condition);
     if (b.temperatureCelsius)
         out += fmt::format("| Temperature | {:.1f} \u00b0C |\n", *b.temperatureCelsius);

@@ -1,3 +1,4 @@
+#include <PowerCore/battery/DischargeMath.hpp>
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <QuorvelPower/ui/Format.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
@@ -71,9 +72,9 @@ std::vector<BatteryDay> batteryDays(const std::vector<ChargeSample>& samples,
 
 std::string capacityText(const DailyHealthPoint& point) {
     if (point.maximumCapacityPercent) return fmt::format("{} %", *point.maximumCapacityPercent);
-    if (point.fullChargeCapacitymAh && point.designCapacitymAh && *point.designCapacitymAh > 0)
-        return fmt::format("{:.1f} %", double(*point.fullChargeCapacitymAh) /
-                                           double(*point.designCapacitymAh) * 100);
+    if (const auto health =
+            DischargeMath::healthPercent(point.fullChargeCapacitymAh, point.designCapacitymAh))
+        return fmt::format("{:.1f} %", *health);
     return "—";
 }
 

@@ -44,12 +44,6 @@ QString oneDecimal(double value) {
     return toQString(fmt::format("{:.1f}", value));
 }
 
-std::optional<double> computedHealth(const std::optional<std::int64_t>& full,
-                                     const std::optional<std::int64_t>& design) {
-    if (!full || !design || *design < 1) return std::nullopt;
-    return double(*full) / double(*design) * 100;
-}
-
 } // namespace
 
 NowCard::NowCard() {
@@ -116,7 +110,8 @@ HealthCard::HealthCard()
 
 void HealthCard::update(const AppModel& model) {
     const auto& b = *model.battery().battery;
-    const auto computed = computedHealth(b.fullChargeCapacitymAh, b.designCapacitymAh);
+    const auto computed =
+        DischargeMath::healthPercent(b.fullChargeCapacitymAh, b.designCapacitymAh);
     capacity_->setVisible(b.maximumCapacityPercent || computed);
     if (b.maximumCapacityPercent)
         capacity_->set(QString::number(*b.maximumCapacityPercent), QString("%"),
@@ -235,7 +230,7 @@ void CapacityCard::showDays(const std::vector<DailyHealthPoint>& points) {
         std::optional<double> y;
         if (p.maximumCapacityPercent)
             measured.append(QPointF(double(i), *(y = double(*p.maximumCapacityPercent))));
-        else if ((y = computedHealth(p.fullChargeCapacitymAh, p.designCapacitymAh)))
+        else if ((y = DischargeMath::healthPercent(p.fullChargeCapacitymAh, p.designCapacitymAh)))
             computed.append(QPointF(double(i), *y));
         if (y) low = std::min(low, *y), high = std::max(high, *y);
         if (i == 0 || i + 1 == points.size() || points.size() <= 8)
