@@ -53,6 +53,15 @@ std::optional<QString> askWithDialog(QWidget* parent, const QString& suggested, 
     return path;
 }
 
+// A button of the window's header; its tip is what screen readers describe it by.
+QToolButton* toolButton(const char* name, const QString& tip) {
+    auto* button = new QToolButton;
+    button->setObjectName(name);
+    button->setToolTip(tip);
+    button->setAccessibleDescription(tip);
+    return button;
+}
+
 } // namespace
 
 MainWindow::MainWindow(ModelSignals& changes, AskSavePath askSavePath)
@@ -67,14 +76,36 @@ MainWindow::MainWindow(ModelSignals& changes, AskSavePath askSavePath)
         askSavePath_ = [this](const QString& suggested, Format format) {
             return askWithDialog(this, suggested, format);
         };
-
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->addLayout(header());
+    column->addWidget(divider());
+    screens_ = new QStackedWidget;
+    for (const auto& item : tabItems) {
+        auto* placeholder = plainLabel(item.title);
+        placeholder->setObjectName(QString("screen-") +
+                                   QString::fromUtf8(rawValue(item.tab).data()));
+        placeholder->setAlignment(Qt::AlignCenter);
+        screens_->addWidget(placeholder);
+    }
+    screens_->setCurrentIndex(indexOf(model_.tab()));
+    column->addWidget(screens_, 1);
+    connect(&changes, &ModelSignals::window, this, &MainWindow::showTab);
+    connect(&changes, &ModelSignals::refresh, this, &MainWindow::showRefreshed);
+    connect(&changes, &ModelSignals::exporting, this, &MainWindow::showExport);
+    connect(&changes, &ModelSignals::sheets, this, &MainWindow::sheetsChanged);
+    showRefreshed();
+    showExport();
+    addShortcuts();
+}
+
+QHBoxLayout* MainWindow::header() {
     auto* header = new QHBoxLayout;
     header->setContentsMargins(20, 12, 20, 12);
     tabs_ = new QTabBar;
     tabs_->setObjectName("tabPicker");
+    tabs_->setAccessibleName("Tabs");
     tabs_->setMaximumWidth(560);
     tabs_->setExpanding(false);
     tabs_->setDrawBase(false);
@@ -93,15 +124,32 @@ MainWindow::MainWindow(ModelSignals& changes, AskSavePath askSavePath)
     secondary.setColor(QPalette::WindowText, Theme::secondaryText());
     updated_->setPalette(secondary);
     header->addWidget(updated_);
+    header->addWidget(exportButton_ = exportButton());
+    // While an export writes: how far it is, and a way to stop it.
+    exporting_ = plainLabel();
+    exporting_->setObjectName("exportProgress");
+    exporting_->setFont(captionFont());
+    exporting_->setContentsMargins(12, 0, 6, 0);
+    header->addWidget(exporting_);
+    cancelExport_ = toolButton("cancelExport", "Stop the export; no file is left behind");
+    cancelExport_->setText("Cancel");
+    connect(cancelExport_, &QToolButton::clicked, this, [this] { model_.cancelExport(); });
+    header->addWidget(cancelExport_);
+    auto* refresh = toolButton("refresh", "Refresh now");
+    refresh->setIcon(symbol("arrow.clockwise"));
+    refresh->setAccessibleName("Refresh");
+    connect(refresh, &QToolButton::clicked, this, [this] { model_.refresh(); });
+    header->addWidget(refresh);
+    return header;
+}
 
-    auto* exportButton = new QToolButton;
-    exportButton->setObjectName("export");
-    exportButton->setText("Export");
-    exportButton->setIcon(symbol("square.and.arrow.up"));
-    exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    exportButton->setToolTip("Save a battery report or the history as a file");
-    exportButton->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(exportButton);
+QToolButton* MainWindow::exportButton() {
+    auto* button = toolButton("export", "Save a battery report or the history as a file");
+    button->setText("Export");
+    button->setIcon(symbol("square.and.arrow.up"));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(button);
     const auto addExport = [&](const char* title, const char* name, Format format) {
         auto* action = menu->addAction(title);
         action->setObjectName(name);
@@ -110,50 +158,8 @@ MainWindow::MainWindow(ModelSignals& changes, AskSavePath askSavePath)
     addExport("Battery report (Markdown)\u2026", "exportMarkdown", Format::markdown);
     addExport("History (JSON)\u2026", "exportJson", Format::json);
     addExport("History (CSV)\u2026", "exportCsv", Format::csv);
-    exportButton->setMenu(menu);
-    header->addWidget(exportButton);
-    exportButton_ = exportButton;
-    // While an export writes: how far it is, and a way to stop it.
-    exporting_ = plainLabel();
-    exporting_->setObjectName("exportProgress");
-    exporting_->setFont(captionFont());
-    exporting_->setContentsMargins(12, 0, 6, 0);
-    header->addWidget(exporting_);
-    cancelExport_ = new QToolButton;
-    cancelExport_->setObjectName("cancelExport");
-    cancelExport_->setText("Cancel");
-    cancelExport_->setToolTip("Stop the export; no file is left behind");
-    connect(cancelExport_, &QToolButton::clicked, this, [this] { model_.cancelExport(); });
-    header->addWidget(cancelExport_);
-
-    auto* refresh = new QToolButton;
-    refresh->setObjectName("refresh");
-    refresh->setIcon(symbol("arrow.clockwise"));
-    refresh->setToolTip("Refresh now");
-    connect(refresh, &QToolButton::clicked, this, [this] { model_.refresh(); });
-    header->addWidget(refresh);
-    column->addLayout(header);
-
-    column->addWidget(divider());
-
-    screens_ = new QStackedWidget;
-    for (const auto& item : tabItems) {
-        auto* placeholder = plainLabel(item.title);
-        placeholder->setObjectName(QString("screen-") +
-                                   QString::fromUtf8(rawValue(item.tab).data()));
-        placeholder->setAlignment(Qt::AlignCenter);
-        screens_->addWidget(placeholder);
-    }
-    screens_->setCurrentIndex(indexOf(model_.tab()));
-    column->addWidget(screens_, 1);
-
-    connect(&changes, &ModelSignals::window, this, &MainWindow::showTab);
-    connect(&changes, &ModelSignals::refresh, this, &MainWindow::showRefreshed);
-    connect(&changes, &ModelSignals::exporting, this, &MainWindow::showExport);
-    connect(&changes, &ModelSignals::sheets, this, &MainWindow::sheetsChanged);
-    showRefreshed();
-    showExport();
-    addShortcuts();
+    button->setMenu(menu);
+    return button;
 }
 
 void MainWindow::setScreen(Tab tab, QWidget* screen) {

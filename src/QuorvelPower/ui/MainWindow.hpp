@@ -12,6 +12,7 @@ class QDialog;
 class QLabel;
 class QStackedWidget;
 class QToolButton;
+class QHBoxLayout;
 class QTabBar;
 
 namespace QuorvelPower {
@@ -48,6 +49,8 @@ private:
     void syncSheet();
 
     void addShortcuts();
+    QHBoxLayout* header();
+    QToolButton* exportButton();
 
     AppModel& model_;
     AskSavePath askSavePath_;

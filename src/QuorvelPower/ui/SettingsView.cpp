@@ -75,7 +75,22 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
     auto* page = new QVBoxLayout(content);
     page->setContentsMargins(20, 20, 20, 20);
     page->setSpacing(14);
+    page->addWidget(awakeCard());
+    page->addWidget(historyCard());
+    page->addWidget(alertsCard());
+    page->addWidget(aboutCard(version));
+    page->addStretch();
+    connect(&changes, &ModelSignals::settings, this, &SettingsView::update);
+    connect(&changes, &ModelSignals::history, this, &SettingsView::update);
+    update();
+    // As tall as what it holds at its width, as far as the screen allows.
+    int height = page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - 60);
+    resize(600, height);
+}
 
+QWidget* SettingsView::awakeCard() {
     auto* awake = new Card("Keep awake");
     floor_ = stepper("batteryFloor", 5, 50, 5, "Stop at ", " % on battery");
     connect(floor_, &QSpinBox::valueChanged, this, [this](int value) {
@@ -100,8 +115,10 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
     awake->body()->addWidget(cap_);
     awake->body()->addWidget(login_);
     awake->body()->addWidget(loginCaption_);
-    page->addWidget(awake);
+    return awake;
+}
 
+QWidget* SettingsView::historyCard() {
     auto* history = new Card("History");
     historySize_ = plainLabel();
     historySize_->setObjectName("historySize");
@@ -113,8 +130,10 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
     row->addStretch();
     row->addWidget(remove);
     history->body()->addLayout(row);
-    page->addWidget(history);
+    return history;
+}
 
+QWidget* SettingsView::alertsCard() {
     auto* alerts = new Card("Alerts");
     health_ = toggle("alertHealth");
     threshold_ = stepper("healthThreshold", 50, 95, 5, "Health threshold: ", " %");
@@ -136,6 +155,11 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
     bind(throttling_, &PowerCore::AlertSettings::throttlingLong);
     bind(app_, &PowerCore::AlertSettings::appHighOnBattery);
     bind(session_, &PowerCore::AlertSettings::sessionEnded);
+    bindAlerts(alerts);
+    return alerts;
+}
+
+void SettingsView::bindAlerts(Card* alerts) {
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int value) {
         if (updating_) return;
         auto settings = model_.alertSettings();
@@ -149,8 +173,9 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
         note("Alerts only inform. Notification permission is asked when you switch the first "
              "one on, never at launch. Measured alerts speak once, and again at most once a day "
              "while nothing changes; the keep-awake ones every time."));
-    page->addWidget(alerts);
+}
 
+QWidget* SettingsView::aboutCard(const QString& version) {
     auto* about = new Card("About");
     auto* versionRow = new QHBoxLayout;
     versionRow->addWidget(plainLabel("Version"));
@@ -164,17 +189,7 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
         "never writes to the controller and never changes a system setting. The one thing it "
         "does is keep the Mac awake while a session or rule you set is active, within the guard "
         "rails above. History stays on this Mac, in Vuzur\u2019s own folder.")));
-    page->addWidget(about);
-    page->addStretch();
-
-    connect(&changes, &ModelSignals::settings, this, &SettingsView::update);
-    connect(&changes, &ModelSignals::history, this, &SettingsView::update);
-    update();
-    // As tall as what it holds at its width, as far as the screen allows.
-    int height = page->hasHeightForWidth() ? page->heightForWidth(600) : page->sizeHint().height();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        height = std::min(height, screen->availableGeometry().height() - 60);
-    resize(600, height);
+    return about;
 }
 
 void SettingsView::alertChanged(bool switchedOn, PowerCore::AlertSettings settings) {

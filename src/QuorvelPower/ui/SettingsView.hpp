@@ -23,6 +23,12 @@ protected:
 
 private:
     void update();
+    QWidget* awakeCard();
+    QWidget* historyCard();
+    QWidget* alertsCard();
+    // The threshold's stepper and the note under the switches.
+    void bindAlerts(class Card* alerts);
+    QWidget* aboutCard(const QString& version);
     void alertChanged(bool switchedOn, PowerCore::AlertSettings settings);
 
     AppModel& model_;

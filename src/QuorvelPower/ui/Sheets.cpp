@@ -32,8 +32,78 @@ QPushButton* button(QDialogButtonBox* box, const QString& title, QDialogButtonBo
     return b;
 }
 
-template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
-template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+void fillNotice(const Notice& notice, QDialog* dialog, QVBoxLayout* layout, QDialogButtonBox* box,
+                AppModel& model) {
+    layout->addWidget(sheetHeading(toQString(notice.title)));
+    auto* message = text(toQString(notice.message));
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message->setObjectName("noticeMessage");
+    // A long notice (every day file deleted, by name) scrolls; its OK stays on the screen.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName("noticeScroll");
+    scroll->setWidget(message);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setMinimumWidth(376);
+    // Measured at the width left beside a scroll bar: no line is cut.
+    const int width = 376 - scroll->verticalScrollBar()->sizeHint().width();
+    scroll->setMaximumHeight(
+        std::min(message->heightForWidth(width) + 2, 18 * message->fontMetrics().height()));
+    layout->addWidget(scroll);
+    auto* ok = button(box, "OK", QDialogButtonBox::AcceptRole, "ok");
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog,
+                     [&model] { model.setNotice(std::nullopt); });
+}
+
+void fillDelete(const std::vector<std::string>& files, QDialog* dialog, QVBoxLayout* layout,
+                QDialogButtonBox* box, AppModel& model) {
+    const auto count = files.size();
+    if (count == 0) {
+        layout->addWidget(sheetHeading("Nothing older than 7 days"));
+    } else {
+        layout->addWidget(sheetHeading(
+            toQString(fmt::format("Delete {} day file{}?", count, count == 1 ? "" : "s"))));
+        auto* list = new QListWidget;
+        list->setObjectName("files");
+        list->setAccessibleName("Day files to delete");
+        for (const auto& file : files)
+            list->addItem(toQString(file));
+        list->setMaximumHeight(160);
+        layout->addWidget(list);
+        layout->addWidget(text(toQString(PowerCore::platformText(
+            "Only these files in Vuzur\u2019s own History folder. The daily health points are "
+            "kept."))));
+    }
+    auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
+    QObject::connect(cancel, &QPushButton::clicked, dialog,
+                     [&model] { model.setDeleteCandidates(std::nullopt); });
+    // The keyboard starts on the button that deletes nothing.
+    cancel->setDefault(true);
+    cancel->setFocus();
+    if (count == 0) return;
+    auto* remove = button(box, "Delete", QDialogButtonBox::DestructiveRole, "delete");
+    QObject::connect(remove, &QPushButton::clicked, dialog,
+                     [&model] { model.confirmDeleteOlderHistory(); });
+}
+
+void fillLogin(QDialog* dialog, QVBoxLayout* layout, QDialogButtonBox* box, AppModel& model) {
+    layout->addWidget(sheetHeading("Open Quorvel Vuzur at login?"));
+    layout->addWidget(text(
+        platformWords("Rules only run while Vuzur is open. If you say yes, Vuzur adds itself to "
+                      "your Login Items (you will see it in System Settings \u2192 General "
+                      "\u2192 Login Items and can remove it there or in Vuzur\u2019s Settings). "
+                      "Nothing else changes.")));
+    auto* no = button(box, "No", QDialogButtonBox::RejectRole, "no");
+    QObject::connect(no, &QPushButton::clicked, dialog,
+                     [&model] { model.answerLoginQuestion(false); });
+    auto* yes = button(box, "Yes, open at login", QDialogButtonBox::AcceptRole, "yes");
+    yes->setDefault(true);
+    QObject::connect(yes, &QPushButton::clicked, dialog,
+                     [&model] { model.answerLoginQuestion(true); });
+}
 
 } // namespace
 
@@ -50,83 +120,12 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(12);
     auto* box = new QDialogButtonBox(dialog); // in the dialog at once: focus given meanwhile holds
-
-    std::visit(
-        Overloaded{
-            [&](const ActiveSheet::NoticeSheet& n) {
-                layout->addWidget(sheetHeading(toQString(n.notice.title)));
-                auto* message = text(toQString(n.notice.message));
-                message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-                message->setObjectName("noticeMessage");
-                // A long notice (every day file deleted, by name) scrolls; its OK stays on
-                // the screen.
-                auto* scroll = new QScrollArea;
-                scroll->setObjectName("noticeScroll");
-                scroll->setWidget(message);
-                scroll->setWidgetResizable(true);
-                scroll->setFrameShape(QFrame::NoFrame);
-                scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                scroll->setMinimumWidth(376);
-                // Measured at the width left beside a scroll bar: no line is cut.
-                const int width = 376 - scroll->verticalScrollBar()->sizeHint().width();
-                scroll->setMaximumHeight(std::min(message->heightForWidth(width) + 2,
-                                                  18 * message->fontMetrics().height()));
-                layout->addWidget(scroll);
-                auto* ok = button(box, "OK", QDialogButtonBox::AcceptRole, "ok");
-                ok->setDefault(true);
-                QObject::connect(ok, &QPushButton::clicked, dialog,
-                                 [&model] { model.setNotice(std::nullopt); });
-            },
-            [&](const ActiveSheet::Delete& d) {
-                const auto count = d.files.size();
-                if (count == 0) {
-                    layout->addWidget(sheetHeading("Nothing older than 7 days"));
-                } else {
-                    layout->addWidget(sheetHeading(toQString(
-                        fmt::format("Delete {} day file{}?", count, count == 1 ? "" : "s"))));
-                    auto* list = new QListWidget;
-                    list->setObjectName("files");
-                    for (const auto& file : d.files)
-                        list->addItem(toQString(file));
-                    list->setMaximumHeight(160);
-                    layout->addWidget(list);
-                    layout->addWidget(text(toQString(
-                        PowerCore::platformText("Only these files in Vuzur\u2019s own History "
-                                                "folder. The daily health points are kept."))));
-                }
-                auto* cancel = button(box, "Cancel", QDialogButtonBox::RejectRole, "cancel");
-                QObject::connect(cancel, &QPushButton::clicked, dialog,
-                                 [&model] { model.setDeleteCandidates(std::nullopt); });
-                // The keyboard starts on the button that deletes nothing.
-                cancel->setDefault(true);
-                cancel->setFocus();
-                if (count > 0) {
-                    auto* remove =
-                        button(box, "Delete", QDialogButtonBox::DestructiveRole, "delete");
-                    QObject::connect(remove, &QPushButton::clicked, dialog,
-                                     [&model] { model.confirmDeleteOlderHistory(); });
-                }
-            },
-            [&](const ActiveSheet::Login&) {
-                layout->addWidget(sheetHeading("Open Quorvel Vuzur at login?"));
-                layout->addWidget(text(platformWords(
-                    "Rules only run while Vuzur is open. If you say yes, Vuzur adds itself to "
-                    "your Login Items (you will see it in System Settings \u2192 General \u2192 "
-                    "Login Items and can remove it there or in Vuzur\u2019s Settings). Nothing "
-                    "else changes.")));
-                auto* no = button(box, "No", QDialogButtonBox::RejectRole, "no");
-                QObject::connect(no, &QPushButton::clicked, dialog,
-                                 [&model] { model.answerLoginQuestion(false); });
-                auto* yes = button(box, "Yes, open at login", QDialogButtonBox::AcceptRole, "yes");
-                yes->setDefault(true);
-                QObject::connect(yes, &QPushButton::clicked, dialog,
-                                 [&model] { model.answerLoginQuestion(true); });
-            },
-            [&](const ActiveSheet::Question&) {},
-            [&](const ActiveSheet::Rule&) {},
-        },
-        sheet.sheet);
+    if (const auto* notice = std::get_if<ActiveSheet::NoticeSheet>(&sheet.sheet))
+        fillNotice(notice->notice, dialog, layout, box, model);
+    else if (const auto* remove = std::get_if<ActiveSheet::Delete>(&sheet.sheet))
+        fillDelete(remove->files, dialog, layout, box, model);
+    else
+        fillLogin(dialog, layout, box, model);
     layout->addWidget(box);
     return dialog;
 }
