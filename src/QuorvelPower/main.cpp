@@ -30,6 +30,8 @@
 
 namespace {
 
+using namespace QuorvelPower;
+
 constexpr const char* usage =
     "Usage: vuzur [options]\n"
     "Quorvel Vuzur: the battery, the power each application uses, the thermal state and\n"
@@ -93,17 +95,16 @@ bool has(const std::vector<std::string>& arguments, const char* flag) {
     return std::find(arguments.begin() + 1, arguments.end(), flag) != arguments.end();
 }
 
-} // namespace
+void nameTheApplication(QApplication& application) {
+    application.setApplicationName("com.quorvel.power");
+    application.setApplicationDisplayName("Quorvel Vuzur");
+    application.setApplicationVersion(VUZUR_VERSION);
+    application.setDesktopFileName("com.quorvel.power");
+    application.setQuitOnLastWindowClosed(false); // closing the window never quits
+}
 
-int main(int argc, char** argv) {
-    using namespace QuorvelPower;
-#ifdef __GLIBC__
-    // glibc raises its mmap threshold, and with it the freed memory each heap keeps, to the
-    // largest block freed so far: the day files read at start-up would keep megabytes
-    // resident for as long as the program runs. At its default, freed memory goes back.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
-    const std::vector<std::string> arguments(argv, argv + argc);
+// --help, --version and an unknown option: answered before anything starts.
+std::optional<int> answerAtOnce(const std::vector<std::string>& arguments) {
     if (has(arguments, "--help")) {
         std::fputs(usage, stdout);
         return 0;
@@ -117,31 +118,37 @@ int main(int argc, char** argv) {
                      unknown->c_str());
         return 2;
     }
-    LaunchOptions::installProcessArguments(argc, argv);
-    const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv, accountHome);
-    const LiveServices services(roots);
+    return std::nullopt;
+}
 
-    // Reports and exports run before anything else exists.
-    HeadlessCommands(services).runIfRequested(arguments);
-    if (const auto status = runHeadlessExports(arguments, services, roots)) return *status;
+// The quit signals, the power supply's events (or its polling) and the thermal state's.
+void watchEvents(ApplicationDriver& running, QuitSignals& quitSignals, LiveModel& live,
+                 AppModel& model) {
+    running.watch(quitSignals.descriptor(), [&] {
+        if (quitSignals.take() != 0) running.quit();
+    });
+    if (live.power->isPolling())
+        running.every(PowerCore::UdevPowerNotifications::pollInterval,
+                      [power = live.power] { power->poll(); });
+    else
+        running.watch(live.power->descriptor(), [power = live.power] { power->handleReadable(); });
+    if (live.thermal)
+        running.watch(live.thermal->descriptor(), [&live, &model] {
+            if (live.thermal->drain()) model.thermalStateChanged();
+        });
+}
 
-    const auto& options = LaunchOptions::current();
-    // Runs for snapshots and measurements are never handed over (nor take the name): they
-    // run on their own, and only read the history when another copy writes it.
-    const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
-                        options.diagnosticsPath || options.showRuleSheet ||
-                        options.showCapQuestion || options.showLoginQuestion;
-    // Before any thread exists, so that no thread takes the quit signals.
-    QuitSignals quitSignals;
-    // A session bus whose daemon hangs (stopped, overloaded) would hold up every call made
-    // on it, Qt's included, before the event loop even runs: the program then does without
-    // it, as without any session bus. A copy that runs in this session already does what
-    // this launch asks. Both wait on a thread of their own, so a quit signal meanwhile ends
-    // the launch at once.
-    struct Start {
-        bool noSessionBus = false, sessionBusHangs = false;
-        std::optional<std::string> handedOver;
-    };
+// What the session bus lets this launch do, found before Qt starts.
+struct Start {
+    bool noSessionBus = false, sessionBusHangs = false;
+    std::optional<std::string> handedOver;
+};
+
+// A session bus whose daemon hangs (stopped, overloaded) would hold up every call made on it,
+// Qt's included, before the event loop even runs: the program then does without it, as
+// without any session bus. A copy that runs in this session already does what this launch
+// asks. Both wait on a thread of their own, so a quit signal meanwhile ends the launch at once.
+Start askTheSession(const LaunchOptions& options, bool ownRun, QuitSignals& quitSignals) {
     auto start = std::async(std::launch::async, [&options, ownRun] {
         Start result;
         const auto asked = std::chrono::steady_clock::now();
@@ -155,54 +162,31 @@ int main(int argc, char** argv) {
     });
     while (start.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
         if (quitSignals.take() != 0) std::_Exit(0);
-    const Start started = start.get();
-    if (started.handedOver) {
-        std::printf("%s\n", started.handedOver->c_str());
-        return 0;
-    }
-    if (started.noSessionBus)
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/no-session-bus", 1);
-    if (quitSignals.take() != 0) return 0;
+    return start.get();
+}
 
+// A console or an SSH session: say so, and still tell what the battery does.
+bool withoutGraphicalSession(const std::vector<std::string>& arguments,
+                             const LiveServices& services) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
-        (platform == nullptr || *platform == '\0')) {
-        // A console or an SSH session: say so, and still tell what the battery does.
-        std::fputs("Quorvel Vuzur: no graphical session found (no DISPLAY or WAYLAND_DISPLAY; "
-                   "QT_QPA_PLATFORM=offscreen runs it without one); the battery report:\n",
-                   stderr);
-        const std::vector<std::string> report{arguments.front(), "--battery-json"};
-        HeadlessCommands(services).runIfRequested(report);
-        return 0;
-    }
+    if (std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
+        (platform != nullptr && *platform != '\0'))
+        return false;
+    std::fputs("Quorvel Vuzur: no graphical session found (no DISPLAY or WAYLAND_DISPLAY; "
+               "QT_QPA_PLATFORM=offscreen runs it without one); the battery report:\n",
+               stderr);
+    const std::vector<std::string> report{arguments.front(), "--battery-json"};
+    HeadlessCommands(services).runIfRequested(report);
+    return true;
+}
 
-    // X11 names a window's class after the program: the desktop entry's name, so that
-    // docks and task bars put the window with its launcher (Wayland's app id is the
-    // desktop file name below).
-    qputenv("RESOURCE_NAME", "com.quorvel.power");
-    QApplication application(argc, argv);
-    application.setApplicationName("com.quorvel.power");
-    application.setApplicationDisplayName("Quorvel Vuzur");
-    application.setApplicationVersion(VUZUR_VERSION);
-    application.setDesktopFileName("com.quorvel.power");
-    application.setQuitOnLastWindowClosed(false); // closing the window never quits
-    InstanceService instance;
-    // Two launches at once: the one that did not get the name hands over after all.
-    if (!ownRun && !instance.claim()) {
-        if (const auto line = RunningCopy::handOver(options)) {
-            std::printf("%s\n", line->c_str());
-            return 0;
-        }
-        // Never a second copy beside one that holds the name.
-        std::fputs("Quorvel Vuzur is already running, but it does not answer.\n", stderr);
-        return 1;
-    }
-    Theme::applyAppearance(application, arguments);
-
+// The model, the screens and the watches on the kernel's events, run until quit.
+int runWindows(const LiveServices& services, const SystemRoots& roots, const Start& started,
+               InstanceService& instance, QuitSignals& quitSignals, QApplication& application) {
+    const auto& options = LaunchOptions::current();
     std::shared_ptr<Diagnostics> diagnostics;
     if (options.diagnosticsPath)
         diagnostics = std::make_shared<Diagnostics>(*options.diagnosticsPath, processStartTime());
-
     auto scheduler = std::make_shared<QtScheduler>();
     LiveModel live = liveModel(services, roots, scheduler, diagnostics);
     live.parts.sessionBusHangs = started.sessionBusHangs;
@@ -232,23 +216,68 @@ int main(int argc, char** argv) {
              handOverKeepAwake(model, seconds, keepDisplayOn, std::move(answer));
          },
          [&shown] { return shown.onScreen(); }});
-
-    running.watch(quitSignals.descriptor(), [&] {
-        if (quitSignals.take() != 0) running.quit();
-    });
-    if (live.power->isPolling())
-        running.every(PowerCore::UdevPowerNotifications::pollInterval,
-                      [power = live.power] { power->poll(); });
-    else
-        running.watch(live.power->descriptor(), [power = live.power] { power->handleReadable(); });
-    if (live.thermal)
-        running.watch(live.thermal->descriptor(), [&] {
-            if (live.thermal->drain()) model.thermalStateChanged();
-        });
-
+    watchEvents(running, quitSignals, live, model);
     model.start();
     shown.openLaunchWindows(options);
-    const int status = application.exec();
+    return application.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace QuorvelPower;
+#ifdef __GLIBC__
+    // glibc raises its mmap threshold, and with it the freed memory each heap keeps, to the
+    // largest block freed so far: the day files read at start-up would keep megabytes
+    // resident for as long as the program runs. At its default, freed memory goes back.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+    const std::vector<std::string> arguments(argv, argv + argc);
+    if (const auto status = answerAtOnce(arguments)) return *status;
+    LaunchOptions::installProcessArguments(argc, argv);
+    const SystemRoots roots = SystemRoots::fromEnvironment(std::getenv, accountHome);
+    const LiveServices services(roots);
+
+    // Reports and exports run before anything else exists.
+    HeadlessCommands(services).runIfRequested(arguments);
+    if (const auto status = runHeadlessExports(arguments, services, roots)) return *status;
+
+    const auto& options = LaunchOptions::current();
+    // Runs for snapshots and measurements are never handed over (nor take the name): they
+    // run on their own, and only read the history when another copy writes it.
+    const bool ownRun = options.snapshotPath || options.popoverSnapshotPath || options.quitAfter ||
+                        options.diagnosticsPath || options.showRuleSheet ||
+                        options.showCapQuestion || options.showLoginQuestion;
+    // Before any thread exists, so that no thread takes the quit signals.
+    QuitSignals quitSignals;
+    const Start started = askTheSession(options, ownRun, quitSignals);
+    if (started.handedOver) {
+        std::printf("%s\n", started.handedOver->c_str());
+        return 0;
+    }
+    if (started.noSessionBus)
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/no-session-bus", 1);
+    if (quitSignals.take() != 0 || withoutGraphicalSession(arguments, services)) return 0;
+
+    // X11 names a window's class after the program: the desktop entry's name, so that
+    // docks and task bars put the window with its launcher (Wayland's app id is the
+    // desktop file name below).
+    qputenv("RESOURCE_NAME", "com.quorvel.power");
+    QApplication application(argc, argv);
+    nameTheApplication(application);
+    InstanceService instance;
+    // Two launches at once: the one that did not get the name hands over after all.
+    if (!ownRun && !instance.claim()) {
+        if (const auto line = RunningCopy::handOver(options)) {
+            std::printf("%s\n", line->c_str());
+            return 0;
+        }
+        // Never a second copy beside one that holds the name.
+        std::fputs("Quorvel Vuzur is already running, but it does not answer.\n", stderr);
+        return 1;
+    }
+    Theme::applyAppearance(application, arguments);
+    const int status = runWindows(services, roots, started, instance, quitSignals, application);
     // The quit path has released everything and written what it had to: end here rather
     // than wait for a worker that may still be reading a slow device.
     std::fflush(nullptr);
