@@ -1,6 +1,7 @@
 #pragma once
 
 #include <PowerCore/history/Export.hpp>
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 #include <QuorvelPower/ui/ActiveSheet.hpp>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <optional>
 
-class QDialog;
 class QLabel;
 class QStackedWidget;
 class QToolButton;
