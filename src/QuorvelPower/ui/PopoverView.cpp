@@ -1,18 +1,11 @@
-#include <PowerCore/foundation/PlatformWords.hpp>
 #include <QCursor>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPainter>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QuorvelPower/ui/Icons.hpp>
+#include <QuorvelPower/ui/PopoverParts.hpp>
 #include <QuorvelPower/ui/PopoverTexts.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
@@ -23,68 +16,11 @@ using namespace PowerCore;
 
 namespace {
 
-QPushButton* popoverButton(const QString& title, bool prominent, const char* name) {
-    auto* button = new QPushButton(title);
-    button->setObjectName(name);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setFlat(true);
-    QFont font = calloutFont();
-    font.setWeight(prominent ? QFont::DemiBold : QFont::Normal);
-    button->setFont(font);
-    button->setProperty("vuzur", prominent ? "prominent" : "plain");
-    return button;
-}
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color = {}) {
-    auto* l = plainLabel(text);
-    l->setFont(font);
-    l->setWordWrap(true);
-    if (color.isValid()) {
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, color);
-        l->setPalette(p);
-    }
-    return l;
-}
-
-QLabel* icon(std::string_view name, const QColor& tint) {
-    auto* l = plainLabel();
-    // Our drawings in the colour the row asks for.
-    QPixmap pixmap = symbol(name).pixmap(20, 20);
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), tint);
-    painter.end();
-    l->setPixmap(pixmap);
-    l->setFixedWidth(22);
-    l->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-    return l;
-}
-
-// A row of a symbol and a title over a caption, clickable as a whole.
-QPushButton* lineButton(const char* name, std::string_view symbolName,
-                        const PopoverTexts::Line& line) {
-    auto* button = new QPushButton;
-    button->setObjectName(name);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setProperty("vuzur", "row");
-    auto* row = new QHBoxLayout(button);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(10);
-    row->addWidget(icon(symbolName, Theme::accent()));
-    auto* column = new QVBoxLayout;
-    column->setSpacing(1);
-    column->addWidget(label(toQString(line.title), calloutFont(true)));
-    if (!line.caption.empty())
-        column->addWidget(
-            label(toQString(line.caption), captionFont(),
-                  line.captionIsAttention ? Theme::attention() : Theme::secondaryText()));
-    row->addLayout(column, 1);
-    button->setMinimumHeight(line.caption.empty() ? 24 : 40);
-    for (auto* child : button->findChildren<QLabel*>())
-        child->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return button;
+QVBoxLayout* popoverColumn(QWidget* popover) {
+    auto* column = new QVBoxLayout(popover);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    return column;
 }
 
 } // namespace
@@ -97,23 +33,52 @@ PopoverView::PopoverView(ModelSignals& changes, Actions actions, bool live)
               live ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Widget)
     , model_(changes.model())
     , actions_(std::move(actions))
-    , live_(live) {
+    , live_(live)
+    , column_(popoverColumn(this))
+    , header_(column_)
+    , lines_(column_)
+    , session_(column_)
+    , start_(column_)
+    , question_(column_)
+    , note_(column_)
+    , footer_(column_) {
     setObjectName("popover");
     setFixedWidth(width);
     setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    connectControls();
     for (const auto kind : {&ModelSignals::battery, &ModelSignals::thermal, &ModelSignals::session,
                             &ModelSignals::sheets, &ModelSignals::settings, &ModelSignals::refresh,
                             &ModelSignals::window})
-        connect(&changes, kind, this, &PopoverView::scheduleRebuild);
-    rebuild();
+        connect(&changes, kind, this, &PopoverView::changed);
+    bringUpToDate();
+}
+
+void PopoverView::connectControls() {
+    const auto show = [this](Tab tab) { return [this, tab] { actions_.show(tab); }; };
+    connect(lines_.battery, &QPushButton::clicked, this, show(Tab::battery));
+    connect(lines_.thermal, &QPushButton::clicked, this, show(Tab::thermal));
+    connect(session_.end(), &QPushButton::clicked, this, [this] { model_.endSession(); });
+    connect(start_.displayOn(), &QToolButton::clicked, this, &PopoverView::setDisplayOn);
+    const auto start = [this](std::optional<double> duration) {
+        return [this, duration] {
+            model_.startManual(ManualRequest{displayOn_, duration, std::nullopt});
+        };
+    };
+    connect(start_.untilOff(), &QPushButton::clicked, this, start(std::nullopt));
+    connect(start_.oneHour(), &QPushButton::clicked, this, start(3600));
+    connect(start_.threeHours(), &QPushButton::clicked, this, start(10800));
+    connect(question_.extend(), &QPushButton::clicked, this,
+            [this] { model_.answerQuestion(true); });
+    connect(question_.endNow(), &QPushButton::clicked, this,
+            [this] { model_.answerQuestion(false); });
+    connect(footer_.open(), &QPushButton::clicked, this, show(Tab::battery));
+    connect(footer_.quit(), &QPushButton::clicked, this, [this] { actions_.quit(); });
 }
 
 void PopoverView::setDisplayOn(bool on) {
     if (on == displayOn_) return;
     displayOn_ = on;
-    scheduleRebuild();
+    start_.setDisplayOn(on);
     emit displayOnChanged();
 }
 
@@ -121,166 +86,60 @@ bool PopoverView::justHidden() const {
     return hidden_.isValid() && hidden_.elapsed() < 400;
 }
 
-void PopoverView::scheduleRebuild() {
-    // Hidden, it is rebuilt when it shows again.
+void PopoverView::changed() {
+    // Hidden, it is brought up to date when it shows again.
     if (live_ && !isVisible()) {
         stale_ = true;
         return;
     }
-    // A refresh changes many fields at once: one rebuild for all of them.
-    if (rebuildPending_) return;
-    rebuildPending_ = true;
+    // A refresh changes many fields at once: one update for all of them.
+    if (pending_) return;
+    pending_ = true;
     QTimer::singleShot(0, this, [this] {
-        rebuildPending_ = false;
-        rebuild();
+        pending_ = false;
+        bringUpToDate();
     });
 }
 
-void PopoverView::rebuild() {
-    delete content_;
-    content_ = new QWidget(this);
-    layout()->addWidget(content_);
-    auto* stack = new QVBoxLayout(content_);
-    stack->setContentsMargins(16, 16, 16, 16);
-    stack->setSpacing(12);
-    const auto& calendar = model_.calendar();
-
-    auto* header = new QHBoxLayout;
-    auto* title = label("Quorvel Vuzur", calloutFont(true));
-    QFont headline = title->font();
-    headline.setWeight(QFont::DemiBold);
-    headline.setPointSizeF(headline.pointSizeF() + 1);
-    title->setFont(headline);
-    header->addWidget(title);
-    header->addStretch();
-    if (!model_.lastRefresh()) {
-        auto* busy = new QProgressBar;
-        busy->setObjectName("loading");
-        busy->setRange(0, 0);
-        busy->setFixedSize(40, 6);
-        busy->setTextVisible(false);
-        header->addWidget(busy);
-    }
-    stack->addLayout(header);
-
-    auto* battery = lineButton(
-        "batteryLine", model_.battery().battery ? "battery.75percent" : "powerplug",
+void PopoverView::bringUpToDate() {
+    header_.set(!model_.lastRefresh());
+    lines_.battery->set(
+        model_.battery().battery ? "battery.75percent" : "powerplug",
         PopoverTexts::battery(model_.battery(), model_.sensors(), model_.timeCalculating()));
-    connect(battery, &QPushButton::clicked, this, [this] { actions_.show(Tab::battery); });
-    stack->addWidget(battery);
-    auto* thermal = lineButton("thermalLine", "thermometer.medium",
-                               PopoverTexts::thermal(model_.thermal(), model_.sensors()));
-    connect(thermal, &QPushButton::clicked, this, [this] { actions_.show(Tab::thermal); });
-    stack->addWidget(thermal);
-    stack->addWidget(divider());
-
-    const auto& rails = model_.rails();
-    if (const auto& session = model_.activeSession()) {
-        const auto texts =
-            PopoverTexts::session(*session, calendar, model_.notHeld(), model_.displayNotHeld());
-        auto* row = new QHBoxLayout;
-        row->setSpacing(10);
-        row->addWidget(
-            icon(session->keepDisplayOn ? "cup.and.saucer.fill" : "cup.and.saucer", Theme::good()));
-        auto* column = new QVBoxLayout;
-        column->setSpacing(1);
-        auto* sessionTitle = label(toQString(texts.title), calloutFont(true));
-        sessionTitle->setObjectName("sessionTitle");
-        column->addWidget(sessionTitle);
-        auto* keeps = label(toQString(texts.keeps), captionFont(),
-                            texts.notHeld ? Theme::attention() : Theme::secondaryText());
-        keeps->setObjectName("sessionKeeps");
-        column->addWidget(keeps);
-        auto* ends = label(toQString(texts.endsBy), captionFont(), Theme::secondaryText());
-        ends->setObjectName("endsBy");
-        column->addWidget(ends);
-        row->addLayout(column, 1);
-        auto* end = popoverButton("End", false, "endSession");
-        connect(end, &QPushButton::clicked, this, [this] { model_.endSession(); });
-        row->addWidget(end, 0, Qt::AlignTop);
-        stack->addLayout(row);
-    } else {
-        stack->addWidget(label("Keep awake", calloutFont(true)));
-        auto* check = new QToolButton;
-        check->setObjectName("displayOn");
-        check->setCheckable(true);
-        check->setChecked(displayOn_);
-        check->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        check->setAutoRaise(true);
-        check->setText("Keep the display on too");
-        check->setIcon(symbol(displayOn_ ? "checkmark.square.fill" : "square"));
-        connect(check, &QToolButton::clicked, this, [this, check](bool on) {
-            displayOn_ = on;
-            check->setIcon(symbol(on ? "checkmark.square.fill" : "square"));
-            emit displayOnChanged();
-        });
-        stack->addWidget(check);
-        auto* caption = label(toQString(PopoverTexts::railsCaption(rails)), captionFont(),
-                              Theme::secondaryText());
-        caption->setObjectName("railsCaption");
-        stack->addWidget(caption);
-        auto* buttons = new QHBoxLayout;
-        buttons->setSpacing(6);
-        const auto start = [this](std::optional<double> duration) {
-            model_.startManual(ManualRequest{displayOn_, duration, std::nullopt});
-        };
-        auto* untilOff =
-            popoverButton(toQString(PopoverTexts::untilOffButton(rails)), false, "untilOff");
-        connect(untilOff, &QPushButton::clicked, this, [start] { start(std::nullopt); });
-        auto* oneHour = popoverButton("1 h", false, "oneHour");
-        connect(oneHour, &QPushButton::clicked, this, [start] { start(3600); });
-        auto* threeHours = popoverButton("3 h", false, "threeHours");
-        connect(threeHours, &QPushButton::clicked, this, [start] { start(10800); });
-        buttons->addWidget(untilOff);
-        buttons->addWidget(oneHour);
-        buttons->addWidget(threeHours);
-        buttons->addStretch();
-        stack->addLayout(buttons);
-    }
-
-    if (const auto& pending = model_.pendingQuestion()) {
-        auto* row = new QHBoxLayout;
-        row->setSpacing(10);
-        row->addWidget(icon("questionmark.circle", Theme::attention()));
-        auto* text = label(toQString(PopoverTexts::question(*pending, calendar)), calloutFont());
-        text->setObjectName("question");
-        row->addWidget(text, 1);
-        stack->addLayout(row);
-        auto* buttons = new QHBoxLayout;
-        auto* extend = popoverButton(toQString(PopoverTexts::extendButton(rails)), false, "extend");
-        connect(extend, &QPushButton::clicked, this, [this] { model_.answerQuestion(true); });
-        auto* endNow = popoverButton("End now", false, "endNow");
-        connect(endNow, &QPushButton::clicked, this, [this] { model_.answerQuestion(false); });
-        buttons->addWidget(extend);
-        buttons->addWidget(endNow);
-        buttons->addStretch();
-        stack->addLayout(buttons);
-    }
-
-    if (const auto& note = model_.sessionNote()) {
-        auto* row = new QHBoxLayout;
-        row->addWidget(icon("info.circle", Theme::secondaryText()));
-        auto* text = label(toQString(note->text), captionFont(),
-                           note->attention ? Theme::attention() : Theme::secondaryText());
-        text->setObjectName("sessionNote");
-        row->addWidget(text, 1);
-        stack->addLayout(row);
-    }
-
-    auto* footer = new QHBoxLayout;
-    auto* open = popoverButton("Open Vuzur", true, "openVuzur");
-    connect(open, &QPushButton::clicked, this, [this] { actions_.show(Tab::battery); });
-    auto* quit = popoverButton("Quit", false, "quit");
-    connect(quit, &QPushButton::clicked, this, [this] { actions_.quit(); });
-    footer->addWidget(open);
-    footer->addStretch();
-    footer->addWidget(quit);
-    stack->addLayout(footer);
-    // Shown now, not later as a child added to a visible window would be: sized while still
-    // hidden, the window would come out empty, and an empty window is unmapped and mapped
-    // again, which loses the focus and flickers.
-    content_->show();
+    lines_.thermal->set("thermometer.medium",
+                        PopoverTexts::thermal(model_.thermal(), model_.sensors()));
+    showSessionOrStart();
+    const auto& pending = model_.pendingQuestion();
+    if (pending)
+        question_.set(toQString(PopoverTexts::question(*pending, model_.calendar())),
+                      model_.rails());
+    question_.setShown(pending.has_value());
+    const auto& note = model_.sessionNote();
+    if (note) note_.set(*note);
+    note_.setShown(note.has_value());
     adjustSize();
+}
+
+void PopoverView::showSessionOrStart() {
+    if (const auto& session = model_.activeSession()) {
+        session_.set(PopoverTexts::session(*session, model_.calendar(), model_.notHeld(),
+                                           model_.displayNotHeld()),
+                     session->keepDisplayOn);
+        swapBlocks(session_, start_, session_.end());
+    } else {
+        start_.set(model_.rails());
+        swapBlocks(start_, session_, start_.displayOn());
+    }
+}
+
+void PopoverView::swapBlocks(Popover::Block& coming, Popover::Block& leaving,
+                             QWidget* focusInstead) {
+    // A control that goes away with its block hands the focus to its counterpart, rather
+    // than to whatever follows it.
+    const bool hadFocus = leaving.isShown() && leaving.contains(focusWidget());
+    coming.setShown(true);
+    if (hadFocus) focusInstead->setFocus(Qt::OtherFocusReason);
+    leaving.setShown(false);
 }
 
 void PopoverView::popUp(const QRect& trayGeometry) {
@@ -308,7 +167,7 @@ void PopoverView::popUp(const QRect& trayGeometry) {
 void PopoverView::showEvent(QShowEvent* event) {
     if (stale_) {
         stale_ = false;
-        rebuild();
+        bringUpToDate();
     }
     QWidget::showEvent(event);
     if (live_) model_.setVisible(true);

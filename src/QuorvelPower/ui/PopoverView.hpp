@@ -4,11 +4,14 @@
 #include <QWidget>
 #include <QuorvelPower/LaunchOptions.hpp>
 #include <QuorvelPower/ui/ModelSignals.hpp>
+#include <QuorvelPower/ui/PopoverParts.hpp>
 
 namespace QuorvelPower {
 
 // The popover of the tray item: battery, thermal state, keep-awake, the question, the
-// session note, and the way to the window. Rebuilt from the model whenever it changes.
+// session note, and the way to the window. Built once; a change of the model shows and
+// hides its pieces and gives them new texts (once per turn of the event loop), so a refresh
+// leaves the keyboard focus where it is.
 class PopoverView final : public QWidget {
     Q_OBJECT
 
@@ -19,8 +22,8 @@ public:
     };
     static constexpr int width = 320;
 
-    // `live`: the tray's own popover, whose showing and hiding the model hears of (a copy
-    // drawn for a snapshot is not).
+    // `live`: the tray's own popover, whose showing and hiding the model hears of, and
+    // which is brought up to date only while it shows (a copy drawn for a snapshot is not).
     PopoverView(ModelSignals& changes, Actions actions, bool live);
 
     // Places it at the tray item where the desktop tells, else at the pointer (a Wayland
@@ -29,7 +32,6 @@ public:
     // Hidden a moment ago: the click on the tray item that closed it by landing outside it
     // must not open it again.
     bool justHidden() const;
-    void rebuild();
     // The "Keep the display on too" check, shared with the tray's menu.
     bool displayOn() const { return displayOn_; }
     void setDisplayOn(bool on);
@@ -44,16 +46,29 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void scheduleRebuild();
+    void connectControls();
+    void changed();
+    // Puts the model's values into the pieces.
+    void bringUpToDate();
+    void showSessionOrStart();
+    void swapBlocks(Popover::Block& coming, Popover::Block& leaving, QWidget* focusInstead);
 
     AppModel& model_;
     Actions actions_;
     bool live_;
     bool displayOn_ = false;
-    bool rebuildPending_ = false;
+    bool pending_ = false;
     bool stale_ = false;
     QElapsedTimer hidden_;
-    QWidget* content_ = nullptr;
+    // Top to bottom, in the order of the keyboard focus.
+    QVBoxLayout* column_;
+    Popover::Header header_;
+    Popover::Lines lines_;
+    Popover::SessionBlock session_;
+    Popover::StartBlock start_;
+    Popover::QuestionBlock question_;
+    Popover::NoteRow note_;
+    Popover::Footer footer_;
 };
 
 } // namespace QuorvelPower

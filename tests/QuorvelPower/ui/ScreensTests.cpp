@@ -3,6 +3,7 @@
 #include "QuorvelPower/QtApplication.hpp"
 
 #include <QAbstractAxis>
+#include <QAccessible>
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
@@ -40,23 +41,42 @@ protected:
 
 TEST_F(ScreensTest, PopoverButtonsCallTheModel) {
     build();
+    model->start();
+    settle();
     ModelSignals changes(*model);
     std::vector<Tab> shown;
     int quits = 0;
     PopoverView popover(changes, {[&](Tab tab) { shown.push_back(tab); }, [&] { ++quits; }}, false);
-    control<QToolButton>(popover, "displayOn")->click();
-    control<QPushButton>(popover, "oneHour")->click();
+    upToDate(popover);
+    const auto click = [&](const char* name) {
+        auto* button = control<QAbstractButton>(popover, name);
+        EXPECT_TRUE(button->isVisible()) << name << " is not there to click";
+        QTest::mouseClick(button, Qt::LeftButton);
+        upToDate(popover);
+    };
+    click("displayOn");
+    click("oneHour");
     ASSERT_TRUE(model->activeSession());
     EXPECT_TRUE(model->activeSession()->keepDisplayOn);
     EXPECT_EQ(model->activeSession()->endsAt, addingSeconds(clock->now(), 3600));
-
-    upToDate(popover);
-    control<QPushButton>(popover, "endSession")->click();
+    click("endSession");
     EXPECT_FALSE(model->activeSession());
+
+    // Until turned off, then the question at the cap: once more, then no more.
+    click("untilOff");
+    advance(12h - 9min);
     upToDate(popover);
-    control<QPushButton>(popover, "thermalLine")->click();
-    control<QPushButton>(popover, "openVuzur")->click();
-    control<QPushButton>(popover, "quit")->click();
+    click("extend");
+    EXPECT_FALSE(model->pendingQuestion());
+    EXPECT_TRUE(model->activeSession());
+    advance(12h);
+    upToDate(popover);
+    click("endNow");
+    EXPECT_FALSE(model->activeSession());
+
+    click("thermalLine");
+    click("openVuzur");
+    click("quit");
     EXPECT_EQ(shown, (std::vector<Tab>{Tab::thermal, Tab::battery}));
     EXPECT_EQ(quits, 1);
 }
@@ -333,4 +353,56 @@ TEST(TrayLabel, AttentionWinsThenTheDisplaySession) {
     session.keepDisplayOn = false;
     EXPECT_EQ(trayLabelSymbol(session, false), "cup.and.saucer");
     EXPECT_EQ(trayLabelSymbol(std::nullopt, false), "bolt");
+}
+
+TEST_F(ScreensTest, PopoverRefreshesKeepTheFocusAndTellScreenReadersTheNewValues) {
+    build();
+    ModelSignals changes(*model);
+    PopoverView popover(changes, {[](Tab) {}, [] {}}, true);
+    popover.show();
+    popover.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    const auto focused = [&]() -> QWidget* {
+        auto* widget = QApplication::focusWidget();
+        return widget != nullptr ? widget : &popover;
+    };
+    auto* oneHour = control<QPushButton>(popover, "oneHour");
+    for (int i = 0; i < 10 && focused() != oneHour; ++i)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    ASSERT_EQ(focused(), oneHour);
+    const auto refresh = [&] {
+        model->refresh();
+        settle();
+        QApplication::processEvents();
+    };
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).toStdString();
+    };
+
+    snapshotNow.source = PowerSource::battery;
+    snapshotNow.battery->state = ChargeState::discharging;
+    refresh();
+    EXPECT_EQ(focused(), oneHour);
+    EXPECT_TRUE(control<QWidget>(popover, "loading")->isHidden());
+    EXPECT_EQ(name(control<QWidget>(popover, "batteryLine")),
+              "80 %, on battery, Calculating\u2026");
+    EXPECT_EQ(name(oneHour), "Keep awake for 1 hour");
+
+    // Space on "1 h": its block goes, End takes the focus and keeps it through a refresh.
+    QTest::keyClick(oneHour, Qt::Key_Space);
+    QApplication::processEvents();
+    ASSERT_TRUE(model->activeSession());
+    auto* end = control<QPushButton>(popover, "endSession");
+    EXPECT_EQ(focused(), end);
+    refresh();
+    EXPECT_EQ(focused(), end);
+
+    // Hidden, it waits; shown again, it is up to date before it is seen.
+    popover.hide();
+    model->endSession();
+    QApplication::processEvents();
+    EXPECT_TRUE(end->isVisibleTo(&popover));
+    popover.show();
+    EXPECT_FALSE(end->isVisibleTo(&popover));
+    EXPECT_TRUE(oneHour->isVisibleTo(&popover));
 }
