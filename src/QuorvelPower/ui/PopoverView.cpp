@@ -102,6 +102,7 @@ void PopoverView::changed() {
 }
 
 void PopoverView::bringUpToDate() {
+    ++updates_;
     header_.set(!model_.lastRefresh());
     lines_.battery->set(
         model_.battery().battery ? "battery.75percent" : "powerplug",

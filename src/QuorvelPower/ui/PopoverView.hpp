@@ -35,6 +35,8 @@ public:
     // The "Keep the display on too" check, shared with the tray's menu.
     bool displayOn() const { return displayOn_; }
     void setDisplayOn(bool on);
+    // How many times it was brought up to date.
+    int updates() const { return updates_; }
 
 Q_SIGNALS:
     void displayOnChanged();
@@ -59,6 +61,7 @@ private:
     bool displayOn_ = false;
     bool pending_ = false;
     bool stale_ = false;
+    int updates_ = 0;
     QElapsedTimer hidden_;
     // Top to bottom, in the order of the keyboard focus.
     QVBoxLayout* column_;

@@ -22,6 +22,8 @@
 #include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/MainWindow.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
+#include <QuorvelPower/ui/ScreenPage.hpp>
+#include <QuorvelPower/ui/Screens.hpp>
 #include <QuorvelPower/ui/SettingsView.hpp>
 #include <QuorvelPower/ui/Theme.hpp>
 #include <QuorvelPower/ui/TrayItem.hpp>
@@ -405,4 +407,29 @@ TEST_F(ScreensTest, PopoverRefreshesKeepTheFocusAndTellScreenReadersTheNewValues
     popover.show();
     EXPECT_FALSE(end->isVisibleTo(&popover));
     EXPECT_TRUE(oneHour->isVisibleTo(&popover));
+}
+
+TEST_F(ScreensTest, WithEveryWindowClosedARefreshCostsNoViewWork) {
+    build();
+    Screens screens(
+        *model, [] {}, "test");
+    const auto pages = screens.mainWindow().findChildren<ScreenPage*>();
+    ASSERT_EQ(pages.size(), 5);
+    const int popoverBefore = screens.popover().updates();
+    model->start();
+    for (const int percent : {70, 60}) {
+        snapshotNow = BatterySnapshot{clock->now(), PowerSource::battery, pack(percent)};
+        advance(30s); // the cadence with no window open
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(model->battery().battery->chargePercent, 60) << "the model was refreshed";
+    for (const auto* page : pages)
+        EXPECT_EQ(page->updates(), 0) << page->objectName().toStdString();
+    EXPECT_EQ(screens.popover().updates(), popoverBefore);
+
+    screens.showMain(Tab::thermal);
+    QApplication::processEvents();
+    for (const auto* page : pages)
+        EXPECT_EQ(page->updates(), page->objectName() == "thermalView" ? 1 : 0)
+            << "only the tab shown, " << page->objectName().toStdString();
 }
