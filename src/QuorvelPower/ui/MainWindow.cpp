@@ -109,8 +109,10 @@ QHBoxLayout* MainWindow::header() {
     tabs_->setMaximumWidth(560);
     tabs_->setExpanding(false);
     tabs_->setDrawBase(false);
-    for (const auto& item : tabItems)
-        tabs_->addTab(symbol(item.symbol), item.title);
+    for (const auto& item : tabItems) {
+        const int index = tabs_->addTab(symbol(item.symbol), item.title);
+        tabs_->setTabToolTip(index, QString("%1 (Ctrl+%2)").arg(item.title).arg(index + 1));
+    }
     tabs_->setCurrentIndex(indexOf(model_.tab()));
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0 && index < int(tabItems.size())) model_.setTab(tabItems[size_t(index)].tab);

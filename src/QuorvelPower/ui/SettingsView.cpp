@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -33,8 +34,9 @@ QLabel* note(const QString& text) {
 }
 
 QSpinBox* stepper(const char* name, int low, int high, int step, const QString& prefix,
-                  const QString& suffix) {
+                  const QString& suffix, const QString& description) {
     auto* box = new Stepper<QSpinBox>;
+    box->describe(prefix.trimmed().remove(QRegularExpression(":$")), description);
     box->setObjectName(name);
     box->setRange(low, high);
     box->setSingleStep(step);
@@ -44,9 +46,10 @@ QSpinBox* stepper(const char* name, int low, int high, int step, const QString& 
     return box;
 }
 
-QCheckBox* toggle(const char* name) {
+QCheckBox* toggle(const char* name, const QString& description) {
     auto* box = new QCheckBox;
     box->setObjectName(name);
+    box->setAccessibleDescription(description);
     return box;
 }
 
@@ -92,21 +95,23 @@ SettingsView::SettingsView(ModelSignals& changes, QString version)
 
 QWidget* SettingsView::awakeCard() {
     auto* awake = new Card("Keep awake");
-    floor_ = stepper("batteryFloor", 5, 50, 5, "Stop at ", " % on battery");
+    floor_ = stepper("batteryFloor", 5, 50, 5, "Stop at ", " % on battery",
+                     "A keep-awake session or rule lets the computer sleep at this charge");
     connect(floor_, &QSpinBox::valueChanged, this, [this](int value) {
         if (updating_) return;
         auto rails = model_.rails();
         rails.batteryFloorPercent = value;
         model_.setRails(rails);
     });
-    cap_ = stepper("durationCap", 1, 24, 1, "Ask after ", " h");
+    cap_ = stepper("durationCap", 1, 24, 1, "Ask after ", " h",
+                   "A session asks whether to go on after this many hours");
     connect(cap_, &QSpinBox::valueChanged, this, [this](int hours) {
         if (updating_) return;
         auto rails = model_.rails();
         rails.durationCap = hours * 3600.0;
         model_.setRails(rails);
     });
-    login_ = toggle("openAtLogin");
+    login_ = toggle("openAtLogin", "Rules only run while Vuzur is open");
     login_->setText("Open Quorvel Vuzur at login");
     connect(login_, &QCheckBox::clicked, this, [this](bool on) { model_.setOpenAtLogin(on); });
     loginCaption_ = note({});
@@ -124,6 +129,7 @@ QWidget* SettingsView::historyCard() {
     historySize_->setObjectName("historySize");
     auto* remove = new QPushButton("Delete older than 7 days\u2026");
     remove->setObjectName("deleteOlder");
+    remove->setAccessibleDescription("Asks first, then deletes the day files older than a week");
     connect(remove, &QPushButton::clicked, this, [this] { model_.askDeleteOlderHistory(); });
     auto* row = new QHBoxLayout;
     row->addWidget(historySize_);
@@ -135,13 +141,14 @@ QWidget* SettingsView::historyCard() {
 
 QWidget* SettingsView::alertsCard() {
     auto* alerts = new Card("Alerts");
-    health_ = toggle("alertHealth");
-    threshold_ = stepper("healthThreshold", 50, 95, 5, "Health threshold: ", " %");
-    cycles_ = toggle("alertCycles");
+    health_ = toggle("alertHealth", "A notification when the health falls under the threshold");
+    threshold_ = stepper("healthThreshold", 50, 95, 5, "Health threshold: ", " %",
+                         "The health under which the alert speaks");
+    cycles_ = toggle("alertCycles", "A notification at 500 and at 1,000 cycles");
     cycles_->setText("Cycle milestones (500 and 1,000)");
-    throttling_ = toggle("alertThrottling");
-    app_ = toggle("alertApp");
-    session_ = toggle("alertSession");
+    throttling_ = toggle("alertThrottling", "A notification when the computer stays throttled");
+    app_ = toggle("alertApp", "A notification when one app draws most of the power");
+    session_ = toggle("alertSession", "A notification when a session ends or asks");
     session_->setText("A keep-awake session ended on a guard rail, or asks about its limit");
     const auto bind = [this](QCheckBox* box, bool PowerCore::AlertSettings::*field) {
         connect(box, &QCheckBox::clicked, this, [this, field](bool on) {

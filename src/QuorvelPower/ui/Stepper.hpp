@@ -12,6 +12,13 @@ namespace QuorvelPower {
 // the nearest allowed value, and a tip under it says so (Qt's own drops the keys that
 // overflow: 99999 became 9).
 template <class Box> class Stepper final : public Box {
+public:
+    // What screen readers say of it; a value it took in place of one out of range is added.
+    void describe(const QString& name, const QString& description) {
+        this->setAccessibleName(name);
+        this->setAccessibleDescription(description_ = description);
+    }
+
 protected:
     QValidator::State validate(QString& input, int& position) const override {
         const auto state = Box::validate(input, position);
@@ -28,10 +35,12 @@ protected:
         const QString tip = QString(high ? "The most allowed: " : "The least allowed: ") + nearest;
         auto* box = const_cast<Stepper*>(this);
         QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), tip, box);
-        QTimer::singleShot(0, box, [box, tip] { box->setAccessibleDescription(tip); });
+        const QString said = description_.isEmpty() ? tip : description_ + ". " + tip;
+        QTimer::singleShot(0, box, [box, said] { box->setAccessibleDescription(said); });
     }
 
 private:
+    QString description_;
     // The number typed, when it lies outside the range.
     std::optional<double> outside(QString text) const {
         if (text.startsWith(this->prefix())) text.remove(0, this->prefix().size());
