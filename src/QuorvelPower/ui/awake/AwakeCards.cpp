@@ -55,11 +55,6 @@ void showBig(BigNumber* big, const QString& value, const QString& caption, const
     big->setAccessibleDescription(description);
 }
 
-// Sets a check box without a signal of a click: the model already holds the value.
-void setChecked(QCheckBox* box, bool on) {
-    if (box->isChecked() != on) box->setChecked(on);
-}
-
 } // namespace
 
 // MARK: Keep awake now
@@ -77,7 +72,6 @@ NowCard::NowCard(AppModel& model)
     info->setAccessibleName("Limits");
     note->addWidget(info, 0, Qt::AlignTop);
     railsNote_ = secondaryLabel({});
-    railsNote_->setAccessibleName("Limits of every session");
     note->addWidget(railsNote_, 1);
     card_->body()->addLayout(note);
 }
@@ -120,8 +114,7 @@ QWidget* NowCard::buildStart() {
     untilOff_->setObjectName("untilOff");
     untilOff_->setAccessibleDescription("Starts a session that lasts until you end it");
     row->addWidget(untilOff_);
-    auto* hours = new Stepper<QDoubleSpinBox>;
-    hours_ = hours;
+    hours_ = new Stepper<QDoubleSpinBox>;
     hours_->setObjectName("hours");
     hours_->setAccessibleName("Hours to keep awake");
     hours_->setAccessibleDescription("How long the session started beside it lasts");
@@ -218,7 +211,9 @@ RuleRow::RuleRow(AppModel& model, const KeepAwakeRule& rule)
     state_ = new Pill({}, Pill::Tone::good);
     row->addWidget(state_);
     edit_ = new QPushButton("Edit");
+    edit_->setAccessibleDescription("Opens the rule in its sheet");
     delete_ = new QPushButton("Delete");
+    delete_->setAccessibleDescription("Deletes the rule at once");
     row->addWidget(edit_);
     row->addWidget(delete_);
     column->addLayout(row);
@@ -237,7 +232,7 @@ void RuleRow::update(const KeepAwakeRule& rule, size_t index) {
     enabled_->setObjectName(QString("enabled-%1").arg(index));
     edit_->setObjectName(QString("edit-%1").arg(index));
     delete_->setObjectName(QString("delete-%1").arg(index));
-    setChecked(enabled_, rule.isEnabled);
+    enabled_->setChecked(rule.isEnabled); // no click: the model holds it already
     if (const QString title = toQString(rule.title()); title_->text() != title) {
         title_->setText(title);
         enabled_->setAccessibleName("Rule " + title + " on");

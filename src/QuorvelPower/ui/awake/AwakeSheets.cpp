@@ -442,9 +442,11 @@ QDialog* makeCapQuestionSheet(AppModel& model, const ActiveSession& session, QWi
     buttons->addStretch();
     auto* end = new QPushButton("End now");
     end->setObjectName("endNow");
+    end->setAccessibleDescription("Ends the session now");
     end->setAutoDefault(false);
     auto* extend = new QPushButton(toQString(PopoverTexts::extendButton(model.rails())));
     extend->setObjectName("extend");
+    extend->setAccessibleDescription("The session goes on; Return does the same");
     extend->setDefault(true);
     buttons->addWidget(end);
     buttons->addWidget(extend);
