@@ -3,6 +3,7 @@
 #include "QuorvelPower/QtApplication.hpp"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
@@ -31,6 +32,11 @@ protected:
     static void SetUpTestSuite() { qtApplication(); }
 };
 
+// What a screen reader calls the widget.
+QString name(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
 bool showsText(const QWidget& widget, const QString& text) {
     const auto labels = widget.findChildren<QLabel*>();
     return std::any_of(labels.begin(), labels.end(),
@@ -41,15 +47,19 @@ bool showsText(const QWidget& widget, const QString& text) {
 
 TEST_F(TabsTest, RuleSheetStartsFromItsDraftAndSavesWhatItShows) {
     build();
+    const auto click = [](QDialog& sheet, const std::string& name) {
+        QTest::mouseClick(control<QPushButton>(sheet, name.c_str()), Qt::LeftButton);
+    };
     // A weekly window: Monday to Friday, 09:00 to 18:00, then Friday taken away.
     const RuleDraft window{std::nullopt,
                            RuleCondition{TimeWindow{{2, 3, 4, 5, 6}, 9 * 60, 18 * 60}}, true};
     std::unique_ptr<QDialog> sheet(makeRuleSheet(*model, window, nullptr));
+    sheet->show();
     EXPECT_TRUE(control<QPushButton>(*sheet, "kind-2")->isChecked());
     EXPECT_TRUE(control<QPushButton>(*sheet, "day-2")->isChecked());
     EXPECT_FALSE(control<QPushButton>(*sheet, "day-1")->isChecked());
-    control<QPushButton>(*sheet, "day-6")->click();
-    control<QPushButton>(*sheet, "save")->click();
+    click(*sheet, "day-6");
+    click(*sheet, "save");
     ASSERT_EQ(model->storedRules().size(), 1u);
     EXPECT_EQ(model->storedRules()[0].condition,
               (RuleCondition{TimeWindow{{2, 3, 4, 5}, 9 * 60, 18 * 60}}));
@@ -59,17 +69,17 @@ TEST_F(TabsTest, RuleSheetStartsFromItsDraftAndSavesWhatItShows) {
     const RuleDraft task{model->storedRules()[0].id, RuleCondition{TaskMatch{TaskNamed{"make"}}},
                          false};
     sheet.reset(makeRuleSheet(*model, task, nullptr));
+    sheet->show();
     EXPECT_TRUE(control<QPushButton>(*sheet, "kind-1")->isChecked());
     auto* name = control<QLineEdit>(*sheet, "taskName");
     EXPECT_EQ(name->text(), "make");
-    name->setText("   ");
+    name->selectAll();
+    QTest::keyClicks(name, "   ");
     EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled());
-    name->setText(" ninja ");
+    name->selectAll();
+    QTest::keyClicks(name, " ninja ");
     // Return in the field saves, as the default button; the kind stays as it is.
-    sheet->show();
-    name->setFocus();
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(name, &enter);
+    QTest::keyClick(name, Qt::Key_Return);
     ASSERT_EQ(model->storedRules().size(), 1u) << "an edit replaces the rule";
     EXPECT_EQ(model->storedRules()[0].condition, (RuleCondition{TaskMatch{TaskNamed{"ninja"}}}));
 
@@ -78,11 +88,12 @@ TEST_F(TabsTest, RuleSheetStartsFromItsDraftAndSavesWhatItShows) {
         *model,
         RuleDraft{std::nullopt, RuleCondition{WhileAppRuns{"", "", std::nullopt, false}}, false},
         nullptr));
+    sheet->show();
     EXPECT_TRUE(control<QPushButton>(*sheet, "kind-0")->isChecked());
     EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled());
-    control<QPushButton>(*sheet, "kind-2")->click();
+    click(*sheet, "kind-2");
     for (int day = 2; day <= 6; ++day)
-        control<QPushButton>(*sheet, ("day-" + std::to_string(day)).c_str())->click();
+        click(*sheet, "day-" + std::to_string(day));
     EXPECT_FALSE(control<QPushButton>(*sheet, "save")->isEnabled()) << "no weekday left";
 }
 
@@ -100,7 +111,8 @@ TEST_F(TabsTest, LimitQuestionAsksWithItsTimeAndAnswers) {
               "Keep-awake until turned off reaches its limit at 14:00. Without an answer it "
               "ends then.");
     EXPECT_TRUE(control<QPushButton>(*sheet, "extend")->isDefault());
-    control<QPushButton>(*sheet, "endNow")->click();
+    sheet->show();
+    QTest::mouseClick(control<QPushButton>(*sheet, "endNow"), Qt::LeftButton);
     EXPECT_FALSE(model->activeSession());
 }
 
@@ -323,4 +335,127 @@ TEST_F(TabsTest, NamesFromOutsideAreTextNotMarkup) {
     ASSERT_NE(shown, labels.end());
     EXPECT_EQ((*shown)->textFormat(), Qt::PlainText);
     EXPECT_EQ(control<QLabel>(awake, "moreAwake")->text(), "and 50 more");
+}
+
+TEST_F(TabsTest, KeepAwakeTabKeepsTheFocusAndTheTypingThroughUpdates) {
+    build();
+    ModelSignals changes(*model);
+    KeepAwakeView awake(changes);
+    awake.show();
+    awake.activateWindow();
+    QApplication::processEvents();
+    auto* hours = control<QDoubleSpinBox>(awake, "hours");
+    EXPECT_EQ(name(hours), "Hours to keep awake");
+    // Half a number typed when a rule comes in.
+    QTest::mouseClick(hours->findChild<QLineEdit*>(), Qt::LeftButton);
+    QTest::keyClick(hours, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(hours, "2.");
+    const QString typed = hours->findChild<QLineEdit*>()->text();
+    ASSERT_TRUE(typed.startsWith("2.")) << typed.toStdString();
+    int updates = awake.updates();
+    model->saveRule(RuleDraft{std::nullopt, RuleCondition{TaskMatch{TaskNamed{"make"}}}, false});
+    QApplication::processEvents();
+    ASSERT_GT(awake.updates(), updates);
+    EXPECT_EQ(QApplication::focusWidget(), hours);
+    EXPECT_EQ(hours->findChild<QLineEdit*>()->text(), typed);
+
+    // A session started from the page: its End button takes the focus of the start row gone.
+    QTest::mouseClick(control<QPushButton>(awake, "untilOff"), Qt::LeftButton);
+    QApplication::processEvents();
+    ASSERT_TRUE(model->activeSession());
+    auto* end = control<QPushButton>(awake, "end");
+    EXPECT_EQ(QApplication::focusWidget(), end);
+    EXPECT_EQ(name(end), "End the session");
+    EXPECT_EQ(name(control<QWidget>(awake, "ends")), "Asks you whether to go on 10 minutes before");
+    // The running time moves; the focus stays on the same button.
+    updates = awake.updates();
+    model->refresh();
+    settle();
+    QApplication::processEvents();
+    EXPECT_GT(awake.updates(), updates);
+    EXPECT_EQ(QApplication::focusWidget(), end);
+    QTest::keyClick(end, Qt::Key_Space);
+    QApplication::processEvents();
+    EXPECT_FALSE(model->activeSession());
+    EXPECT_EQ(QApplication::focusWidget(), control<QPushButton>(awake, "untilOff"));
+}
+
+TEST_F(TabsTest, KeepAwakeRuleRowsLiveAsLongAsTheirRules) {
+    build();
+    model->saveRule(RuleDraft{std::nullopt, RuleCondition{TaskMatch{TaskNamed{"make"}}}, false});
+    model->saveRule(RuleDraft{std::nullopt, RuleCondition{TaskMatch{TaskNamed{"ninja"}}}, true});
+    ASSERT_EQ(model->storedRules().size(), 2u);
+    ModelSignals changes(*model);
+    KeepAwakeView awake(changes);
+    awake.show();
+    awake.activateWindow();
+    QApplication::processEvents();
+    auto* edit = control<QPushButton>(awake, "edit-1");
+    QTest::mouseClick(edit, Qt::LeftButton);
+    model->setRuleDraft(std::nullopt);
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+
+    // The first rule goes and the second is edited elsewhere: the row moves up, the focus in it.
+    model->deleteRule(model->storedRules()[0].id);
+    const auto id = model->storedRules()[0].id;
+    model->saveRule(RuleDraft{id, RuleCondition{TaskMatch{TaskNamed{"cargo"}}}, true});
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), edit);
+    EXPECT_EQ(edit->objectName(), "edit-0");
+    EXPECT_EQ(name(edit), "Edit rule " + QString::fromStdString(model->storedRules()[0].title()));
+    QTest::keyClick(edit, Qt::Key_Space);
+    EXPECT_EQ(model->ruleDraft(),
+              (RuleDraft{id, RuleCondition{TaskMatch{TaskNamed{"cargo"}}}, true}))
+        << "the sheet starts from the rule as it is now";
+
+    QTest::mouseClick(control<QPushButton>(awake, "delete-0"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(model->storedRules().empty());
+    EXPECT_EQ(awake.findChild<QPushButton*>("edit-0"), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), control<QPushButton>(awake, "addRule"));
+}
+
+TEST_F(TabsTest, RuleSheetRowsStayPutAcrossKindsAndNoTextIsCut) {
+    build();
+    std::unique_ptr<QDialog> sheet(makeRuleSheet(
+        *model,
+        RuleDraft{std::nullopt, RuleCondition{WhileAppRuns{"", "", std::nullopt, false}}, false},
+        nullptr));
+    sheet->show();
+    QApplication::processEvents();
+    const auto place = [&](const char* name) {
+        auto* widget = control<QWidget>(*sheet, name);
+        return QRect(widget->mapTo(sheet.get(), QPoint(0, 0)), widget->size());
+    };
+    const auto nothingCut = [&](const std::string& when) {
+        for (auto* label : sheet->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->wordWrap() && !label->text().isEmpty()) {
+                EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                    << when << ": " << label->text().toStdString();
+            }
+        }
+        // The sheet's controls, not their inner parts (Qt's, named "qt_...").
+        for (auto* widget : sheet->findChildren<QWidget*>()) {
+            const QString named = widget->objectName();
+            if (widget->isVisible() && widget->focusPolicy() != Qt::NoFocus && !named.isEmpty() &&
+                !named.startsWith("qt_")) {
+                EXPECT_GE(widget->height(), widget->minimumSizeHint().height())
+                    << when << ": " << widget->objectName().toStdString();
+            }
+        }
+    };
+    const QRect display = place("keepDisplayOn");
+    const QRect save = place("save");
+    for (const int kind : {2, 1, 0}) {
+        const auto button = "kind-" + std::to_string(kind);
+        QTest::mouseClick(control<QPushButton>(*sheet, button.c_str()), Qt::LeftButton);
+        QApplication::processEvents();
+        EXPECT_EQ(place("keepDisplayOn"), display) << button;
+        EXPECT_EQ(place("save"), save) << button;
+        nothingCut(button);
+    }
+    sheet->resize(sheet->minimumWidth(), sheet->height());
+    QApplication::processEvents();
+    nothingCut("at its narrowest");
+    EXPECT_EQ(name(control<QWidget>(*sheet, "day-2")), "Monday");
 }
