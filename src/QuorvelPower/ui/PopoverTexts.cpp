@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace QuorvelPower::PopoverTexts {
 
@@ -28,8 +29,7 @@ Line battery(const BatterySnapshot& snapshot, const SensorSet& sensors, bool cal
         items.push_back(Format::minutes(b.timeRemainingMinutes) + " left");
     else if (calculating)
         items.push_back("Calculating\u2026");
-    for (size_t i = 0; i < items.size(); ++i)
-        line.caption.append(i == 0 ? "" : " · ").append(items[i]);
+    line.caption = fmt::format("{}", fmt::join(items, " · "));
     return line;
 }
 
@@ -49,19 +49,11 @@ Line thermal(const ThermalSnapshot& thermal, const SensorSet& sensors) {
     return line;
 }
 
-std::string timeOfDay(Timestamp time, const Calendar& calendar, bool seconds) {
-    const auto text = fmt::format("{:02}:{:02}", calendar.hour(time), calendar.minute(time));
-    if (!seconds) return text;
-    const auto sinceMinute = std::chrono::duration_cast<std::chrono::seconds>(
-        time.time_since_epoch() % std::chrono::minutes(1));
-    return text + fmt::format(":{:02}", (sinceMinute.count() + 60) % 60);
-}
-
 std::string notHeldLine(HoldFailure failure) {
     return "Not held: " + std::string(describe(failure));
 }
 
-Session session(const ActiveSession& s, const Calendar& calendar,
+Session session(const ActiveSession& s, const Export::DateFormatter& dates,
                 std::optional<HoldFailure> notHeld, bool displayNotHeld) {
     const Timestamp ends = s.endsAt ? std::min(*s.endsAt, s.capAt) : s.capAt;
     std::string keeps = notHeld ? notHeldLine(*notHeld)
@@ -70,7 +62,7 @@ Session session(const ActiveSession& s, const Calendar& calendar,
                             : platformText(s.keepDisplayOn ? "Mac and display stay awake"
                                                            : "Mac stays awake, display may sleep");
     return {"Awake " + s.title, std::move(keeps),
-            "Ends by " + timeOfDay(ends, calendar) + " at the latest",
+            "Ends by " + dates.shortTime(ends) + " at the latest",
             notHeld.has_value() || displayNotHeld};
 }
 
@@ -88,9 +80,9 @@ std::string extendButton(const GuardRails& rails) {
     return "Keep awake for another " + Format::hours(rails.durationCap) + " h";
 }
 
-std::string question(const ActiveSession& session, const Calendar& calendar) {
+std::string question(const ActiveSession& session, const Export::DateFormatter& dates) {
     return "Still working? Keep-awake " + session.title + " reaches its limit at " +
-           timeOfDay(session.capAt, calendar) + ".";
+           dates.shortTime(session.capAt) + ".";
 }
 
 } // namespace QuorvelPower::PopoverTexts

@@ -3,6 +3,7 @@
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/battery/BatterySnapshot.hpp>
 #include <PowerCore/foundation/Calendar.hpp>
+#include <PowerCore/history/Export.hpp>
 #include <PowerCore/thermal/SensorSet.hpp>
 #include <PowerCore/thermal/ThermalSnapshot.hpp>
 #include <optional>
@@ -28,7 +29,8 @@ struct Session {
     std::string title, keeps, endsBy;
     bool notHeld = false;
 };
-Session session(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar,
+Session session(const PowerCore::ActiveSession& session,
+                const PowerCore::Export::DateFormatter& dates,
                 std::optional<PowerCore::HoldFailure> notHeld = std::nullopt,
                 bool displayNotHeld = false);
 // "Not held: the system refused".
@@ -37,10 +39,7 @@ std::string notHeldLine(PowerCore::HoldFailure failure);
 std::string railsCaption(const PowerCore::GuardRails& rails);
 std::string untilOffButton(const PowerCore::GuardRails& rails);
 std::string extendButton(const PowerCore::GuardRails& rails);
-std::string question(const PowerCore::ActiveSession& session, const PowerCore::Calendar& calendar);
-
-// A time of day without the date, "09:26".
-std::string timeOfDay(PowerCore::Timestamp time, const PowerCore::Calendar& calendar,
-                      bool seconds = false);
+std::string question(const PowerCore::ActiveSession& session,
+                     const PowerCore::Export::DateFormatter& dates);
 
 } // namespace QuorvelPower::PopoverTexts

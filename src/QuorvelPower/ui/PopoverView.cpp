@@ -112,8 +112,7 @@ void PopoverView::bringUpToDate() {
     showSessionOrStart();
     const auto& pending = model_.pendingQuestion();
     if (pending)
-        question_.set(toQString(PopoverTexts::question(*pending, model_.calendar())),
-                      model_.rails());
+        question_.set(toQString(PopoverTexts::question(*pending, *model_.dates())), model_.rails());
     question_.setShown(pending.has_value());
     const auto& note = model_.sessionNote();
     if (note) note_.set(*note);
@@ -123,7 +122,7 @@ void PopoverView::bringUpToDate() {
 
 void PopoverView::showSessionOrStart() {
     if (const auto& session = model_.activeSession()) {
-        session_.set(PopoverTexts::session(*session, model_.calendar(), model_.notHeld(),
+        session_.set(PopoverTexts::session(*session, *model_.dates(), model_.notHeld(),
                                            model_.displayNotHeld()),
                      session->keepDisplayOn);
         swapBlocks(session_, start_, session_.end());

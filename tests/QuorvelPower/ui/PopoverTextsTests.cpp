@@ -53,12 +53,12 @@ TEST(PopoverTexts, ThermalCaptionPrefersTheCPUTemperature) {
 }
 
 TEST(PopoverTexts, SessionEndsByTheEarlierOfEndAndCap) {
-    const auto calendar = Calendar::utc();
+    const Export::PlainDateFormatter dates(Calendar::utc());
     ActiveSession session;
     session.title = "for 3 h";
     session.capAt = at("2026-12-06T14:00:00Z");
     session.endsAt = at("2026-12-06T15:00:00Z");
-    const auto texts = PopoverTexts::session(session, calendar);
+    const auto texts = PopoverTexts::session(session, dates);
     EXPECT_EQ(texts.endsBy, "Ends by 14:00 at the latest");
     EXPECT_EQ(texts.keeps, "Computer stays awake, display may sleep");
     GuardRails rails;
@@ -66,6 +66,6 @@ TEST(PopoverTexts, SessionEndsByTheEarlierOfEndAndCap) {
     EXPECT_EQ(PopoverTexts::railsCaption(rails),
               "Stops at 20 % on battery or if the computer gets critically hot; asks you 10 "
               "minutes before 1.5 h.");
-    EXPECT_EQ(PopoverTexts::question(session, calendar),
+    EXPECT_EQ(PopoverTexts::question(session, dates),
               "Still working? Keep-awake for 3 h reaches its limit at 14:00.");
 }

@@ -160,14 +160,13 @@ void NowCard::update() {
 }
 
 void NowCard::updateSession(const ActiveSession& session) {
-    const auto& calendar = model_.calendar();
     const QString title = toQString(session.title + (session.keepDisplayOn ? ", display on" : ""));
     showBig(awake_, "Awake", title, "Session", "Awake, " + title);
     const QString running =
         toQString(Format::duration(secondsBetween(session.startedAt, model_.now())));
     showBig(running_, running, "running", "Running for", running);
     const QString ends =
-        toQString(PopoverTexts::timeOfDay(session.endsAt.value_or(session.capAt), calendar));
+        toQString(model_.dates()->shortTime(session.endsAt.value_or(session.capAt)));
     if (session.endsAt)
         showBig(ends_, ends, "ends", "Ends at", ends);
     else
@@ -362,12 +361,11 @@ InhibitorRow::InhibitorRow() {
     line->addWidget(since_);
 }
 
-void InhibitorRow::update(const AssertionRow& row, const Calendar& calendar) {
+void InhibitorRow::update(const AssertionRow& row, const Export::DateFormatter& dates) {
     ours_->setVisible(row.isPower);
     setNameText(name_, toQString(row.processName));
     meaning_->setText(toQString(row.meaning()));
-    if (row.since)
-        since_->setText(toQString("since " + PopoverTexts::timeOfDay(*row.since, calendar)));
+    if (row.since) since_->setText(toQString("since " + dates.shortTime(*row.since)));
     since_->setVisible(row.since.has_value());
 }
 
@@ -389,13 +387,14 @@ WhoCard::WhoCard(AppModel& model)
 
 void WhoCard::update() {
     size_t shown = 0;
+    const auto dates = model_.dates();
     for (const auto& row : model_.assertions()) {
         if (!row.keepsAwake()) continue;
         if (shown == rows_.size()) {
             rows_.push_back(new InhibitorRow);
             listLayout_->addWidget(rows_.back());
         }
-        rows_[shown++]->update(row, model_.calendar());
+        rows_[shown++]->update(row, *dates);
     }
     while (rows_.size() > shown) {
         delete rows_.back();

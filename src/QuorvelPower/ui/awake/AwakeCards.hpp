@@ -95,7 +95,7 @@ private:
 class InhibitorRow final : public QWidget {
 public:
     InhibitorRow();
-    void update(const PowerCore::AssertionRow& row, const PowerCore::Calendar& calendar);
+    void update(const PowerCore::AssertionRow& row, const PowerCore::Export::DateFormatter& dates);
 
 private:
     Pill* ours_;

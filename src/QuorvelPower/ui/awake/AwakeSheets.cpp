@@ -20,6 +20,8 @@
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
 #include <algorithm>
 #include <array>
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace QuorvelPower {
 
@@ -384,11 +386,9 @@ void RuleSheet::refresh() {
         summary_->setText(
             toQString(ScreenData::ruleSummary(*condition, draft_.keepDisplayOn, model_.rails())));
         const auto matches = model_.matchingNow(draft_);
-        std::string text = "Matches right now: ";
-        for (size_t i = 0; i < matches.size(); ++i)
-            text.append(i == 0 ? "" : ", ").append(matches[i]);
         preview_->setText(matches.empty() ? QString("Matches nothing right now.")
-                                          : toQString(text));
+                                          : toQString(fmt::format("Matches right now: {}",
+                                                                  fmt::join(matches, ", "))));
     }
     fitHeight();
 }
@@ -425,7 +425,7 @@ QDialog* makeCapQuestionSheet(AppModel& model, const ActiveSession& session, QWi
     layout->setSpacing(10);
     layout->addWidget(sheetHeading("Still working?"));
     auto* text = plainLabel(toQString("Keep-awake " + session.title + " reaches its limit at " +
-                                      PopoverTexts::timeOfDay(session.capAt, model.calendar()) +
+                                      model.dates()->shortTime(session.capAt) +
                                       ". Without an answer it ends then."));
     text->setObjectName("questionText");
     text->setWordWrap(true);
