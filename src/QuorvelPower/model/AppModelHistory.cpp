@@ -1,0 +1,204 @@
+// The history glue: the samples written, the reload, the export and deleting older days.
+#include "AppModelInternal.hpp"
+
+#include <PowerCore/history/Retention.hpp>
+#include <algorithm>
+#include <stdexcept>
+
+namespace QuorvelPower {
+
+using namespace PowerCore;
+using namespace ModelInternal;
+
+void AppModel::writeBatterySample(Timestamp now) {
+    lastBatterySample_ = now;
+    if (writesHistory()) {
+        try {
+            parts_.store->append(HistoryLine{battery_});
+            // The chart shows it at once, without reading the history again.
+            if (battery_.battery) {
+                history_.charge.push_back(ChargeSample::of(battery_));
+                tell(&ModelListener::historyChanged);
+            }
+        } catch (const std::exception&) {
+        }
+        if (battery_.battery) try {
+                if (parts_.store->appendDailyHealth(
+                        DailyHealthPoint::of(parts_.store->dayName(now), *battery_.battery)))
+                    publish(&ModelListener::historyChanged, dailyHealth_,
+                            parts_.store->dailyHealth());
+            } catch (const std::exception&) {
+            }
+    }
+    if (!recordSince_)
+        publish(&ModelListener::historyChanged, recordSince_, std::optional<Timestamp>(now));
+}
+
+void AppModel::markForDiagnostics(const std::string& name) {
+    if (parts_.diagnostics) parts_.diagnostics->mark(name, parts_.clock->now());
+}
+
+void AppModel::loadHistory() {
+    if (!parts_.store || quitting_) return;
+    // A year of history takes a moment to read: it is read off the main thread, and a load
+    // asked for meanwhile becomes one more after it.
+    if (loadingHistory_) {
+        historyLoadQueued_ = true;
+        return;
+    }
+    loadingHistory_ = true;
+    struct Loaded {
+        CompactHistory history;
+        std::vector<DailyHealthPoint> daily;
+        std::uint64_t bytes = 0;
+        bool failed = false;
+    };
+    auto loaded = std::make_shared<Loaded>();
+    const size_t shownBefore = history_.charge.size();
+    std::weak_ptr<bool> alive = alive_;
+    parts_.scheduler->background(
+        [store = parts_.store, loaded] {
+            try {
+                loaded->daily = store->dailyHealth();
+                loaded->history = store->readCompact();
+                loaded->bytes = store->sizeOnDisk();
+                // Nothing read where days were listed (memory ran out, the folder went
+                // unreadable): what is shown stays.
+                loaded->failed = !loaded->history.complete && loaded->history.charge.empty() &&
+                                 !store->dayFiles().empty();
+            } catch (const std::exception&) {
+                loaded->failed = true;
+            }
+        },
+        [this, alive, loaded, shownBefore] {
+            const auto living = alive.lock();
+            if (!living || !*living) return;
+            loadingHistory_ = false;
+            if (!loaded->failed) {
+                publish(&ModelListener::historyChanged, dailyHealth_, std::move(loaded->daily));
+                // Samples the refreshes wrote while the files were being read stay shown
+                // (once, if the read found them too).
+                auto& charge = loaded->history.charge;
+                for (auto written = history_.charge.begin() +
+                                    std::ptrdiff_t(std::min(shownBefore, history_.charge.size()));
+                     written != history_.charge.end(); ++written)
+                    if (charge.empty() || written->seconds > charge.back().seconds)
+                        charge.push_back(*written);
+                history_ = std::move(loaded->history);
+                tell(&ModelListener::historyChanged);
+                publish(&ModelListener::historyChanged, historyBytes_, loaded->bytes);
+                // The first refresh may have written its line before the load at start-up
+                // ended: the record goes back to the history's first line all the same.
+                if (history_.firstLine && (!recordSince_ || *history_.firstLine < *recordSince_))
+                    publish(&ModelListener::historyChanged, recordSince_, history_.firstLine);
+                if (parts_.diagnostics)
+                    parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
+            }
+            if (historyLoadQueued_) {
+                historyLoadQueued_ = false;
+                loadHistory();
+            }
+        });
+}
+
+std::string AppModel::exportName(Export::Format format) const {
+    return Export::fileName(format, parts_.clock->now(), parts_.calendar);
+}
+
+bool AppModel::startExport(Export::Format format, const std::string& path) {
+    if (export_ || quitting_) return false;
+    auto job = std::make_shared<ExportJob>();
+    export_ = job;
+    std::erase_if(exports_, [](const std::weak_ptr<ExportJob>& old) { return old.expired(); });
+    exports_.push_back(job);
+    publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>(0.0));
+    if (parts_.diagnostics) parts_.diagnostics->mark("exportStarted", parts_.clock->now());
+    Export::ReportInputs inputs;
+    inputs.now = parts_.clock->now();
+    inputs.model = parts_.machineModel;
+    inputs.snapshot = battery_;
+    auto failure = std::make_shared<std::optional<std::string>>();
+    std::weak_ptr<bool> alive = alive_;
+    // The progress is told on the main thread as the share done passes each per cent.
+    const auto tell = [this, alive, job](int percent) {
+        const auto living = alive.lock();
+        if (!living || !*living || export_ != job || job->cancelled) return;
+        publish(&ModelListener::exportingChanged, exportProgress_,
+                std::optional<double>(percent / 100.0));
+    };
+    parts_.scheduler->background(
+        [store = parts_.store, open = parts_.openExportFile, scheduler = parts_.scheduler,
+         calendar = parts_.calendar, format, path, inputs, job, failure, tell] {
+            try {
+                if (!store || !open) throw std::runtime_error("There is no history to export.");
+                if (job->advance(ExportJob::Stage::writing)) {
+                    const auto out = open(path);
+                    const auto progress = [&](double done) {
+                        const int percent = int(std::clamp(done, 0.0, 1.0) * 100);
+                        if (job->percent.exchange(percent) != percent)
+                            scheduler->post([tell, percent] { tell(percent); });
+                        return !job->cancelled;
+                    };
+                    if (Export::write(format, *store, inputs, Export::PlainDateFormatter(calendar),
+                                      *out, progress) &&
+                        job->advance(ExportJob::Stage::committing))
+                        out->commit();
+                }
+            } catch (const std::exception& error) {
+                *failure = error.what();
+            }
+            job->end();
+        },
+        [this, alive, job, failure] {
+            const auto living = alive.lock();
+            if (!living || !*living) return;
+            if (export_ == job) export_.reset();
+            if (parts_.diagnostics && !*failure && !job->cancelled)
+                parts_.diagnostics->mark("exportWritten", parts_.clock->now());
+            if (!job->cancelled)
+                publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>{});
+            if (*failure && !job->cancelled)
+                publish(&ModelListener::sheetsChanged, notice_,
+                        std::optional<Notice>(
+                            Notice{UUID::random(), "The file was not saved", **failure}));
+        });
+    return true;
+}
+
+void AppModel::cancelExport() {
+    // The worker stops at the end of the day file it reads and removes what it wrote; the
+    // window is done with it at once, and may start another. A file being renamed into
+    // place is saved all the same.
+    if (!export_ || !export_->cancel()) return;
+    export_.reset();
+    publish(&ModelListener::exportingChanged, exportProgress_, std::optional<double>{});
+}
+
+void AppModel::askDeleteOlderHistory() {
+    if (!parts_.store) return;
+    publish(&ModelListener::sheetsChanged, deleteCandidates_,
+            std::optional<std::vector<std::string>>(Retention::filesOlderThanWindow(
+                *parts_.store, parts_.clock->now(), parts_.calendar)));
+}
+
+void AppModel::confirmDeleteOlderHistory() {
+    std::vector<std::string> deleted;
+    if (writesHistory())
+        deleted = Retention::deleteOlderThanWindow(*parts_.store, parts_.clock->now());
+    publish(&ModelListener::sheetsChanged, deleteCandidates_,
+            std::optional<std::vector<std::string>>{});
+    Notice notice{UUID::random(), "Nothing to delete", ""};
+    if (parts_.store && !writesHistory())
+        notice = {UUID::random(), "Nothing was deleted",
+                  "Another copy of Vuzur keeps this history: delete older days from there."};
+    if (!deleted.empty()) {
+        notice.title = "Deleted " + std::to_string(deleted.size()) + " day file";
+        if (deleted.size() != 1) notice.title.push_back('s');
+        for (size_t i = 0; i < deleted.size(); ++i)
+            notice.message.append(i == 0 ? "" : "\n").append(deleted[i]);
+    }
+    publish(&ModelListener::sheetsChanged, notice_, std::optional<Notice>(std::move(notice)));
+    loadHistory();
+}
+
+} // namespace QuorvelPower
