@@ -48,11 +48,7 @@ struct AppModel::Readings {
 };
 
 std::unique_ptr<Scheduler::Handle> AppModel::later(double delay, std::function<void()> fn) {
-    std::weak_ptr<bool> alive = alive_;
-    return parts_.scheduler->after(seconds(delay), [alive, fn = std::move(fn)] {
-        const auto living = alive.lock();
-        if (living && *living) fn();
-    });
+    return parts_.scheduler->after(seconds(delay), whileAlive(alive_, std::move(fn)));
 }
 
 void AppModel::tell(Change kind) {
@@ -93,13 +89,9 @@ AppModel::AppModel(ModelParts parts, LaunchOptions options)
     unreadableRules_ = storedRulesOf(parts_.defaults.get()).unreadable;
     loadToldAlerts();
     // The live holder works on a thread of its own and tells of what it achieved there.
-    std::weak_ptr<bool> alive = alive_;
-    parts_.holder->onStatusChange([alive, scheduler = std::weak_ptr(parts_.scheduler), this] {
-        if (const auto to = scheduler.lock())
-            to->post([alive, this] {
-                const auto living = alive.lock();
-                if (living && *living) updateHoldStatus();
-            });
+    parts_.holder->onStatusChange([scheduler = std::weak_ptr(parts_.scheduler),
+                                   update = whileAlive(alive_, [this] { updateHoldStatus(); })] {
+        if (const auto to = scheduler.lock()) to->post(update);
     });
 }
 
@@ -114,15 +106,12 @@ void AppModel::start() {
     if (started_) return;
     started_ = true;
     if (parts_.powerNotifications) {
-        std::weak_ptr<bool> alive = alive_;
+        const auto anyChange = whileAlive(alive_, [this] {
+            if (isVisible_) refresh();
+        });
         watcher_ = std::make_unique<PowerSourceWatcher>(
             [readBattery = parts_.readBattery] { return readBattery().source; },
-            [this, alive] {
-                if (alive.lock() && *alive.lock()) powerSourceChanged();
-            },
-            [this, alive] {
-                if (alive.lock() && *alive.lock() && isVisible_) refresh();
-            },
+            whileAlive(alive_, [this] { powerSourceChanged(); }), anyChange,
             parts_.powerNotifications);
         watcher_->start();
     }
@@ -202,7 +191,6 @@ void AppModel::refreshOnce() {
     readings->sourceGeneration = sourceGeneration_;
     // Whether the list is read is decided as the refresh starts.
     readings->readAssertions = tab_ == Tab::awake && isVisible_ && parts_.assertionTable;
-    std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
         [readings, now, readBattery = parts_.readBattery, readThermal = parts_.readThermal,
          readSensors = parts_.readSensors, apps = parts_.runningApps, table = parts_.assertionTable,
@@ -222,11 +210,8 @@ void AppModel::refreshOnce() {
                 readings->failed = true;
             }
         },
-        [this, alive, readings, now, started] {
-            const auto living = alive.lock();
-            if (!living || !*living) return;
-            finishRefresh(*readings, now, started);
-        });
+        whileAlive(alive_,
+                   [this, readings, now, started] { finishRefresh(*readings, now, started); }));
 }
 
 void AppModel::finishRefresh(Readings& readings, Timestamp now, Clock::Monotonic started) {

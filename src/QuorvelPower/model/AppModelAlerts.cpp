@@ -71,42 +71,36 @@ bool AppModel::canNotify() const {
 
 void AppModel::postAlerts(std::shared_ptr<std::vector<Alert>> alerts, size_t next) {
     if (next >= alerts->size() || !canNotify()) return;
-    std::weak_ptr<bool> alive = alive_;
     // One at a time, in the engine's order.
-    parts_.notifier->post((*alerts)[next], [this, alive, alerts, next](bool delivered) {
-        const auto living = alive.lock();
-        if (!living || !*living) return;
+    const auto answered = whileAlive(alive_, [this, alerts, next](bool delivered) {
         if (delivered)
             rememberTold((*alerts)[next]);
         else
             publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
         postAlerts(alerts, next + 1);
     });
+    parts_.notifier->post((*alerts)[next], answered);
 }
 
 void AppModel::alertSwitchedOn() {
     if (!canNotify()) return;
-    std::weak_ptr<bool> alive = alive_;
-    parts_.notifier->requestPermission([this, alive](bool granted) {
-        const auto living = alive.lock();
-        if (living && *living && !granted)
-            publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
-    });
+    parts_.notifier->requestPermission(whileAlive(alive_, [this](bool granted) {
+        if (!granted) publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
+    }));
 }
 
 void AppModel::tellRunsInBackground() {
     if (!canNotify() || !parts_.defaults) return;
     if (parts_.defaults->value("backgroundNoticeShown") == std::optional<Json>(Json(true))) return;
-    std::weak_ptr<bool> alive = alive_;
     const Alert alert{AlertKind::runsInBackground, "",
                       std::string(title(AlertKind::runsInBackground)),
                       "No panel shows its tray item here: open it from the applications menu."};
     // Remembered once it reached the person: at login the notification server may not be
     // up yet, and the next start tells again.
-    parts_.notifier->post(alert, [this, alive](bool delivered) {
-        const auto living = alive.lock();
-        if (living && *living && delivered) storeJson("backgroundNoticeShown", Json(true));
+    const auto answered = whileAlive(alive_, [this](bool delivered) {
+        if (delivered) storeJson("backgroundNoticeShown", Json(true));
     });
+    parts_.notifier->post(alert, answered);
 }
 
 } // namespace QuorvelPower

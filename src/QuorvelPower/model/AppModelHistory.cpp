@@ -55,7 +55,6 @@ void AppModel::loadHistory() {
     };
     auto loaded = std::make_shared<Loaded>();
     const size_t shownBefore = history_.charge.size();
-    std::weak_ptr<bool> alive = alive_;
     parts_.scheduler->background(
         [store = parts_.store, loaded] {
             try {
@@ -70,9 +69,7 @@ void AppModel::loadHistory() {
                 loaded->failed = true;
             }
         },
-        [this, alive, loaded, shownBefore] {
-            const auto living = alive.lock();
-            if (!living || !*living) return;
+        whileAlive(alive_, [this, loaded, shownBefore] {
             loadingHistory_ = false;
             if (!loaded->failed) {
                 publish(&ModelListener::historyChanged, dailyHealth_, std::move(loaded->daily));
@@ -98,7 +95,7 @@ void AppModel::loadHistory() {
                 historyLoadQueued_ = false;
                 loadHistory();
             }
-        });
+        }));
 }
 
 std::string AppModel::exportName(Export::Format format) const {
@@ -118,14 +115,12 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
     inputs.model = parts_.machineModel;
     inputs.snapshot = battery_;
     auto failure = std::make_shared<std::optional<std::string>>();
-    std::weak_ptr<bool> alive = alive_;
     // The progress is told on the main thread as the share done passes each per cent.
-    const auto tell = [this, alive, job](int percent) {
-        const auto living = alive.lock();
-        if (!living || !*living || export_ != job || job->cancelled) return;
+    const auto tell = whileAlive(alive_, [this, job](int percent) {
+        if (export_ != job || job->cancelled) return;
         publish(&ModelListener::exportingChanged, exportProgress_,
                 std::optional<double>(percent / 100.0));
-    };
+    });
     parts_.scheduler->background(
         [store = parts_.store, open = parts_.openExportFile, scheduler = parts_.scheduler,
          calendar = parts_.calendar, format, path, inputs, job, failure, tell] {
@@ -149,9 +144,7 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
             }
             job->end();
         },
-        [this, alive, job, failure] {
-            const auto living = alive.lock();
-            if (!living || !*living) return;
+        whileAlive(alive_, [this, job, failure] {
             if (export_ == job) export_.reset();
             if (parts_.diagnostics && !*failure && !job->cancelled)
                 parts_.diagnostics->mark("exportWritten", parts_.clock->now());
@@ -161,7 +154,7 @@ bool AppModel::startExport(Export::Format format, const std::string& path) {
                 publish(&ModelListener::sheetsChanged, notice_,
                         std::optional<Notice>(
                             Notice{UUID::random(), "The file was not saved", **failure}));
-        });
+        }));
     return true;
 }
 

@@ -6,7 +6,6 @@
 namespace QuorvelPower {
 
 using namespace PowerCore;
-using namespace ModelInternal;
 
 EngineInput AppModel::engineInput(Timestamp now) const {
     return EngineInput{now, battery_, thermal_.level, runningApps_, runningProcesses_};
@@ -21,7 +20,6 @@ void AppModel::evaluateEngine(Timestamp now) {
     for (const auto& event : events)
         record(event);
     if (!events.empty()) {
-        std::weak_ptr<bool> alive = alive_;
         // A task of its own, after this evaluation is done.
         auto handle = std::make_shared<std::unique_ptr<Scheduler::Handle>>();
         *handle = later(0, [this, now, events, handle]() mutable {
