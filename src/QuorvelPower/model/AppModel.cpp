@@ -306,7 +306,7 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     publish(&ModelListener::thermalChanged, episodes_, std::move(episodes));
     if (closed && writesHistory()) try {
             parts_.store->append(HistoryLine{*closed});
-            history_.episodes.push_back(*closed);
+            shown_.history.episodes.push_back(*closed);
         } catch (const std::exception&) {
         }
 

@@ -17,7 +17,7 @@ void AppModel::writeBatterySample(Timestamp now) {
             parts_.store->append(HistoryLine{battery_});
             // The chart shows it at once, without reading the history again.
             if (battery_.battery) {
-                history_.charge.push_back(ChargeSample::of(battery_));
+                shown_.history.charge.push_back(ChargeSample::of(battery_));
                 tell(&ModelListener::historyChanged);
             }
         } catch (const std::exception&) {
@@ -25,13 +25,13 @@ void AppModel::writeBatterySample(Timestamp now) {
         if (battery_.battery) try {
                 if (parts_.store->appendDailyHealth(
                         DailyHealthPoint::of(parts_.store->dayName(now), *battery_.battery)))
-                    publish(&ModelListener::historyChanged, dailyHealth_,
+                    publish(&ModelListener::historyChanged, shown_.dailyHealth,
                             parts_.store->dailyHealth());
             } catch (const std::exception&) {
             }
     }
-    if (!recordSince_)
-        publish(&ModelListener::historyChanged, recordSince_, std::optional<Timestamp>(now));
+    if (!shown_.recordSince)
+        publish(&ModelListener::historyChanged, shown_.recordSince, std::optional<Timestamp>(now));
 }
 
 void AppModel::markForDiagnostics(const std::string& name) {
@@ -47,49 +47,19 @@ void AppModel::loadHistory() {
         return;
     }
     loadingHistory_ = true;
-    struct Loaded {
-        CompactHistory history;
-        std::vector<DailyHealthPoint> daily;
-        std::uint64_t bytes = 0;
-        bool failed = false;
-    };
-    auto loaded = std::make_shared<Loaded>();
-    const size_t shownBefore = history_.charge.size();
+    auto reload = std::make_shared<HistoryReload>(shown_);
     parts_.scheduler->background(
-        [store = parts_.store, loaded] {
-            try {
-                loaded->daily = store->dailyHealth();
-                loaded->history = store->readCompact();
-                loaded->bytes = store->sizeOnDisk();
-                // Nothing read where days were listed (memory ran out, the folder went
-                // unreadable): what is shown stays.
-                loaded->failed = !loaded->history.complete && loaded->history.charge.empty() &&
-                                 !store->dayFiles().empty();
-            } catch (const std::exception&) {
-                loaded->failed = true;
-            }
-        },
-        whileAlive(alive_, [this, loaded, shownBefore] {
+        [store = parts_.store, reload] { reload->read(*store); },
+        whileAlive(alive_, [this, reload] {
             loadingHistory_ = false;
-            if (!loaded->failed) {
-                publish(&ModelListener::historyChanged, dailyHealth_, std::move(loaded->daily));
-                // Samples the refreshes wrote while the files were being read stay shown
-                // (once, if the read found them too).
-                auto& charge = loaded->history.charge;
-                for (auto written = history_.charge.begin() +
-                                    std::ptrdiff_t(std::min(shownBefore, history_.charge.size()));
-                     written != history_.charge.end(); ++written)
-                    if (charge.empty() || written->seconds > charge.back().seconds)
-                        charge.push_back(*written);
-                history_ = std::move(loaded->history);
+            if (auto next = std::move(*reload).merged(shown_)) {
+                publish(&ModelListener::historyChanged, shown_.dailyHealth,
+                        std::move(next->dailyHealth));
+                shown_.history = std::move(next->history);
                 tell(&ModelListener::historyChanged);
-                publish(&ModelListener::historyChanged, historyBytes_, loaded->bytes);
-                // The first refresh may have written its line before the load at start-up
-                // ended: the record goes back to the history's first line all the same.
-                if (history_.firstLine && (!recordSince_ || *history_.firstLine < *recordSince_))
-                    publish(&ModelListener::historyChanged, recordSince_, history_.firstLine);
-                if (parts_.diagnostics)
-                    parts_.diagnostics->mark("historyLoaded", parts_.clock->now());
+                publish(&ModelListener::historyChanged, shown_.bytes, next->bytes);
+                publish(&ModelListener::historyChanged, shown_.recordSince, next->recordSince);
+                markForDiagnostics("historyLoaded");
             }
             if (historyLoadQueued_) {
                 historyLoadQueued_ = false;
