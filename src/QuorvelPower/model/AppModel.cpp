@@ -308,6 +308,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
             parts_.store->append(HistoryLine{*closed});
             shown_.history.episodes.push_back(*closed);
         } catch (const std::exception&) {
+            // This run's list still shows it; the history goes without it.
+            markForDiagnostics("historyWriteFailed");
         }
 
     if (!lastBatterySample_ || secondsBetween(*lastBatterySample_, now) >= sampleSpacing)
@@ -330,6 +332,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
                 parts_.store->append(HistoryLine{
                     AppsLine{now, parts_.monitor->historyReadings(now), appsNotMeasured_}});
             } catch (const std::exception&) {
+                // That sample is lost; the next one is written as usual.
+                markForDiagnostics("historyWriteFailed");
             }
     }
 

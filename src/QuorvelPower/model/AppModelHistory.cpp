@@ -21,6 +21,8 @@ void AppModel::writeBatterySample(Timestamp now) {
                 tell(&ModelListener::historyChanged);
             }
         } catch (const std::exception&) {
+            // Nor is it shown: the chart shows what the history holds.
+            markForDiagnostics("historyWriteFailed");
         }
         if (battery_.battery) try {
                 if (parts_.store->appendDailyHealth(
@@ -28,6 +30,8 @@ void AppModel::writeBatterySample(Timestamp now) {
                     publish(&ModelListener::historyChanged, shown_.dailyHealth,
                             parts_.store->dailyHealth());
             } catch (const std::exception&) {
+                // The day's point is tried again with the next sample.
+                markForDiagnostics("historyWriteFailed");
             }
     }
     if (!shown_.recordSince)
