@@ -13,6 +13,7 @@
 #include <PowerCore/foundation/DefaultsStore.hpp>
 #include <PowerCore/foundation/Scheduler.hpp>
 #include <PowerCore/history/Export.hpp>
+#include <PowerCore/history/HistoryReload.hpp>
 #include <PowerCore/history/HistoryStore.hpp>
 #include <PowerCore/thermal/SensorSet.hpp>
 #include <PowerCore/thermal/ThermalEpisodes.hpp>
@@ -216,7 +217,7 @@ public:
     const PowerCore::ThermalEpisodes& episodes() const { return episodes_; }
     const std::optional<PowerCore::Timestamp>& lastRefresh() const { return lastRefresh_; }
     const std::optional<PowerCore::BatterySnapshot>& unplugSample() const { return unplugSample_; }
-    const std::optional<PowerCore::Timestamp>& recordSince() const { return recordSince_; }
+    const std::optional<PowerCore::Timestamp>& recordSince() const { return shown_.recordSince; }
     bool refreshing() const { return refreshing_; }
     bool refreshQueued() const { return refreshQueued_; }
     const std::vector<PowerCore::RunningApp>& runningApps() const { return runningApps_; }
@@ -253,10 +254,12 @@ public:
     const std::optional<Notice>& notice() const { return notice_; }
     const PowerCore::GuardRails& rails() const { return rails_; }
     const PowerCore::AlertSettings& alertSettings() const { return alertSettings_; }
-    const std::vector<PowerCore::DailyHealthPoint>& dailyHealth() const { return dailyHealth_; }
+    const std::vector<PowerCore::DailyHealthPoint>& dailyHealth() const {
+        return shown_.dailyHealth;
+    }
     // What the screens show of the history: battery samples, episodes, where it starts.
-    const PowerCore::CompactHistory& history() const { return history_; }
-    std::uint64_t historyBytes() const { return historyBytes_; }
+    const PowerCore::CompactHistory& history() const { return shown_.history; }
+    std::uint64_t historyBytes() const { return shown_.bytes; }
     const std::optional<std::vector<std::string>>& deleteCandidates() const {
         return deleteCandidates_;
     }
@@ -346,7 +349,6 @@ private:
     PowerCore::ThermalEpisodes episodes_;
     std::optional<PowerCore::Timestamp> lastRefresh_;
     std::optional<PowerCore::BatterySnapshot> unplugSample_;
-    std::optional<PowerCore::Timestamp> recordSince_;
     bool refreshing_ = false;
     bool refreshQueued_ = false;
     std::vector<PowerCore::RunningApp> runningApps_;
@@ -375,9 +377,7 @@ private:
 
     PowerCore::AlertSettings alertSettings_;
     PowerCore::AlertEngine alertEngine_;
-    std::vector<PowerCore::DailyHealthPoint> dailyHealth_;
-    PowerCore::CompactHistory history_;
-    std::uint64_t historyBytes_ = 0;
+    PowerCore::ShownHistory shown_; // of the history; a reload takes its place
     std::optional<std::vector<std::string>> deleteCandidates_;
     // The share of the running export written (0 to 1); none when no export runs.
     std::optional<double> exportProgress_;

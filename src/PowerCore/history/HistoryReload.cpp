@@ -1,0 +1,41 @@
+#include <PowerCore/history/HistoryReload.hpp>
+#include <algorithm>
+
+namespace PowerCore {
+
+void HistoryReload::read(const HistoryStore& store) {
+    try {
+        dailyHealth_ = store.dailyHealth();
+        history_ = store.readCompact();
+        bytes_ = store.sizeOnDisk();
+        read_ = history_.complete || !history_.charge.empty() || store.dayFiles().empty();
+    } catch (const std::exception&) {
+        // Nothing to show from it (memory ran out, the folder failed): what is shown stays.
+        read_ = false;
+    }
+}
+
+std::optional<ShownHistory> HistoryReload::merged(const ShownHistory& shown) && {
+    if (!read_) return std::nullopt;
+    ShownHistory next;
+    next.history = std::move(history_);
+    next.dailyHealth = std::move(dailyHealth_);
+    next.bytes = bytes_;
+    // The samples are in time order: one shown since the reload began is new to the read
+    // only when it is later than the read's last.
+    auto& charge = next.history.charge;
+    const auto& shownCharge = shown.history.charge;
+    for (auto written =
+             shownCharge.begin() + std::ptrdiff_t(std::min(chargeShown_, shownCharge.size()));
+         written != shownCharge.end(); ++written)
+        if (charge.empty() || written->seconds > charge.back().seconds) charge.push_back(*written);
+    // A refresh may have written its first line before the read at start-up ended: the
+    // record goes back to the history's first line all the same.
+    next.recordSince = shown.recordSince;
+    if (next.history.firstLine &&
+        (!next.recordSince || *next.history.firstLine < *next.recordSince))
+        next.recordSince = next.history.firstLine;
+    return next;
+}
+
+} // namespace PowerCore
