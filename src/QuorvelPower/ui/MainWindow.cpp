@@ -218,17 +218,23 @@ void MainWindow::syncSheet() {
     }
     sheetIdentity_ = identity;
     if (!wanted) return;
-    // A sheet asked for from elsewhere (the settings, the tray) brings the window up; its
-    // showing opens the sheet.
-    if (!isVisible()) {
+    // Over the other window where the person works in it (the settings' delete button);
+    // otherwise over this one: a sheet asked for from elsewhere (the tray) brings the window
+    // up, and its showing opens the sheet.
+    QWidget* host = other_ && other_->isActiveWindow() ? other_.data() : this;
+    if (host == this && !isVisible()) {
         sheetIdentity_.clear();
         bringToFront();
         return;
     }
-    sheet_ = makeSheet(*wanted, model_, this);
+    sheet_ = makeSheet(*wanted, model_, host);
     // Escape or the close button: the sheet is dismissed as the model's order says.
     connect(sheet_, &QDialog::rejected, this, [this] { ActiveSheet::dismiss(model_); });
     sheet_->open();
+}
+
+void MainWindow::setOtherWindow(QWidget* other) {
+    other_ = other;
 }
 
 void MainWindow::exportFile(Format format) {

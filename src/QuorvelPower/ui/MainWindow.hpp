@@ -36,6 +36,8 @@ public:
     QDialog* sheet() const { return sheet_; }
     // Each tab's screen; the tab issue fills them.
     void setScreen(Tab tab, QWidget* screen);
+    // The settings window: a sheet asked for while it is the active window opens over it.
+    void setOtherWindow(QWidget* other);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -62,6 +64,7 @@ private:
     QToolButton* cancelExport_;
     QStackedWidget* screens_;
     QPointer<QDialog> sheet_;
+    QPointer<QWidget> other_;
     std::string sheetIdentity_;
     bool syncPending_ = false;
 };

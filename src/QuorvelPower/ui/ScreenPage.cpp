@@ -51,17 +51,6 @@ void ScreenPage::bringUpToDate() {
     updatePage();
 }
 
-void RebuiltPage::updatePage() {
-    delete content_;
-    content_ = new QWidget;
-    auto* inner = new QVBoxLayout(content_);
-    inner->setContentsMargins(0, 0, 0, 0);
-    inner->setSpacing(16);
-    build(inner);
-    column()->insertWidget(0, content_);
-    if (column()->count() == 1) column()->addStretch();
-}
-
 QLabel* secondaryLabel(const QString& text, const char* name) {
     auto* label = plainLabel(text);
     label->setWordWrap(true);

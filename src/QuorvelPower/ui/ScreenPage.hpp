@@ -42,19 +42,6 @@ private:
     int updates_ = 0;
 };
 
-// TRANSITIONAL: a page still built again whole on each update.
-class RebuiltPage : public ScreenPage {
-public:
-    using ScreenPage::ScreenPage;
-
-protected:
-    void updatePage() override;
-    virtual void build(QVBoxLayout* column) = 0;
-
-private:
-    QWidget* content_ = nullptr;
-};
-
 QLabel* secondaryLabel(const QString& text, const char* name = nullptr);
 // A sheet's title.
 QLabel* sheetHeading(const QString& text);

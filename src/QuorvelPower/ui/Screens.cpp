@@ -52,6 +52,7 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     main_->setScreen(Tab::awake, new KeepAwakeView(changes_));
     main_->setScreen(Tab::history, new HistoryView(changes_));
     settings_ = std::make_unique<SettingsView>(changes_, std::move(version));
+    main_->setOtherWindow(settings_.get());
     if (QGuiApplication::platformName() != "offscreen")
         tray_ = std::make_unique<TrayItem>(
             changes_, *popover_,

@@ -135,11 +135,6 @@ QFont calloutFont(bool medium) {
     return font;
 }
 
-QString localDay(const std::string& dayName) {
-    const QDate date = QDate::fromString(toQString(dayName), Qt::ISODate);
-    return date.isValid() ? QLocale().toString(date, QLocale::ShortFormat) : toQString(dayName);
-}
-
 QString toQString(const std::string& text) {
     return QString::fromStdString(text);
 }

@@ -49,7 +49,5 @@ void setNameText(QLabel* label, const QString& name, int widest = 320);
 QString platformWords(const std::string& text);
 // A hairline between rows or sections.
 QFrame* divider();
-// A day name ("2026-12-06") as the user's locale writes a short date.
-QString localDay(const std::string& dayName);
 
 } // namespace QuorvelPower

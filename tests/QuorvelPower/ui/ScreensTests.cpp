@@ -478,3 +478,25 @@ TEST_F(ScreensTest, EveryControlAndBigNumberHasANameAndADescription) {
     sweep(screens.popover(), "popover");
     EXPECT_TRUE(missing.isEmpty()) << missing.join("\n").toStdString();
 }
+
+TEST_F(ScreensTest, TheDeleteQuestionAskedInTheSettingsOpensOverThemOnCancel) {
+    build();
+    Screens screens(
+        *model, [] {}, "test");
+    screens.showSettings();
+    auto& settings = screens.settings();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
+    QTest::mouseClick(control<QPushButton>(settings, "deleteOlder"), Qt::LeftButton);
+    QApplication::processEvents();
+    QDialog* sheet = screens.mainWindow().sheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->parentWidget(), &settings);
+    EXPECT_FALSE(screens.mainWindow().isVisible()) << "the main window stays where it was";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    EXPECT_EQ(QApplication::focusWidget(), control<QPushButton>(*sheet, "cancel"));
+    const QPoint offset = sheet->frameGeometry().center() - settings.frameGeometry().center();
+    EXPECT_LE(std::abs(offset.x()), 2) << "centred across its window";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_FALSE(model->deleteCandidates()) << "Return on Cancel deletes nothing";
+}
