@@ -198,6 +198,16 @@ TEST_F(TabsTest, PagesOffScreenDoNoWorkAndARefreshKeepsFocusAndScroll) {
     EXPECT_EQ(battery.verticalScrollBar()->value(), bottom);
     EXPECT_EQ(QApplication::focusWidget(), week) << "the same button keeps the focus";
     EXPECT_TRUE(week->isChecked());
+    // On a tall screen the cards stay as tall as their rows; the page's end takes the rest.
+    battery.resize(900, 3000);
+    QApplication::processEvents();
+    for (const auto* frame : battery.findChildren<QFrame*>()) {
+        const auto* card = dynamic_cast<const Card*>(frame);
+        if (card == nullptr || !card->isVisible()) continue;
+        const int rows = card->hasHeightForWidth() ? card->heightForWidth(card->width())
+                                                   : card->sizeHint().height();
+        EXPECT_EQ(card->height(), rows) << card->objectName().toStdString();
+    }
     battery.hide();
 
     KeepAwakeView awake(changes);

@@ -146,6 +146,8 @@ ChargeCard::ChargeCard(QWidget* rangePicker)
     setObjectName("chargeCard");
     chart_ = new ChargeChart;
     chart_->setFixedHeight(160);
+    // A chart view asks for all the height there is; its card is as tall as its rows.
+    chart_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     chart_->setAccessibleName("Charge over time");
     body()->addWidget(chart_);
     hint_ = secondaryLabel("The chart fills in as Vuzur runs (one sample every 5 minutes).",
@@ -196,6 +198,7 @@ CapacityCard::CapacityCard()
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
     view->setFixedHeight(140);
+    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     view->setAccessibleName("Health day by day");
     body()->addWidget(chart_ = view);
     body()->addWidget(cycles_ = secondaryLabel({}));
