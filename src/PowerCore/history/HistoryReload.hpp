@@ -25,21 +25,23 @@ class HistoryReload {
 public:
     // Begun on the main thread, with what is shown then.
     explicit HistoryReload(const ShownHistory& shown)
-        : chargeShown_(shown.history.charge.size()) {}
+        : chargeShown_(shown.history.charge.size())
+        , episodesShown_(shown.history.episodes.size()) {}
 
     // The read itself, blocking.
     void read(const HistoryStore& store);
 
     // What is shown once the read ended, `shown` being what is shown by then: the history,
     // daily health and size read; after the samples read, the ones shown since the reload
-    // began (once: those the read found too are not added again); the record from the
+    // began (once: those the read found too are not added again), and so the episodes
+    // closed and the day's health point written meanwhile; the record from the
     // earlier of its start and the history's first line. None when nothing could be read
     // where day files are listed (memory ran out, the folder went unreadable): what is
     // shown then stays.
     std::optional<ShownHistory> merged(const ShownHistory& shown) &&;
 
 private:
-    size_t chargeShown_;
+    size_t chargeShown_, episodesShown_;
     bool read_ = false;
     CompactHistory history_;
     std::vector<DailyHealthPoint> dailyHealth_;

@@ -84,15 +84,26 @@ TEST_F(HistoryReloadTest, SamplesShownWhileItReadsStayOnceAfterTheOnesRead) {
     // One refresh writes before the files are read, so the read finds its sample too; the
     // next writes after.
     shown.history.charge.push_back(written("2026-03-11T09:00:00Z", 70));
+    // An episode closes too: the history keeps it in whole seconds.
+    ThermalEpisode episode;
+    episode.start = at("2026-03-11T08:57:00Z") + std::chrono::milliseconds(250);
+    episode.end = at("2026-03-11T08:59:00Z");
+    store.append(HistoryLine{episode});
+    shown.history.episodes.push_back(episode);
     reload.read(store);
     const auto bytesRead = store.sizeOnDisk();
     shown.history.charge.push_back(written("2026-03-11T09:05:00Z", 71));
     shown.history.charge.push_back(written("2026-03-11T09:10:00Z", 72));
+    // The next day's first sample writes its health point.
+    const auto today = DailyHealthPoint{"2026-03-12", 3890, 4000, 12, 97};
+    store.appendDailyHealth(today);
+    shown.dailyHealth = store.dailyHealth();
 
     const auto next = std::move(reload).merged(shown);
     ASSERT_TRUE(next);
     EXPECT_EQ(percents(*next), (std::vector<int>{50, 60, 70, 71, 72}));
-    EXPECT_EQ(next->dailyHealth, std::vector<DailyHealthPoint>{point});
+    EXPECT_EQ(next->dailyHealth, (std::vector<DailyHealthPoint>{point, today}));
+    EXPECT_EQ(next->history.episodes.size(), 1u) << "read and shown: once";
     EXPECT_EQ(next->bytes, bytesRead);
 }
 
