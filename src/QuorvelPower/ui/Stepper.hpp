@@ -19,6 +19,14 @@ public:
         this->setAccessibleDescription(description_ = description);
     }
 
+    Stepper() {
+        // A value in range typed after one out of range: the tip is no longer said.
+        QObject::connect(this, &Box::editingFinished, this, [this] {
+            if (!clamped_ && !description_.isEmpty()) this->setAccessibleDescription(description_);
+            clamped_ = false;
+        });
+    }
+
 protected:
     QValidator::State validate(QString& input, int& position) const override {
         const auto state = Box::validate(input, position);
@@ -34,6 +42,7 @@ protected:
         input = nearest;
         const QString tip = QString(high ? "The most allowed: " : "The least allowed: ") + nearest;
         auto* box = const_cast<Stepper*>(this);
+        box->clamped_ = true;
         QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), tip, box);
         const QString said = description_.isEmpty() ? tip : description_ + ". " + tip;
         QTimer::singleShot(0, box, [box, said] { box->setAccessibleDescription(said); });
@@ -41,6 +50,7 @@ protected:
 
 private:
     QString description_;
+    bool clamped_ = false; // in the edit being finished
     // The number typed, when it lies outside the range.
     std::optional<double> outside(QString text) const {
         if (text.startsWith(this->prefix())) text.remove(0, this->prefix().size());

@@ -186,6 +186,12 @@ TEST_F(ScreensTest, SettingsSteppersStayInRangeAndAlertsAskOnce) {
     QApplication::processEvents();
     EXPECT_EQ(model->rails().durationCap, 24 * 3600.0);
     EXPECT_TRUE(cap->accessibleDescription().endsWith(". The most allowed: Ask after 24 h"));
+    typed->setSelection(int(QString("Ask after ").size()), 2);
+    QTest::keyClicks(cap, "6");
+    QTest::keyClick(cap, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(cap->accessibleDescription(), "A session asks whether to go on after this many hours")
+        << "a value in range: the tip is no longer said";
 
     control<QCheckBox>(settings, "alertCycles")->click();
     EXPECT_TRUE(model->alertSettings().cycleMilestone);

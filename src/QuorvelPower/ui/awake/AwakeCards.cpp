@@ -114,10 +114,10 @@ QWidget* NowCard::buildStart() {
     untilOff_->setObjectName("untilOff");
     untilOff_->setAccessibleDescription("Starts a session that lasts until you end it");
     row->addWidget(untilOff_);
-    hours_ = new Stepper<QDoubleSpinBox>;
+    auto* hours = new Stepper<QDoubleSpinBox>;
+    hours->describe("Hours to keep awake", "How long the session started beside it lasts");
+    hours_ = hours;
     hours_->setObjectName("hours");
-    hours_->setAccessibleName("Hours to keep awake");
-    hours_->setAccessibleDescription("How long the session started beside it lasts");
     hours_->setDecimals(1);
     hours_->setMinimum(0.5);
     hours_->setSingleStep(0.5);
@@ -181,10 +181,14 @@ void NowCard::updateSession(const ActiveSession& session) {
 void NowCard::showSession(bool running) {
     // The control in use goes away with its part: its counterpart takes the focus, not
     // whatever comes next on the page.
-    const bool focused = holdsFocus(running ? start_ : session_);
-    session_->setVisible(running);
-    start_->setVisible(!running);
+    // The coming part shows and takes the focus before the leaving one hides: a hidden focus
+    // would pass through the next control on the page (and scroll to it).
+    QWidget* coming = running ? session_ : start_;
+    QWidget* leaving = running ? start_ : session_;
+    const bool focused = holdsFocus(leaving);
+    coming->setVisible(true);
     if (focused) (running ? end_ : untilOff_)->setFocus(Qt::OtherFocusReason);
+    leaving->setVisible(false);
 }
 
 // MARK: Rules
