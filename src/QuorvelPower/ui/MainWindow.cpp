@@ -122,9 +122,7 @@ QHBoxLayout* MainWindow::header() {
     updated_ = plainLabel();
     updated_->setObjectName("updated");
     updated_->setFont(captionFont());
-    QPalette secondary = updated_->palette();
-    secondary.setColor(QPalette::WindowText, Theme::secondaryText());
-    updated_->setPalette(secondary);
+    Theme::setSecondary(updated_);
     header->addWidget(updated_);
     header->addWidget(exportButton_ = exportButton());
     // While an export writes: how far it is, and a way to stop it.

@@ -54,9 +54,7 @@ void ScreenPage::bringUpToDate() {
 QLabel* secondaryLabel(const QString& text, const char* name) {
     auto* label = plainLabel(text);
     label->setWordWrap(true);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    label->setPalette(p);
+    Theme::setSecondary(label);
     if (name != nullptr) label->setObjectName(name);
     return label;
 }

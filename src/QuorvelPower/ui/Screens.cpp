@@ -41,6 +41,7 @@ Screens::Screens(AppModel& model, std::function<void()> quit, QString version)
     , quit_(std::move(quit))
     , changes_(model) {
     qApp->setStyleSheet(Theme::styleSheet());
+    qApp->installEventFilter(this);
     const PopoverView::Actions popoverActions{[this](Tab tab) { showMain(tab); },
                                               [this] { quit_(); }};
     popover_ = std::make_unique<PopoverView>(changes_, popoverActions, true);
@@ -74,6 +75,13 @@ void Screens::showSettings() {
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+bool Screens::eventFilter(QObject* watched, QEvent* event) {
+    // The desktop's palette changed (a switch to dark): the colours the screens hold follow.
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        Theme::followPalette();
+    return QObject::eventFilter(watched, event);
 }
 
 void Screens::noPanel() {

@@ -38,6 +38,9 @@ public:
     static bool writeWindow(QWidget& window, QWidget* sheet, const QString& path);
     bool writePopover(const QString& path);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // No panel shows the tray item: the window, unless started at login.
     void noPanel();

@@ -27,9 +27,7 @@ QLabel* note(const QString& text) {
     auto* label = plainLabel(text);
     label->setWordWrap(true);
     label->setFont(captionFont());
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    label->setPalette(p);
+    Theme::setSecondary(label);
     return label;
 }
 

@@ -2,6 +2,7 @@
 #include <QAbstractAxis>
 #include <QApplication>
 #include <QChart>
+#include <QChartView>
 #include <QDate>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -79,6 +80,21 @@ QPalette palette(bool dark) {
 }
 
 } // namespace
+
+void setSecondary(QWidget* widget) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, secondaryText());
+    widget->setPalette(p);
+    widget->setProperty("vuzurSecondary", true);
+}
+
+void followPalette() {
+    qApp->setStyleSheet(styleSheet());
+    for (QWidget* widget : QApplication::allWidgets()) {
+        if (widget->property("vuzurSecondary").toBool()) setSecondary(widget);
+        if (auto* view = qobject_cast<QChartView*>(widget)) colourChart(view->chart());
+    }
+}
 
 QString styleSheet() {
     const QColor line = hairline();

@@ -25,6 +25,11 @@ QColor secondaryText();
 // A chart's axis labels, titles, lines and legend in the palette's text colours (Qt Charts'
 // own are dark grey, unreadable on a dark page).
 void colourChart(QChart* chart);
+// A text in the secondary colour, which follows a change of the desktop's palette.
+void setSecondary(QWidget* widget);
+// After a change of the application's palette (the desktop went dark): the style sheet, the
+// secondary texts and the charts in the new colours.
+void followPalette();
 // The one style sheet of the program: cards, pills and the popover's buttons, marked by
 // their `vuzur` property.
 QString styleSheet();

@@ -76,9 +76,7 @@ BigNumber::BigNumber(const QString& value, const std::optional<QString>& unit,
     column->addLayout(row);
     caption_ = plainLabel();
     caption_->setFont(captionFont());
-    QPalette p = caption_->palette();
-    p.setColor(QPalette::WindowText, Theme::secondaryText());
-    caption_->setPalette(p);
+    Theme::setSecondary(caption_);
     column->addWidget(caption_);
     set(value, unit, caption);
 }

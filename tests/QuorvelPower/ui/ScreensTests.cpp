@@ -506,3 +506,20 @@ TEST_F(ScreensTest, TheDeleteQuestionAskedInTheSettingsOpensOverThemOnCancel) {
     QApplication::processEvents();
     EXPECT_FALSE(model->deleteCandidates()) << "Return on Cancel deletes nothing";
 }
+
+TEST_F(ScreensTest, TheColoursFollowTheDesktopGoingDark) {
+    build();
+    Screens screens(
+        *model, [] {}, "test");
+    screens.showMain(Tab::battery);
+    QApplication::processEvents();
+    const QPalette before = QApplication::palette();
+    auto* updated = control<QLabel>(screens.mainWindow(), "updated");
+    const QColor lightText = updated->palette().color(QPalette::WindowText);
+    Theme::applyAppearance(qtApplication(), {"vuzur", "--appearance", "dark"});
+    QApplication::processEvents();
+    EXPECT_NE(updated->palette().color(QPalette::WindowText), lightText);
+    EXPECT_EQ(updated->palette().color(QPalette::WindowText), Theme::secondaryText());
+    EXPECT_TRUE(qApp->styleSheet().contains(Theme::card().name())) << "the cards' new colour";
+    QApplication::setPalette(before);
+}
