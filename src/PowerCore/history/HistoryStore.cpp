@@ -41,6 +41,8 @@ template <typename Work> void onWorkers(size_t workers, size_t count, const Work
         try {
             work(count * worker / workers, count * (worker + 1) / workers);
         } catch (...) {
+            // What the slice read so far stays; the rest of it goes unread. The work catches
+            // what it can tell (a file too large for memory) itself.
         }
     };
     std::vector<std::thread> threads;

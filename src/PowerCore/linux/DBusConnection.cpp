@@ -50,6 +50,7 @@ std::unique_ptr<sdbus::IConnection> connect(Bus bus, std::chrono::milliseconds b
                 connection = bus == Bus::session ? sdbus::createSessionBusConnection()
                                                  : sdbus::createSystemBusConnection();
             } catch (const sdbus::Error&) {
+                // No bus: the empty connection says so to the one waiting.
             }
             {
                 const std::lock_guard lock(state.mutex);

@@ -200,6 +200,7 @@ std::uint32_t ownerPID(sdbus::IConnection& bus, const std::string& name) {
             .withArguments(name)
             .storeResultsTo(pid);
     } catch (const sdbus::Error&) {
+        // The name left the bus meanwhile: the row goes without a process.
     }
     return pid;
 }

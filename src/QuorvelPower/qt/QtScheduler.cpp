@@ -88,6 +88,7 @@ void QtScheduler::background(std::function<void()> work, std::function<void()> t
         try {
             work();
         } catch (...) {
+            // The work's own result carries what it could not do; `then` reads it.
         }
         if (!self) return;
         QMetaObject::invokeMethod(

@@ -34,7 +34,7 @@ public:
     void exportFile(PowerCore::Export::Format format);
     // The sheet on screen, if any (for snapshots and tests).
     QDialog* sheet() const { return sheet_; }
-    // Each tab's screen; the tab issue fills them.
+    // Each tab's screen, put in place once.
     void setScreen(Tab tab, QWidget* screen);
     // The settings window: a sheet asked for while it is the active window opens over it.
     void setOtherWindow(QWidget* other);

@@ -9,6 +9,8 @@ class QSpinBox;
 
 namespace QuorvelPower {
 
+class Card;
+
 // The settings window: the guard rails and opening at login, the history's size and the
 // deletion of older days, the alert switches, and what Vuzur is.
 class SettingsView final : public QWidget {
@@ -27,7 +29,7 @@ private:
     QWidget* historyCard();
     QWidget* alertsCard();
     // The threshold's stepper and the note under the switches.
-    void bindAlerts(class Card* alerts);
+    void bindAlerts(Card* alerts);
     QWidget* aboutCard(const QString& version);
     void alertChanged(bool switchedOn, PowerCore::AlertSettings settings);
 

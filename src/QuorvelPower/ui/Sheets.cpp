@@ -32,6 +32,9 @@ QPushButton* button(QDialogButtonBox* box, const QString& title, QDialogButtonBo
     return b;
 }
 
+template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+
 void fillNotice(const Notice& notice, QDialog* dialog, QVBoxLayout* layout, QDialogButtonBox* box,
                 AppModel& model) {
     layout->addWidget(sheetHeading(toQString(notice.title)));
@@ -120,12 +123,18 @@ QDialog* makeSheet(const ActiveSheet& sheet, AppModel& model, QWidget* window) {
     layout->setContentsMargins(22, 20, 22, 18);
     layout->setSpacing(12);
     auto* box = new QDialogButtonBox(dialog); // in the dialog at once: focus given meanwhile holds
-    if (const auto* notice = std::get_if<ActiveSheet::NoticeSheet>(&sheet.sheet))
-        fillNotice(notice->notice, dialog, layout, box, model);
-    else if (const auto* remove = std::get_if<ActiveSheet::Delete>(&sheet.sheet))
-        fillDelete(remove->files, dialog, layout, box, model);
-    else
-        fillLogin(dialog, layout, box, model);
+    // Every kind named: a new one cannot pass for another.
+    std::visit(
+        Overloaded{
+            [&](const ActiveSheet::NoticeSheet& n) {
+                fillNotice(n.notice, dialog, layout, box, model);
+            },
+            [&](const ActiveSheet::Delete& d) { fillDelete(d.files, dialog, layout, box, model); },
+            [&](const ActiveSheet::Login&) { fillLogin(dialog, layout, box, model); },
+            [](const ActiveSheet::Rule&) {},     // its own sheet, above
+            [](const ActiveSheet::Question&) {}, // likewise
+        },
+        sheet.sheet);
     layout->addWidget(box);
     return dialog;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+class QHBoxLayout;
 class QVBoxLayout;
 
 namespace QuorvelPower {
@@ -55,7 +56,7 @@ public:
     void set(const std::vector<Number>& numbers);
 
 private:
-    class QHBoxLayout* row_;
+    QHBoxLayout* row_;
     std::vector<BigNumber*> numbers_;
 };
 

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QuorvelPower/ui/ScreenData.hpp>
@@ -152,29 +153,44 @@ bool AppsSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) 
 
 void AppsDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
-    if (index.column() == AppsTableModel::impact) {
-        QStyleOptionViewItem text = option;
-        initStyleOption(&text, index);
-        // The bar, 90 by 8, then the percent after it.
-        const QRectF bar(option.rect.left() + 4, option.rect.center().y() - 3, 90, 8);
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(Qt::NoPen);
-        QColor track = Theme::accent();
-        track.setAlphaF(0.25f);
-        painter->setBrush(track);
-        painter->drawRoundedRect(bar, 3, 3);
-        painter->setBrush(Theme::accent());
-        const double fill = index.data(AppsTableModel::fillRole).toDouble();
-        painter->drawRoundedRect(QRectF(bar.topLeft(), QSizeF(bar.width() * fill, 8)), 3, 3);
-        painter->restore();
-        text.rect.setLeft(int(bar.right()) + 6);
-        QStyledItemDelegate::paint(painter, text, index);
-        return;
-    }
+    if (index.column() == AppsTableModel::impact) return paintImpact(painter, option, index);
     QStyledItemDelegate::paint(painter, option, index);
-    if (index.column() != AppsTableModel::name || !index.data(AppsTableModel::ourRole).toBool())
-        return;
+    if (index.column() == AppsTableModel::name && index.data(AppsTableModel::ourRole).toBool())
+        paintOurPill(painter, option, index);
+}
+
+void AppsDelegate::paintImpact(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    // The cell's background (selected or not) across its width, then the bar, 90 by 8,
+    // then the percent after it.
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QString percent = cell.text;
+    cell.text.clear();
+    const QWidget* view = option.widget;
+    QStyle* style = view != nullptr ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
+    const QRectF bar(option.rect.left() + 4, option.rect.center().y() - 3, 90, 8);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    QColor track = Theme::accent();
+    track.setAlphaF(0.25f);
+    painter->setBrush(track);
+    painter->drawRoundedRect(bar, 3, 3);
+    painter->setBrush(Theme::accent());
+    const double fill = index.data(AppsTableModel::fillRole).toDouble();
+    painter->drawRoundedRect(QRectF(bar.topLeft(), QSizeF(bar.width() * fill, 8)), 3, 3);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(cell.font);
+    painter->drawText(option.rect.adjusted(int(bar.right()) + 6 - option.rect.left(), 0, 0, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter, percent);
+    painter->restore();
+}
+
+void AppsDelegate::paintOurPill(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
     // The pill after the name as drawn.
     QFont font = option.font;
     font.setPointSizeF(8.5);

@@ -53,6 +53,12 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+private:
+    void paintImpact(QPainter* painter, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) const;
+    void paintOurPill(QPainter* painter, const QStyleOptionViewItem& option,
+                      const QModelIndex& index) const;
 };
 
 // The table as tall as its rows (the page scrolls), sortable by a click on a column's title.

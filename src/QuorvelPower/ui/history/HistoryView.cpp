@@ -28,7 +28,8 @@ QLabel* cell(const QString& text, int width = 0) {
 } // namespace
 
 HistoryView::HistoryView(ModelSignals& changes)
-    : ScreenPage(changes, "historyView") {
+    : ScreenPage(changes, "historyView")
+    , onTab_(model_.tab() == Tab::history) {
     column()->addWidget(byDayCard());
     health_ = new Card("Daily health points (kept for life)");
     health_->setObjectName("dailyHealth");

@@ -3,7 +3,11 @@
 #include <PowerCore/history/HistoryRecords.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 
+class QTableWidget;
+
 namespace QuorvelPower {
+
+class Card;
 
 // The history tab: the battery day by day, the daily health points, and the storage with
 // the deletion of older days.
@@ -22,15 +26,15 @@ private:
     void updateHealth();
 
     QLabel* noDays_;
-    class QTableWidget* days_;
-    class Card* health_;
+    QTableWidget* days_;
+    Card* health_;
     QWidget* healthRows_ = nullptr;
     std::vector<PowerCore::DailyHealthPoint> shownHealth_;
     QLabel* bytes_;
     // For --diagnostics: from choosing this tab to its page drawn with the history that
     // the choice reloaded.
     enum class Timing { idle, painting } timing_ = Timing::idle;
-    bool onTab_ = false;
+    bool onTab_; // the history tab was the chosen one at the last change of the window
 };
 
 } // namespace QuorvelPower

@@ -89,9 +89,13 @@ void ThermalView::updateSensors() {
 
 void ThermalView::updateEpisodes() {
     auto episodes = ScreenData::episodesNewestFirst(model_.episodes(), model_.history().episodes);
-    // The rows hold nothing a person works with: made again only when the episodes change.
-    if (episodes_ && episodes == shownEpisodes_) return;
+    // The rows hold nothing a person works with: made again only when the episodes change,
+    // or the zone their starts are written in (the first one's start tells).
+    const std::string firstStart =
+        episodes.empty() ? std::string() : model_.dates()->shortTime(episodes.front().start);
+    if (episodes_ && episodes == shownEpisodes_ && firstStart == shownStart_) return;
     shownEpisodes_ = std::move(episodes);
+    shownStart_ = firstStart;
     delete episodes_;
     episodes_ = new QWidget;
     auto* rows = new QVBoxLayout(episodes_);

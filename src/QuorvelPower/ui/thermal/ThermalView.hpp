@@ -28,6 +28,7 @@ private:
     Card* episodesCard_;
     QWidget* episodes_ = nullptr;
     std::vector<PowerCore::ThermalEpisode> shownEpisodes_;
+    std::string shownStart_;
 };
 
 } // namespace QuorvelPower
