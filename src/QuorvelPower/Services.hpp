@@ -2,6 +2,7 @@
 
 #include <PowerCore/apps/AppPowerMonitor.hpp>
 #include <PowerCore/battery/BatterySource.hpp>
+#include <PowerCore/battery/Peripherals.hpp>
 #include <PowerCore/foundation/Clock.hpp>
 #include <PowerCore/smc/SMCTransport.hpp>
 #include <PowerCore/thermal/SensorSet.hpp>
@@ -28,6 +29,9 @@ public:
         bool knownDriverFound = false; // a driver of a known CPU, GPU or SSD family answered
     };
     virtual DriverSensors driverSensors(const std::string& model) const = 0;
+
+    // The batteries of mice, keyboards, pens, headsets and game pads, one per device.
+    virtual std::vector<PowerCore::PeripheralBattery> peripherals() const = 0;
 
     // A monitor over the live process table, naming applications from the desktop entries.
     virtual PowerCore::AppPowerMonitor appPowerMonitor() const = 0;

@@ -106,6 +106,7 @@ protected:
             return thermal;
         };
         parts.readSensors = [] { return SensorSet{}; };
+        parts.readPeripherals = [this] { return devices; };
         parts.monitor = AppPowerMonitor(
             QuorvelProcess::ProcessSampler(processes, QuorvelProcess::MachClock(1, 1), [this] {
                 return std::uint64_t(clock->monotonicNow().time_since_epoch().count());
@@ -151,6 +152,7 @@ protected:
     std::shared_ptr<HistoryStore> store = std::make_shared<HistoryStore>(
         folder.path() / "History", Calendar::utc(), std::make_shared<PosixHistoryFileSystem>());
     std::shared_ptr<ScriptedNotifier> notifier = std::make_shared<ScriptedNotifier>();
+    std::vector<PeripheralBattery> devices; // the mice and headsets each refresh reads
     std::shared_ptr<RecordingAssertionHolder> holder = std::make_shared<RecordingAssertionHolder>();
     std::shared_ptr<NamedProcesses> processes = std::make_shared<NamedProcesses>();
     std::shared_ptr<CountingTable> table = std::make_shared<CountingTable>();

@@ -41,6 +41,8 @@ std::string_view rawValue(AlertKind kind) {
         return "keepAwakeNotHeld";
     case AlertKind::runsInBackground:
         return "runsInBackground";
+    case AlertKind::deviceBatteryLow:
+        return "deviceBatteryLow";
     }
     return "healthBelow";
 }
@@ -63,13 +65,16 @@ std::string_view title(AlertKind kind) {
         return "Keep-awake is not held";
     case AlertKind::runsInBackground:
         return "Vuzur runs in the background";
+    case AlertKind::deviceBatteryLow:
+        return "A device's battery is low";
     }
     return "";
 }
 
 bool hasCooldown(AlertKind kind) {
     return kind != AlertKind::sessionEndedByGuardRail && kind != AlertKind::capQuestion &&
-           kind != AlertKind::keepAwakeNotHeld && kind != AlertKind::runsInBackground;
+           kind != AlertKind::keepAwakeNotHeld && kind != AlertKind::runsInBackground &&
+           kind != AlertKind::deviceBatteryLow;
 }
 
 bool AlertSettings::isOn(AlertKind kind) const {
@@ -87,6 +92,7 @@ bool AlertSettings::isOn(AlertKind kind) const {
         return sessionEnded;
     case AlertKind::keepAwakeNotHeld:
     case AlertKind::runsInBackground:
+    case AlertKind::deviceBatteryLow:
         return true; // told whatever the switches say
     }
     return false;

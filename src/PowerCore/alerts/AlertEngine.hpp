@@ -16,7 +16,8 @@ enum class AlertKind {
     capQuestion,
     // Not the engine's: what the program itself tells about its own state.
     keepAwakeNotHeld,
-    runsInBackground
+    runsInBackground,
+    deviceBatteryLow
 };
 
 std::string_view rawValue(AlertKind kind);

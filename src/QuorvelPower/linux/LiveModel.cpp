@@ -52,6 +52,7 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
             return services.driverSensors(model).sensors;
         };
     }
+    parts.readPeripherals = [&services] { return services.peripherals(); };
     parts.monitor = services.appPowerMonitor();
     parts.store = std::make_shared<HistoryStore>(roots.historyFolder, parts.calendar,
                                                  std::make_shared<PosixHistoryFileSystem>());

@@ -2,6 +2,7 @@
 #include <PowerCore/linux/DesktopEntries.hpp>
 #include <PowerCore/linux/HwmonSensors.hpp>
 #include <PowerCore/linux/LiveBatterySource.hpp>
+#include <PowerCore/linux/LivePeripherals.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
 #include <PowerCore/smc/LiveSMCTransport.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
@@ -18,6 +19,10 @@ std::shared_ptr<const PowerCore::Clock> LiveServices::clock() const {
 
 std::shared_ptr<PowerCore::BatterySource> LiveServices::batterySource() const {
     return std::make_shared<PowerCore::LiveBatterySource>(roots_.sysfs);
+}
+
+std::vector<PowerCore::PeripheralBattery> LiveServices::peripherals() const {
+    return PowerCore::readPeripherals(roots_.sysfs);
 }
 
 std::string LiveServices::machineModel() const {

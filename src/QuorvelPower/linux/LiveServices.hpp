@@ -16,6 +16,7 @@ public:
     std::string machineModel() const override;
     std::shared_ptr<PowerCore::SMCTransport> smcTransport() const override;
     DriverSensors driverSensors(const std::string& model) const override;
+    std::vector<PowerCore::PeripheralBattery> peripherals() const override;
     PowerCore::AppPowerMonitor appPowerMonitor() const override;
 
 private:

@@ -41,6 +41,7 @@ struct AppModel::Readings {
     BatterySnapshot battery{};
     ThermalSnapshot thermal{};
     SensorSet sensors{};
+    std::vector<PeripheralBattery> peripherals;
     std::vector<RunningApp> runningApps;
     std::vector<AssertionRow> assertions;
     double clockSet = 0; // seconds somebody set the wall clock by while the machine was read
@@ -192,12 +193,14 @@ void AppModel::refreshOnce() {
     readings->readAssertions = tab_ == Tab::awake && isVisible_ && parts_.assertionTable;
     parts_.scheduler->background(
         [readings, now, readBattery = parts_.readBattery, readThermal = parts_.readThermal,
-         readSensors = parts_.readSensors, apps = parts_.runningApps, table = parts_.assertionTable,
-         processName = parts_.processName, ownPID = parts_.ownPID] {
+         readSensors = parts_.readSensors, readPeripherals = parts_.readPeripherals,
+         apps = parts_.runningApps, table = parts_.assertionTable, processName = parts_.processName,
+         ownPID = parts_.ownPID] {
             try {
                 readings->battery = readBattery();
                 readings->thermal = readThermal();
                 readings->sensors = readSensors();
+                if (readPeripherals) readings->peripherals = readPeripherals();
                 readings->monitor->sample(now);
                 // The running applications come from the processes the sample just listed.
                 if (apps)
@@ -270,6 +273,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
     if (!sourceChanged) storeBattery(std::move(readings.battery));
     publish(&ModelListener::thermalChanged, thermal_, std::move(readings.thermal));
     publish(&ModelListener::thermalChanged, sensors_, std::move(readings.sensors));
+    publish(&ModelListener::batteryChanged, peripherals_, std::move(readings.peripherals));
+    tellLowDevices();
     refreshApps();
 
     if (parts_.runningApps)

@@ -6,6 +6,7 @@
 #include <PowerCore/awake/AssertionList.hpp>
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/awake/RunningAppsSource.hpp>
+#include <PowerCore/battery/Peripherals.hpp>
 #include <PowerCore/battery/PowerNotifications.hpp>
 #include <PowerCore/battery/PowerSourceWatcher.hpp>
 #include <PowerCore/battery/TimeRemainingEstimator.hpp>
@@ -43,6 +44,8 @@ struct ModelParts {
     std::function<PowerCore::BatterySnapshot()> readBattery;
     std::function<PowerCore::ThermalSnapshot()> readThermal;
     std::function<PowerCore::SensorSet()> readSensors;
+    // The batteries of mice, keyboards and other devices; none reads none.
+    std::function<std::vector<PowerCore::PeripheralBattery>()> readPeripherals;
     bool hasSensorTable = false;
     std::string machineModel;
     std::optional<PowerCore::AppPowerMonitor> monitor;
@@ -103,7 +106,7 @@ struct Notice {
 class ModelListener {
 public:
     virtual ~ModelListener() = default;
-    virtual void batteryChanged() {}    // the battery reading, the unplug sample
+    virtual void batteryChanged() {}    // the battery reading, the unplug sample, the devices
     virtual void thermalChanged() {}    // thermal state, sensors, episodes
     virtual void appsChanged() {}       // the ranking, running apps and processes
     virtual void sessionChanged() {}    // the keep-awake session, its hold, its note
@@ -200,6 +203,7 @@ public:
     bool timeCalculating() const { return timeCalculating_; }
     const PowerCore::ThermalSnapshot& thermal() const { return thermal_; }
     const PowerCore::SensorSet& sensors() const { return sensors_; }
+    const std::vector<PowerCore::PeripheralBattery>& peripherals() const { return peripherals_; }
     bool hasSensorTable() const { return parts_.hasSensorTable; }
     const std::vector<PowerCore::AppPower>& apps() const { return apps_; }
     int appsNotMeasured() const { return appsNotMeasured_; }
@@ -314,6 +318,8 @@ private:
     void runAlerts(PowerCore::Timestamp now, std::vector<PowerCore::KeepAwakeEvent> events);
     std::set<int> storedMilestones() const;
     void loadToldAlerts();
+    // A device's battery fallen low: told once until it charges again.
+    void tellLowDevices();
     void rememberTold(const PowerCore::Alert& alert);
     bool canNotify() const;
     void postAlerts(std::shared_ptr<std::vector<PowerCore::Alert>> alerts, size_t next);
@@ -339,6 +345,8 @@ private:
     bool timeCalculating_ = false;
     PowerCore::ThermalSnapshot thermal_;
     PowerCore::SensorSet sensors_;
+    std::vector<PowerCore::PeripheralBattery> peripherals_;
+    std::set<std::string> lowDevicesTold_; // told once per discharge, by name
     std::vector<PowerCore::AppPower> apps_;
     int appsNotMeasured_ = 0;
     bool appsUseEnergy_ = false;

@@ -1,6 +1,8 @@
 // The alerts: what the engine decides, posted one at a time, and what was told remembered.
 #include "AppModelInternal.hpp"
 
+#include <fmt/format.h>
+
 namespace QuorvelPower {
 
 using namespace PowerCore;
@@ -87,6 +89,23 @@ void AppModel::alertSwitchedOn() {
     parts_.notifier->requestPermission(whileAlive(alive_, [this](bool granted) {
         if (!granted) publish(&ModelListener::alertsChanged, unseenAlerts_, unseenAlerts_ + 1);
     }));
+}
+
+void AppModel::tellLowDevices() {
+    for (const auto& device : peripherals_) {
+        if (!Peripherals::isLow(device)) {
+            lowDevicesTold_.erase(device.name); // charged since, or a fresh battery
+            continue;
+        }
+        if (!canNotify() || lowDevicesTold_.contains(device.name)) continue;
+        lowDevicesTold_.insert(device.name);
+        const std::string left = device.chargePercent
+                                     ? fmt::format("{} % left.", *device.chargePercent)
+                                     : "Its battery reports " + *device.level + ".";
+        parts_.notifier->post(
+            Alert{AlertKind::deviceBatteryLow, device.name, device.name + " is running low", left},
+            [](bool) {});
+    }
 }
 
 void AppModel::tellRunsInBackground() {

@@ -126,6 +126,14 @@ Json HeadlessCommands::battery() const {
         if (const auto value = PowerCore::BatteryReader::integer(entry, key))
             used[std::string(key)] = *value;
     report["registryValuesUsed"] = std::move(used);
+    Json peripherals = Json::array();
+    for (const auto& device : services_.peripherals()) // sorted by name
+        peripherals.push_back({{"name", device.name},
+                               {"kind", device.kind},
+                               {"chargePercent", orNull(device.chargePercent)},
+                               {"level", orNull(device.level)},
+                               {"status", device.status}});
+    report["peripherals"] = std::move(peripherals);
     return report;
 }
 

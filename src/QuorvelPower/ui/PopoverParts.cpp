@@ -100,8 +100,16 @@ void LineButton::set(std::string_view symbolName, const PopoverTexts::Line& line
 
 Lines::Lines(QVBoxLayout* column)
     : battery(new LineButton("batteryLine", "Opens the Battery tab"))
+    , devices(plainLabel())
     , thermal(new LineButton("thermalLine", "Opens the Thermal tab")) {
     column->addWidget(battery);
+    devices->setObjectName("devices");
+    devices->setFont(captionFont());
+    devices->setContentsMargins(32, 0, 0, 0); // under the battery line's text
+    devices->setWordWrap(true);
+    Theme::setSecondary(devices);
+    devices->hide();
+    column->addWidget(devices);
     column->addWidget(thermal);
     column->addWidget(divider());
 }

@@ -45,6 +45,7 @@ private:
 struct Lines {
     explicit Lines(QVBoxLayout* column);
     LineButton* const battery;
+    QLabel* const devices; // one line per device's battery, under the computer's
     LineButton* const thermal;
 };
 

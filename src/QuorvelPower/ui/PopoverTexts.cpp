@@ -66,6 +66,12 @@ Session session(const ActiveSession& s, const Export::DateFormatter& dates,
             notHeld.has_value() || displayNotHeld};
 }
 
+std::string deviceLine(const PeripheralBattery& device) {
+    const std::string charge = device.chargePercent ? fmt::format("{} %", *device.chargePercent)
+                                                    : device.level.value_or("charge unknown");
+    return device.name + ": " + charge + (device.status == "Charging" ? ", charging" : "");
+}
+
 std::string railsCaption(const GuardRails& rails) {
     return platformText(fmt::format("Stops at {} % on battery or if the Mac gets critically hot; "
                                     "asks you 10 minutes before {} h.",

@@ -2,6 +2,7 @@
 
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/battery/BatterySnapshot.hpp>
+#include <PowerCore/battery/Peripherals.hpp>
 #include <PowerCore/foundation/Calendar.hpp>
 #include <PowerCore/history/Export.hpp>
 #include <PowerCore/thermal/SensorSet.hpp>
@@ -35,6 +36,9 @@ Session session(const PowerCore::ActiveSession& session,
                 bool displayNotHeld = false);
 // "Not held: the system refused".
 std::string notHeldLine(PowerCore::HoldFailure failure);
+
+// A device's battery in a line: "Logitech G903: 99 %, charging", "Logitech M560: Low".
+std::string deviceLine(const PowerCore::PeripheralBattery& device);
 
 std::string railsCaption(const PowerCore::GuardRails& rails);
 std::string untilOffButton(const PowerCore::GuardRails& rails);

@@ -107,6 +107,11 @@ void PopoverView::bringUpToDate() {
     lines_.battery->set(
         model_.battery().battery ? "battery.75percent" : "powerplug",
         PopoverTexts::battery(model_.battery(), model_.sensors(), model_.timeCalculating()));
+    QStringList devices;
+    for (const auto& device : model_.peripherals())
+        devices << toQString(PopoverTexts::deviceLine(device));
+    lines_.devices->setText(devices.join('\n'));
+    lines_.devices->setVisible(!devices.isEmpty());
     lines_.thermal->set("thermometer.medium",
                         PopoverTexts::thermal(model_.thermal(), model_.sensors()));
     showSessionOrStart();

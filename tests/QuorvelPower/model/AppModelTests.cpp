@@ -683,3 +683,29 @@ TEST_F(ModelTest, ANewTimeZoneNamesTheDaysFromTheNextRefresh) {
     EXPECT_EQ(model->calendar().zoneName(), "Asia/Tokyo");
     EXPECT_EQ(store->calendar().zoneName(), "Asia/Tokyo");
 }
+
+TEST_F(ModelTest, ADeviceFallenLowIsToldOncePerDischarge) {
+    build();
+    model->start();
+    settle();
+    const auto mouse = [](std::optional<int> percent, std::optional<std::string> level,
+                          const char* status) {
+        return PeripheralBattery{"Logitech M560", "mouse", percent, level, status, true};
+    };
+    const auto readingOf = [&](std::vector<PeripheralBattery> seen) {
+        devices = std::move(seen);
+        advance(30s);
+    };
+    readingOf({mouse(16, std::nullopt, "Discharging")});
+    EXPECT_EQ(model->peripherals(), devices) << "the devices come with the refresh";
+    EXPECT_EQ(notifier->posts, 0);
+    readingOf({mouse(15, std::nullopt, "Discharging")});
+    readingOf({mouse(14, std::nullopt, "Discharging")});
+    EXPECT_EQ(notifier->posts, 1) << "told at 15 %, once";
+    readingOf({mouse(14, std::nullopt, "Charging")});
+    readingOf({mouse(std::nullopt, "Low", "Discharging")}); // the next discharge
+    EXPECT_EQ(notifier->posts, 2);
+    readingOf({});
+    readingOf({mouse(std::nullopt, "Critical", "Discharging")});
+    EXPECT_EQ(notifier->posts, 2) << "out of reach for a while is the same discharge";
+}

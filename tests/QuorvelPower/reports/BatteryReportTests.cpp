@@ -148,19 +148,52 @@ INSTANTIATE_TEST_SUITE_P(
                  std::nullopt}),
     [](const testing::TestParamInfo<Expected>& param) { return param.param.machine; });
 
-TEST(BatteryReport, MachineWithoutBatteryHasExactlyFiveKeys) {
-    // Only a mouse's battery: a peripheral is no system battery.
-    for (const auto* machine :
-         {"desktop_with_g903_mouse", "desktop_with_m560_mouse", "framework_usbc_plugged"}) {
+TEST(BatteryReport, MachineWithoutBatteryHasExactlySixKeysAndItsDevicesBatteries) {
+    // Only a mouse's battery: a peripheral is no system battery, but a device of its own.
+    const json g903{{"chargePercent", 99}, // the entry in reach, not the receiver's
+                    {"kind", "mouse"},
+                    {"level", nullptr},
+                    {"name", "Logitech G903"}, // the model garbled twice, one device
+                    {"status", "Charging"}};
+    const json m560{{"chargePercent", nullptr}, // only a level: no made-up percentage
+                    {"kind", "mouse"},
+                    {"level", "Normal"},
+                    {"name", "Logitech Wireless Mouse M560"},
+                    {"status", "Discharging"}};
+    for (const auto& [machine, devices] :
+         {std::pair{"desktop_with_g903_mouse", json::array({g903})},
+          std::pair{"desktop_with_m560_mouse", json::array({m560})},
+          std::pair{"framework_usbc_plugged", json::array()}}) {
         SCOPED_TRACE(machine);
         const json report = batteryReport(testData("sysfs/") / machine).document;
-        EXPECT_EQ(keysOf(report), (std::set<std::string>{"hasBattery", "model", "registryKeys",
-                                                         "registryValuesUsed", "source"}));
+        EXPECT_EQ(keysOf(report),
+                  (std::set<std::string>{"hasBattery", "model", "peripherals", "registryKeys",
+                                         "registryValuesUsed", "source"}));
         EXPECT_EQ(report["hasBattery"], false);
         EXPECT_EQ(report["source"], "AC Vuzur");
         EXPECT_EQ(report["registryKeys"], json::array());
         EXPECT_EQ(report["registryValuesUsed"], json::object());
+        EXPECT_EQ(report["peripherals"], devices);
     }
+}
+
+TEST(BatteryReport, ALaptopWithAMouseReportsItsBatteryAsWithout) {
+    VuzurTests::TemporaryFolder root;
+    const auto copy = [&](const char* machine) {
+        std::filesystem::copy(testData("sysfs/") / machine, root.path(),
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+    };
+    copy("dell_xps15_9560_discharging");
+    json alone = batteryReport(root.path()).document;
+    copy("desktop_with_g903_mouse");
+    json both = batteryReport(root.path()).document;
+    ASSERT_EQ(both["peripherals"].size(), 1u);
+    EXPECT_EQ(both["peripherals"][0]["chargePercent"], 99);
+    EXPECT_EQ(alone["peripherals"], json::array());
+    both.erase("peripherals");
+    alone.erase("peripherals");
+    EXPECT_EQ(both, alone) << "the laptop's own battery reads the same";
 }
 
 TEST(BatteryReport, EmptyOrMissingTreeStillPrintsAReport) {

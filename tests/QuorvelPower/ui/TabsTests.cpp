@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QuorvelPower/ui/ChargeChart.hpp>
+#include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 #include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
@@ -445,4 +446,25 @@ TEST_F(TabsTest, RuleSheetRowsStayPutAcrossKindsAndNoTextIsCut) {
     QApplication::processEvents();
     nothingCut("at its narrowest");
     EXPECT_EQ(name(control<QWidget>(*sheet, "day-2")), "Monday");
+}
+
+TEST_F(TabsTest, DevicesBatteriesShowOnTheBatteryTabAndInThePopover) {
+    build();
+    ModelSignals changes(*model);
+    BatteryView battery(changes);
+    PopoverView popover(changes, {[](Tab) {}, [] {}}, false);
+    upToDate(battery);
+    upToDate(popover);
+    EXPECT_FALSE(control<QWidget>(battery, "devicesCard")->isVisible()) << "no device";
+    EXPECT_FALSE(control<QLabel>(popover, "devices")->isVisible());
+    devices = {{"Logitech G903", "mouse", 99, std::nullopt, "Charging", true},
+               {"Logitech M560", "mouse", std::nullopt, "Low", "Discharging", true}};
+    model->refresh();
+    settle();
+    QApplication::processEvents();
+    EXPECT_TRUE(control<QWidget>(battery, "devicesCard")->isVisible());
+    EXPECT_TRUE(showsText(battery, "99 %"));
+    EXPECT_TRUE(showsText(battery, "Low")) << "a level, not a made-up percentage";
+    EXPECT_EQ(control<QLabel>(popover, "devices")->text(),
+              "Logitech G903: 99 %, charging\nLogitech M560: Low");
 }

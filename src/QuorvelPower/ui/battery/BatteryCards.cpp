@@ -2,6 +2,7 @@
 #include <PowerCore/foundation/PlatformWords.hpp>
 #include <QCategoryAxis>
 #include <QChartView>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QLegendMarker>
@@ -249,6 +250,34 @@ void CapacityCard::showDays(const std::vector<DailyHealthPoint>& points) {
     value_->setRange(std::max(0.0, low - 5), std::min(110.0, high + 5));
     // Half a day either side: a label on the axis's very edge is not drawn.
     days_->setRange(-0.5, double(points.size()) - 0.5);
+}
+
+DevicesCard::DevicesCard()
+    : Card("Devices") {
+    setObjectName("devicesCard");
+}
+
+void DevicesCard::update(const std::vector<PeripheralBattery>& devices) {
+    setVisible(!devices.empty());
+    // Labels only: made again when a device or its charge changes.
+    if (rows_ && devices == shown_) return;
+    shown_ = devices;
+    delete rows_;
+    rows_ = new QWidget;
+    auto* grid = new QGridLayout(rows_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(16);
+    for (int row = 0; row < int(devices.size()); ++row) {
+        const auto& device = devices[size_t(row)];
+        grid->addWidget(plainLabel(toQString(device.name)), row, 0);
+        grid->addWidget(secondaryLabel(toQString(device.kind)), row, 1);
+        grid->addWidget(plainLabel(device.chargePercent ? QString("%1 %").arg(*device.chargePercent)
+                                                        : toQString(device.level.value_or("—"))),
+                        row, 2);
+        grid->addWidget(secondaryLabel(device.status == "Charging" ? "charging" : ""), row, 3);
+    }
+    grid->setColumnStretch(3, 1);
+    body()->addWidget(rows_);
 }
 
 NoBatteryBox::NoBatteryBox() {

@@ -66,6 +66,18 @@ private:
     QLabel* cycles_;
 };
 
+// The batteries of mice, keyboards, pens and headsets: name, kind, charge or level, and
+// whether it charges; hidden while there are none.
+class DevicesCard final : public Card {
+public:
+    DevicesCard();
+    void update(const std::vector<PowerCore::PeripheralBattery>& devices);
+
+private:
+    QWidget* rows_ = nullptr;
+    std::vector<PowerCore::PeripheralBattery> shown_;
+};
+
 // A machine without a battery: what powers it, and the system's power where it is read.
 class NoBatteryBox final : public QWidget {
 public:

@@ -15,6 +15,7 @@ BatteryView::BatteryView(ModelSignals& changes)
     column()->addWidget(health_ = new HealthCard);
     column()->addWidget(charge_ = new ChargeCard(rangePicker()));
     column()->addWidget(capacity_ = new CapacityCard);
+    column()->addWidget(devices_ = new DevicesCard);
     column()->addStretch();
     follow({&ModelSignals::battery, &ModelSignals::history, &ModelSignals::thermal});
 }
@@ -44,6 +45,7 @@ QWidget* BatteryView::rangePicker() {
 }
 
 void BatteryView::updatePage() {
+    devices_->update(model_.peripherals());
     const bool battery = model_.battery().battery.has_value();
     noBattery_->setVisible(!battery);
     for (QWidget* card : std::initializer_list<QWidget*>{now_, health_, charge_, capacity_})

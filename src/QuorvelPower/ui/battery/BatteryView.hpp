@@ -6,6 +6,7 @@
 namespace QuorvelPower {
 
 class CapacityCard;
+class DevicesCard;
 class ChargeCard;
 class HealthCard;
 class NoBatteryBox;
@@ -30,6 +31,7 @@ private:
     HealthCard* health_;
     ChargeCard* charge_;
     CapacityCard* capacity_;
+    DevicesCard* devices_;
 };
 
 } // namespace QuorvelPower
