@@ -1,11 +1,13 @@
 #include <PowerCore/linux/LivePeripherals.hpp>
 #include <PowerCore/linux/SysfsFile.hpp>
+#include <PowerCore/linux/UPowerDevices.hpp>
 #include <algorithm>
 #include <array>
 
 namespace PowerCore {
 
-std::vector<PeripheralBattery> readPeripherals(const std::filesystem::path& sysfsRoot) {
+std::vector<PeripheralBattery> readPeripherals(const std::filesystem::path& sysfsRoot,
+                                               UPowerDevices* upower) {
     static constexpr std::array<std::string_view, 5> levels{"Full", "High", "Normal", "Low",
                                                             "Critical"};
     const auto root = sysfsRoot / "class" / "power_supply";
@@ -31,6 +33,12 @@ std::vector<PeripheralBattery> readPeripherals(const std::filesystem::path& sysf
         battery.online = Sysfs::readInteger(supply / "online").value_or(1) != 0;
         seen.push_back(std::move(battery));
     }
+    if (upower != nullptr)
+        for (auto& device : upower->read())
+            if (device.nativePath.empty() ||
+                !std::filesystem::exists(root /
+                                         std::filesystem::path(device.nativePath).filename()))
+                seen.push_back(std::move(device.battery));
     return Peripherals::merged(std::move(seen));
 }
 

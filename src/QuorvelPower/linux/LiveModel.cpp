@@ -3,9 +3,11 @@
 #include <PowerCore/linux/FileDefaultsStore.hpp>
 #include <PowerCore/linux/LiveAssertionHolder.hpp>
 #include <PowerCore/linux/LiveAssertionTable.hpp>
+#include <PowerCore/linux/LivePeripherals.hpp>
 #include <PowerCore/linux/LiveRunningApps.hpp>
 #include <PowerCore/linux/LiveThermalSource.hpp>
 #include <PowerCore/linux/PosixHistoryFileSystem.hpp>
+#include <PowerCore/linux/UPowerDevices.hpp>
 #include <PowerCore/thermal/SensorReader.hpp>
 #include <PowerCore/thermal/ThermalReader.hpp>
 #include <QuorvelPower/linux/AutostartLoginItem.hpp>
@@ -52,7 +54,10 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
             return services.driverSensors(model).sensors;
         };
     }
-    parts.readPeripherals = [&services] { return services.peripherals(); };
+    // One connection to UPower for the program's life, read on the refresh's thread.
+    parts.readPeripherals = [sysfs = roots.sysfs, upower = std::make_shared<UPowerDevices>()] {
+        return readPeripherals(sysfs, upower.get());
+    };
     parts.monitor = services.appPowerMonitor();
     parts.store = std::make_shared<HistoryStore>(roots.historyFolder, parts.calendar,
                                                  std::make_shared<PosixHistoryFileSystem>());

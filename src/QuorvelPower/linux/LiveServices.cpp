@@ -4,6 +4,7 @@
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/LivePeripherals.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
+#include <PowerCore/linux/UPowerDevices.hpp>
 #include <PowerCore/smc/LiveSMCTransport.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
 #include <QuorvelProcess/linux/LiveProcessSource.hpp>
@@ -22,7 +23,8 @@ std::shared_ptr<PowerCore::BatterySource> LiveServices::batterySource() const {
 }
 
 std::vector<PowerCore::PeripheralBattery> LiveServices::peripherals() const {
-    return PowerCore::readPeripherals(roots_.sysfs);
+    PowerCore::UPowerDevices upower;
+    return PowerCore::readPeripherals(roots_.sysfs, &upower);
 }
 
 std::string LiveServices::machineModel() const {
