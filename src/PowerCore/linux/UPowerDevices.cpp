@@ -95,6 +95,15 @@ UPowerDevices::UPowerDevices() = default;
 UPowerDevices::~UPowerDevices() = default;
 
 std::vector<UPowerDevices::Device> UPowerDevices::read() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!asked_ || now - *asked_ >= std::chrono::minutes(1)) {
+        asked_ = now;
+        last_ = ask();
+    }
+    return last_;
+}
+
+std::vector<UPowerDevices::Device> UPowerDevices::ask() {
     if (!bus_) bus_ = DBus::connect(DBus::Bus::system, timeout);
     if (!bus_ || !DBus::nameHasOwner(*bus_, service, timeout)) return {};
     std::vector<Device> devices;
