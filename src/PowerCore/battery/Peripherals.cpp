@@ -7,10 +7,17 @@ namespace PowerCore::Peripherals {
 
 namespace {
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
+// The words of a text in lower case, split at anything that is no letter or digit.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out(1);
+    for (const unsigned char c : text) {
+        if (std::isalnum(c))
+            out.back().push_back(char(std::tolower(c)));
+        else if (!out.back().empty())
+            out.emplace_back();
+    }
+    if (out.back().empty()) out.pop_back();
+    return out;
 }
 
 std::string trimmed(const std::string& text) {
@@ -24,38 +31,60 @@ int weight(const PeripheralBattery& b) {
     return (b.online ? 4 : 0) + (b.status != "Unknown" ? 2 : 0) + (b.chargePercent ? 1 : 0);
 }
 
+// Two entries of one device: the same name, and the same identity where both have one.
+bool sameDevice(const PeripheralBattery& a, const PeripheralBattery& b) {
+    return a.name == b.name &&
+           (a.identity.empty() || b.identity.empty() || a.identity == b.identity);
+}
+
 } // namespace
 
 std::string name(const std::string& manufacturer, const std::string& model) {
     const std::string maker = trimmed(manufacturer);
     std::string device = trimmed(model);
-    if (!maker.empty()) {
-        if (const auto again = device.find(maker); again != std::string::npos && again > 0)
-            device = trimmed(device.substr(0, device.find(' ')));
-        if (device.rfind(maker, 0) == 0) device = trimmed(device.substr(maker.size()));
-    }
-    if (device.empty()) return maker.empty() ? std::string("Device") : maker;
+    // A receiver's garbled model repeats its first word after the maker ("G903 WiLogitech
+    // G903 Wi"): the first word is the model then.
+    const std::string first = device.substr(0, device.find(' '));
+    if (const auto again = maker.empty() ? std::string::npos : device.find(maker);
+        again != std::string::npos && again > 0 &&
+        device.find(first, again + maker.size()) != std::string::npos)
+        device = first;
+    if (!maker.empty() && device.rfind(maker, 0) == 0)
+        device = trimmed(device.substr(maker.size()));
+    if (device.empty()) return maker;
     return maker.empty() ? device : maker + " " + device;
 }
 
 std::string kindOf(const std::string& name, const std::string& folder) {
-    const std::string words = lower(name) + " " + lower(folder);
+    // Whole words, the more telling first ("Keyboard and Mouse" is a keyboard).
     static constexpr std::array<std::pair<const char*, const char*>, 11> clues{{
+        {"keyboard", "keyboard"},
         {"mouse", "mouse"},
         {"trackball", "mouse"},
-        {"keyboard", "keyboard"},
         {"headset", "headset"},
-        {"headphone", "headset"},
+        {"headphones", "headset"},
         {"wacom", "tablet"},
         {"pen", "tablet"},
+        {"stylus", "tablet"},
         {"controller", "gamepad"},
         {"gamepad", "gamepad"},
-        {"joy", "gamepad"},
-        {"ps-controller", "gamepad"},
+        {"joystick", "gamepad"},
     }};
+    auto all = words(name);
+    const auto more = words(folder);
+    all.insert(all.end(), more.begin(), more.end());
     for (const auto& [clue, kind] : clues)
-        if (words.find(clue) != std::string::npos) return kind;
+        if (std::find(all.begin(), all.end(), clue) != all.end()) return kind;
     return "device";
+}
+
+std::string nameOfKind(const std::string& kind) {
+    if (kind == "mouse") return "Mouse";
+    if (kind == "keyboard") return "Keyboard";
+    if (kind == "headset") return "Headset";
+    if (kind == "tablet") return "Pen tablet";
+    if (kind == "gamepad") return "Game controller";
+    return "Device";
 }
 
 std::vector<PeripheralBattery> merged(std::vector<PeripheralBattery> seen) {
@@ -64,20 +93,29 @@ std::vector<PeripheralBattery> merged(std::vector<PeripheralBattery> seen) {
     });
     std::vector<PeripheralBattery> devices;
     for (auto& entry : seen) {
-        if (devices.empty() || devices.back().name != entry.name) {
+        const auto same = std::find_if(devices.begin(), devices.end(),
+                                       [&](const auto& d) { return sameDevice(d, entry); });
+        if (same == devices.end()) {
             devices.push_back(std::move(entry));
             continue;
         }
-        // The one kept may not say what it is where the other entry does.
-        if (devices.back().kind == "device") devices.back().kind = entry.kind;
+        // The one kept may not say what it is, or who it is, where the other entry does.
+        if (same->kind == "device") same->kind = entry.kind;
+        if (same->identity.empty()) same->identity = entry.identity;
     }
     return devices;
 }
 
 bool isLow(const PeripheralBattery& battery) {
-    if (battery.status == "Charging" || battery.status == "Full") return false;
+    if (!battery.online || battery.status == "Charging" || battery.status == "Full") return false;
     if (battery.chargePercent) return *battery.chargePercent <= 15;
     return battery.level == "Low" || battery.level == "Critical";
+}
+
+bool isCharged(const PeripheralBattery& battery) {
+    return battery.status == "Charging" || battery.status == "Full" ||
+           (battery.chargePercent && *battery.chargePercent >= 25) || battery.level == "Normal" ||
+           battery.level == "High" || battery.level == "Full";
 }
 
 } // namespace PowerCore::Peripherals

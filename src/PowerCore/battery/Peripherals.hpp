@@ -15,6 +15,9 @@ struct PeripheralBattery {
     std::optional<std::string> level; // "Full", "High", "Normal", "Low", "Critical"
     std::string status;               // "Charging", "Discharging", "Full", "Unknown"...
     bool online = true;               // false for a receiver's entry of a device out of reach
+    // Who it is where it says (a serial, an address); two entries of the same name and
+    // different identities are two devices.
+    std::string identity;
     bool operator==(const PeripheralBattery&) const = default;
 };
 
@@ -25,13 +28,18 @@ namespace Peripherals {
 std::string name(const std::string& manufacturer, const std::string& model);
 // The kind, from the words of its name and the driver's folder ("wacom_battery_0").
 std::string kindOf(const std::string& name, const std::string& folder);
+// A name for a device that tells none ("Game controller").
+std::string nameOfKind(const std::string& kind);
 // One entry per device, sorted by name: the same device seen twice (through a receiver and
 // a cable, or two interfaces) is kept once, as the entry in reach with the most to tell.
 std::vector<PeripheralBattery> merged(std::vector<PeripheralBattery> seen);
 
 // Low enough to tell the person: 15 % or less, or a level of "Low" or "Critical", while it
-// does not charge.
+// is in reach and does not charge.
 bool isLow(const PeripheralBattery& battery);
+// Charged again since it was low: charging, full, or back to 25 % or a Normal level (a
+// reading that wobbles about 15 % is one discharge).
+bool isCharged(const PeripheralBattery& battery);
 
 } // namespace Peripherals
 

@@ -80,6 +80,9 @@ std::optional<UPowerDevices::Device> deviceOf(const Properties& p) {
     battery.name =
         Peripherals::name(value<std::string>(p, "Vendor", ""), value<std::string>(p, "Model", ""));
     battery.kind = kindOf(type);
+    if (battery.kind == "device") return std::nullopt; // a phone, a touchpad, a watch
+    if (battery.name.empty()) battery.name = Peripherals::nameOfKind(battery.kind);
+    battery.identity = value<std::string>(p, "Serial", "");
     battery.level = levelOf(value<std::uint32_t>(p, "BatteryLevel", 0));
     const double percentage = value<double>(p, "Percentage", -1);
     if (!battery.level && percentage >= 0 && percentage <= 100)
@@ -105,7 +108,11 @@ std::vector<UPowerDevices::Device> UPowerDevices::read() {
 
 std::vector<UPowerDevices::Device> UPowerDevices::ask() {
     if (!bus_) bus_ = DBus::connect(DBus::Bus::system, timeout);
-    if (!bus_ || !DBus::nameHasOwner(*bus_, service, timeout)) return {};
+    if (!bus_) return {};
+    if (!DBus::nameHasOwner(*bus_, service, timeout)) {
+        bus_.reset(); // UPower not running, or the bus restarted: a fresh connection next time
+        return {};
+    }
     std::vector<Device> devices;
     try {
         std::vector<sdbus::ObjectPath> paths;

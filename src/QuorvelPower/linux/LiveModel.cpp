@@ -55,7 +55,10 @@ LiveModel liveModel(const LiveServices& services, const SystemRoots& roots,
         };
     }
     // One connection to UPower for the program's life, read on the refresh's thread.
-    parts.readPeripherals = [sysfs = roots.sysfs, upower = std::make_shared<UPowerDevices>()] {
+    // (A recorded tree has none of the running machine's UPower devices.)
+    std::shared_ptr<UPowerDevices> upower;
+    if (roots.sysfs == "/sys") upower = std::make_shared<UPowerDevices>();
+    parts.readPeripherals = [sysfs = roots.sysfs, upower] {
         return readPeripherals(sysfs, upower.get());
     };
     parts.monitor = services.appPowerMonitor();

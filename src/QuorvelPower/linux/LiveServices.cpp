@@ -23,6 +23,8 @@ std::shared_ptr<PowerCore::BatterySource> LiveServices::batterySource() const {
 }
 
 std::vector<PowerCore::PeripheralBattery> LiveServices::peripherals() const {
+    // UPower's devices are the running machine's: a recorded tree has none of them.
+    if (roots_.sysfs != "/sys") return PowerCore::readPeripherals(roots_.sysfs);
     PowerCore::UPowerDevices upower;
     return PowerCore::readPeripherals(roots_.sysfs, &upower);
 }

@@ -200,8 +200,13 @@ void AppModel::refreshOnce() {
                 readings->battery = readBattery();
                 readings->thermal = readThermal();
                 readings->sensors = readSensors();
-                if (readPeripherals) readings->peripherals = readPeripherals();
                 readings->monitor->sample(now);
+                try {
+                    // A device's battery never costs the computer's own reading.
+                    if (readPeripherals) readings->peripherals = readPeripherals();
+                } catch (const std::exception&) {
+                    readings->peripherals.clear(); // none this time; the next refresh reads again
+                }
                 // The running applications come from the processes the sample just listed.
                 if (apps)
                     readings->runningApps = apps->runningAppsAmong(readings->monitor->listed());

@@ -93,12 +93,10 @@ void AppModel::alertSwitchedOn() {
 
 void AppModel::tellLowDevices() {
     for (const auto& device : peripherals_) {
-        if (!Peripherals::isLow(device)) {
-            lowDevicesTold_.erase(device.name); // charged since, or a fresh battery
-            continue;
-        }
-        if (!canNotify() || lowDevicesTold_.contains(device.name)) continue;
-        lowDevicesTold_.insert(device.name);
+        const std::string who = device.name + "/" + device.identity;
+        if (Peripherals::isCharged(device)) lowDevicesTold_.erase(who); // a new discharge
+        if (!Peripherals::isLow(device) || !canNotify() || lowDevicesTold_.contains(who)) continue;
+        lowDevicesTold_.insert(who);
         const std::string left = device.chargePercent
                                      ? fmt::format("{} % left.", *device.chargePercent)
                                      : "Its battery reports " + *device.level + ".";

@@ -26,8 +26,10 @@ void addDevice(FakeDesktop& desktop, const std::string& name, Properties propert
 }
 
 Properties device(std::uint32_t type, const char* model, bool powerSupply, const char* nativePath,
-                  double percentage, std::uint32_t level, std::uint32_t state) {
+                  double percentage, std::uint32_t level, std::uint32_t state,
+                  const char* serial = "") {
     return {{"Type", sdbus::Variant(type)},
+            {"Serial", sdbus::Variant(std::string(serial))},
             {"Vendor", sdbus::Variant(std::string())},
             {"Model", sdbus::Variant(std::string(model))},
             {"PowerSupply", sdbus::Variant(powerSupply)},
@@ -48,20 +50,22 @@ TEST(UPowerDevices, AHeadsetJoinsTheKernelsDevicesAndNothingIsListedTwice) {
     FakeDesktop desktop;
     desktop.start("upower", "org.freedesktop.UPower", FakeDesktop::Bus::system);
     // A Bluetooth headset; the mouse again, as UPower reads it from the kernel; the laptop's
-    // own battery; a keyboard telling only a level.
+    // own battery; a keyboard telling only a level; a phone (not a peripheral here).
     addDevice(desktop, "headset",
               device(17, "WH-1000XM4", false, "/org/bluez/hci0/dev_XX", 40, 1, 2));
     addDevice(desktop, "mouse", device(5, "G903", false, "hidpp_battery_6", 99, 1, 1));
     addDevice(desktop, "battery_BAT0", device(2, "DELL", true, "BAT0", 80, 1, 2));
-    addDevice(desktop, "keyboard", device(6, "K380", false, "/org/bluez/hci0/dev_YY", 0, 3, 2));
+    addDevice(desktop, "keyboard",
+              device(6, "K380", false, "/org/bluez/hci0/dev_YY", 0, 3, 2, "K-1"));
+    addDevice(desktop, "phone", device(8, "Pixel", false, "/org/bluez/hci0/dev_ZZ", 50, 1, 2));
     UPowerDevices upower;
     const auto devices = readPeripherals(mouse, &upower);
     ASSERT_EQ(devices.size(), 3u);
-    EXPECT_EQ(devices[0],
-              (PeripheralBattery{"K380", "keyboard", std::nullopt, "Low", "Discharging", true}));
+    EXPECT_EQ(devices[0], (PeripheralBattery{"K380", "keyboard", std::nullopt, "Low", "Discharging",
+                                             true, "K-1"}));
     EXPECT_EQ(devices[1].name, "Logitech G903") << "the kernel's entry, once";
-    EXPECT_EQ(devices[2],
-              (PeripheralBattery{"WH-1000XM4", "headset", 40, std::nullopt, "Discharging", true}));
+    EXPECT_EQ(devices[2], (PeripheralBattery{"WH-1000XM4", "headset", 40, std::nullopt,
+                                             "Discharging", true, ""}));
 }
 
 } // namespace

@@ -239,3 +239,27 @@ TEST(BatteryReport, BatteryFlagWinsWhateverTheOrder) {
 }
 
 } // namespace
+
+TEST(BatteryReport, NamelessDevicesAreToldApartAndOneOutOfReachIsLeftOut) {
+    VuzurTests::TemporaryFolder root;
+    const auto supply = [&](const std::string& folder,
+                            std::initializer_list<std::pair<const char*, const char*>> files) {
+        for (const auto& [name, value] : files)
+            root.write("class/power_supply/" + folder + "/" + name, std::string(value) + "\n");
+    };
+    // Two game controllers named by their addresses only, and a pen tablet asleep.
+    for (const auto* address : {"aa:bb:cc:dd:ee:01", "aa:bb:cc:dd:ee:02"})
+        supply(std::string("ps-controller-battery-") + address,
+               {{"scope", "Device"}, {"capacity", "60"}, {"status", "Discharging"}});
+    supply("wacom_battery_0", {{"scope", "Device"},
+                               {"capacity", "0"},
+                               {"present", "0"},
+                               {"status", "Unknown"},
+                               {"model_name", "Wacom Intuos BT M"}});
+    const json devices = batteryReport(root.path()).document["peripherals"];
+    ASSERT_EQ(devices.size(), 2u) << devices;
+    for (const auto& device : devices) {
+        EXPECT_EQ(device["name"], "Game controller");
+        EXPECT_EQ(device["kind"], "gamepad");
+    }
+}

@@ -457,8 +457,8 @@ TEST_F(TabsTest, DevicesBatteriesShowOnTheBatteryTabAndInThePopover) {
     upToDate(popover);
     EXPECT_FALSE(control<QWidget>(battery, "devicesCard")->isVisible()) << "no device";
     EXPECT_FALSE(control<QLabel>(popover, "devices")->isVisible());
-    devices = {{"Logitech G903", "mouse", 99, std::nullopt, "Charging", true},
-               {"Logitech M560", "mouse", std::nullopt, "Low", "Discharging", true}};
+    devices = {{"Logitech G903", "mouse", 99, std::nullopt, "Charging", true, ""},
+               {"Logitech M560", "mouse", std::nullopt, "Low", "Discharging", true, ""}};
     model->refresh();
     settle();
     QApplication::processEvents();
