@@ -44,6 +44,12 @@ void AppModel::loadToldAlerts() {
             at && (!alertEngine_.lastTold(AlertKind::healthBelow, "health") ||
                    *at > *alertEngine_.lastTold(AlertKind::healthBelow, "health")))
             alertEngine_.setLastTold(AlertKind::healthBelow, "health", *at);
+    // The devices told low in this discharge: a restart does not tell them again.
+    if (const auto stored =
+            parts_.defaults ? parts_.defaults->value("lowDevicesTold") : std::nullopt;
+        stored && stored->is_array())
+        for (const auto& who : *stored)
+            if (who.is_string()) lowDevicesTold_.insert(who.get<std::string>());
 }
 
 void AppModel::rememberTold(const Alert& alert) {
@@ -92,6 +98,7 @@ void AppModel::alertSwitchedOn() {
 }
 
 void AppModel::tellLowDevices() {
+    const auto before = lowDevicesTold_;
     for (const auto& device : peripherals_) {
         const std::string who = device.name + "/" + device.identity;
         if (Peripherals::isCharged(device)) lowDevicesTold_.erase(who); // a new discharge
@@ -104,6 +111,9 @@ void AppModel::tellLowDevices() {
             Alert{AlertKind::deviceBatteryLow, device.name, device.name + " is running low", left},
             [](bool) {});
     }
+    if (lowDevicesTold_ != before && canNotify())
+        storeJson("lowDevicesTold",
+                  Json(std::vector<std::string>(lowDevicesTold_.begin(), lowDevicesTold_.end())));
 }
 
 void AppModel::tellRunsInBackground() {

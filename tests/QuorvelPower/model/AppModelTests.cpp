@@ -709,4 +709,11 @@ TEST_F(ModelTest, ADeviceFallenLowIsToldOncePerDischarge) {
     readingOf({});
     readingOf({mouse(std::nullopt, "Critical", "Discharging")});
     EXPECT_EQ(notifier->posts, 2) << "out of reach for a while is the same discharge";
+    // A restart in the same discharge: told already.
+    model.reset();
+    build();
+    model->start();
+    settle();
+    readingOf({mouse(std::nullopt, "Critical", "Discharging")});
+    EXPECT_EQ(notifier->posts, 2);
 }
