@@ -16,10 +16,15 @@ std::optional<std::uint64_t> nanoseconds(std::string_view value) {
 
 } // namespace
 
+std::string DrmClient::key() const {
+    return driver + '\n' + pdev + '\n' + std::to_string(clientId);
+}
+
 std::optional<DrmClient> parseDrmFdinfo(std::string_view text) {
     DrmClient client;
     bool hasDriver = false, hasId = false;
-    constexpr std::string_view capacityKey = "drm-engine-capacity-", engineKey = "drm-engine-";
+    constexpr std::string_view capacityKey = "drm-engine-capacity-", engineKey = "drm-engine-",
+                               cyclesKey = "drm-cycles-", totalCyclesKey = "drm-total-cycles-";
     while (!text.empty()) {
         const auto end = text.find('\n');
         const auto line = text.substr(0, end);
@@ -35,12 +40,20 @@ std::optional<DrmClient> parseDrmFdinfo(std::string_view text) {
             const auto id = KernelText::parseInteger(value);
             hasId = id && *id >= 0;
             if (hasId) client.clientId = std::uint64_t(*id);
+        } else if (key == "drm-pdev") {
+            client.pdev = std::string(value);
         } else if (key.starts_with(capacityKey)) {
             if (const auto count = KernelText::parseInteger(value); count && *count > 0)
                 client.capacity[std::string(key.substr(capacityKey.size()))] = int(*count);
         } else if (key.starts_with(engineKey)) {
             if (const auto busy = nanoseconds(value))
                 client.busyNanoseconds[std::string(key.substr(engineKey.size()))] = *busy;
+        } else if (key.starts_with(cyclesKey) || key.starts_with(totalCyclesKey)) {
+            const bool total = key.starts_with(totalCyclesKey);
+            const auto count = KernelText::parseInteger(value);
+            if (count && *count >= 0)
+                (total ? client.totalCycles : client.cycles)[std::string(key.substr(
+                    total ? totalCyclesKey.size() : cyclesKey.size()))] = std::uint64_t(*count);
         }
     }
     if (!hasDriver || !hasId) return std::nullopt;

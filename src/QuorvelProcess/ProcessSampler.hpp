@@ -17,6 +17,9 @@ struct UsageDeltas {
     std::optional<std::uint64_t> energy;
     std::uint64_t diskRead = 0;
     std::uint64_t diskWritten = 0;
+    // The busy time of the GPU clients the process holds, summed over engine classes; none
+    // where it holds none that were measured twice.
+    std::optional<std::uint64_t> gpuNanoseconds;
     bool operator==(const UsageDeltas&) const = default;
 };
 
@@ -34,6 +37,7 @@ struct ProcessUsage {
     std::optional<UsageDeltas> deltas;
     std::optional<double> idleWakeupsPerSecond;
     std::optional<double> interruptWakeupsPerSecond;
+    std::optional<double> gpuPercent; // of one engine's time, summed over engine classes
     bool isZombie = false;
     bool kernelThread = false;
 };
@@ -63,7 +67,19 @@ private:
     std::shared_ptr<ProcessSource> source_;
     MachClock clock_;
     std::function<std::uint64_t()> now_;
+    // Each GPU client counts once, for the first process (in pid order) that holds it and
+    // was measured: a client shared through fork or a passed descriptor is one client.
+    struct GpuClient {
+        DrmClient counters;
+        size_t holder; // index in the sample's processes
+    };
+    using GpuClients = std::unordered_map<std::string, GpuClient>;
+    void addGpuClients(std::vector<ProcessUsage>& processes, GpuClients& clients);
+    void measureGpu(std::vector<ProcessUsage>& processes, const GpuClients& clients,
+                    double elapsed) const;
+
     std::unordered_map<ProcessIdentity, Counters> previous_;
+    GpuClients previousGpu_;
     std::optional<std::uint64_t> previousTime_;
 };
 

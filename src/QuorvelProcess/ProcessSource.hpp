@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QuorvelProcess/DrmFdinfo.hpp>
+#include <QuorvelProcess/ProcessIdentity.hpp>
 #include <QuorvelProcess/ProcessInfo.hpp>
 #include <cstdint>
 #include <optional>
@@ -18,6 +20,8 @@ public:
     virtual std::optional<std::string> executablePath(std::int32_t pid) = 0;
     // The systemd unit of the process (an application's scope), where the system has one.
     virtual std::optional<std::string> cgroupUnit(std::int32_t /*pid*/) { return std::nullopt; }
+    // The DRM clients (users of the GPU) the process holds now, each once.
+    virtual std::vector<DrmClient> drmClients(const ProcessIdentity& /*identity*/) { return {}; }
 };
 
 } // namespace QuorvelProcess

@@ -18,9 +18,23 @@ TEST(DrmFdinfo, EnginesAndTheirCapacityOfAClientAndNothingForOtherDescriptors) {
                                        "drm-total-system0:\t3 MiB\n"
                                        "drm-cycles-render:\t12\n");
     ASSERT_TRUE(client);
-    EXPECT_EQ(*client,
-              (DrmClient{"i915", 7, {{"render", 9288864723}, {"video", 0}}, {{"video", 2}}}))
-        << "memory and cycle lines are no busy time";
+    EXPECT_EQ(*client, (DrmClient{"i915",
+                                  "0000:00:02.0",
+                                  7,
+                                  {{"render", 9288864723}, {"video", 0}},
+                                  {{"video", 2}},
+                                  {{"render", 12}},
+                                  {}}))
+        << "memory lines are no busy time";
+    // xe counts cycles: the class's and the GPU's over the same span.
+    const auto xe = parseDrmFdinfo("drm-driver:\txe\ndrm-client-id:\t41\n"
+                                   "drm-cycles-rcs:\t28257900\ndrm-total-cycles-rcs:\t7655183225\n"
+                                   "drm-engine-capacity-vcs:\t2\n");
+    ASSERT_TRUE(xe);
+    EXPECT_EQ(xe->cycles.at("rcs"), 28257900u);
+    EXPECT_EQ(xe->totalCycles.at("rcs"), 7655183225u);
+    EXPECT_NE(xe->key(), (DrmClient{"xe", "0000:00:02.0", 41, {}, {}, {}, {}}.key()))
+        << "ids unique per device are told apart by the device";
     EXPECT_FALSE(parseDrmFdinfo("pos:\t0\nflags:\t02\nmnt_id:\t26\n")) << "a plain file";
     EXPECT_FALSE(parseDrmFdinfo("drm-driver:\tamdgpu\n")) << "no client id";
     EXPECT_FALSE(parseDrmFdinfo("drm-client-id:\t3\n")) << "no driver";

@@ -35,6 +35,10 @@ struct ScriptedSource final : ProcessSource {
     }
     std::optional<Usage> usage(std::int32_t pid) override { return processes.at(pid).usage; }
     std::optional<std::string> executablePath(std::int32_t) override { return "/usr/bin/x"; }
+    std::map<std::int32_t, std::vector<DrmClient>> gpu;
+    std::vector<DrmClient> drmClients(const ProcessIdentity& identity) override {
+        return gpu[identity.pid];
+    }
 };
 
 struct SamplerTest : testing::Test {
@@ -131,6 +135,36 @@ TEST_F(SamplerTest, EnergyOnlyWhenBothSamplesHaveIt) {
     const auto second = sampler.sample();
     ASSERT_TRUE(second.processes[0].deltas);
     EXPECT_FALSE(second.processes[0].deltas->energy);
+}
+
+TEST_F(SamplerTest, AGpuClientCountsOnceAndFollowsTheRulesOfACounter) {
+    add(10, 100, 0);
+    add(11, 100, 0);
+    add(12, 100, 0);
+    const auto client = [](std::uint64_t id, std::uint64_t render, std::uint64_t video) {
+        return DrmClient{"i915",         "", id, {{"render", render}, {"video", video}},
+                         {{"video", 2}}, {}, {}};
+    };
+    // 10 and 11 share client 1 (a forked child keeps the descriptor); 12 has its own.
+    source->gpu[10] = source->gpu[11] = {client(1, 0, 0)};
+    source->gpu[12] = {client(2, 0, 0)};
+    sampler.sample();
+    clock += 2'000'000'000;
+    source->gpu[10] = source->gpu[11] = {client(1, 1'500'000'000, 0)};
+    // Video has two engines: 3 s of it in 2 s is whole, more is a glitch and is cut.
+    source->gpu[12] = {client(2, 0, 5'000'000'000), client(3, 9, 9)};
+    auto s = sampler.sample();
+    EXPECT_DOUBLE_EQ(*find(s, 10)->gpuPercent, 75.0);
+    EXPECT_EQ(find(s, 10)->deltas->gpuNanoseconds, 1'500'000'000u);
+    EXPECT_FALSE(find(s, 11)->gpuPercent) << "the shared client counted twice";
+    EXPECT_DOUBLE_EQ(*find(s, 12)->gpuPercent, 200.0) << "a new client (3) has no base yet";
+
+    clock += 2'000'000'000;
+    source->gpu[10] = source->gpu[11] = {client(1, 100, 0)}; // reset
+    source->gpu[12] = {client(2, 0, 5'000'000'000), client(3, 9, 9)};
+    s = sampler.sample();
+    EXPECT_FALSE(find(s, 10)->gpuPercent);
+    EXPECT_DOUBLE_EQ(*find(s, 12)->gpuPercent, 0.0) << "clients held and idle read 0";
 }
 
 TEST(MachClock, OverflowSafeConversion) {

@@ -6,7 +6,8 @@ namespace QuorvelProcess {
 using KernelFiles::readFile;
 
 LiveProcessSource::LiveProcessSource(std::filesystem::path procfsRoot)
-    : reader_(std::move(procfsRoot)) {}
+    : reader_(procfsRoot)
+    , drm_(procfsRoot) {}
 
 std::uint64_t LiveProcessSource::Steady::next(std::uint64_t raw) {
     if (raw < lastRaw) carried += lastRaw - raw;
@@ -19,6 +20,7 @@ std::vector<std::int32_t> LiveProcessSource::allPIDs() {
     // Only the processes of the last sample are remembered.
     wakeups_ = std::move(seen_);
     seen_.clear();
+    drm_.beginSample();
     return reader_.allPIDs();
 }
 
@@ -61,6 +63,10 @@ std::optional<std::string> LiveProcessSource::executablePath(std::int32_t pid) {
 
 std::optional<std::string> LiveProcessSource::cgroupUnit(std::int32_t pid) {
     return reader_.cgroupUnit(pid);
+}
+
+std::vector<DrmClient> LiveProcessSource::drmClients(const ProcessIdentity& identity) {
+    return drm_.clients(identity, reader_.pidFolder(identity.pid));
 }
 
 ProcessSampler liveProcessSampler(std::filesystem::path procfsRoot) {

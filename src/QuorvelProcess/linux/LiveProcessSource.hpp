@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QuorvelProcess/ProcessSampler.hpp>
+#include <QuorvelProcess/linux/DrmDescriptors.hpp>
 #include <QuorvelProcess/linux/ProcessReader.hpp>
 #include <filesystem>
 #include <unordered_map>
@@ -20,11 +21,13 @@ public:
     std::optional<ProcessReader::Usage> usage(std::int32_t pid) override;
     std::optional<std::string> executablePath(std::int32_t pid) override;
     std::optional<std::string> cgroupUnit(std::int32_t pid) override;
+    std::vector<DrmClient> drmClients(const ProcessIdentity& identity) override;
 
     const ProcessReader& reader() const { return reader_; }
 
 private:
     ProcessReader reader_;
+    DrmDescriptors drm_;
     // A counter that never goes back, from one that may.
     struct Steady {
         std::uint64_t lastRaw = 0, carried = 0;
