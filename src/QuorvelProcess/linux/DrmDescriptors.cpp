@@ -2,6 +2,7 @@
 #include <QuorvelProcess/linux/KernelFiles.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,12 +22,12 @@ bool isDotEntry(const char* name) {
 } // namespace
 
 DrmDescriptors::DrmDescriptors(const std::filesystem::path& procfsRoot) {
-    // The kernel gives an fd folder's count of entries as its size from 6.2 on; before,
-    // and in a tree that is no procfs, the size says nothing and the folder is listed.
     struct statfs fs {};
     struct stat own {};
-    kernelCounts_ = ::statfs(procfsRoot.c_str(), &fs) == 0 && fs.f_type == procSuperMagic &&
-                    ::stat((procfsRoot / "self" / "fd").c_str(), &own) == 0 && own.st_size > 0;
+    if (::statfs(procfsRoot.c_str(), &fs) != 0 || fs.f_type != procSuperMagic)
+        counting_ = Counting::folderChange;
+    else if (::stat((procfsRoot / "self" / "fd").c_str(), &own) == 0 && own.st_size > 0)
+        counting_ = Counting::kernelSize;
 }
 
 void DrmDescriptors::beginSample() {
@@ -35,9 +36,14 @@ void DrmDescriptors::beginSample() {
 }
 
 std::int64_t DrmDescriptors::descriptorCount(const std::filesystem::path& fdFolder) const {
-    if (kernelCounts_) {
+    if (counting_ != Counting::listing) {
         struct stat folder {};
-        return ::stat(fdFolder.c_str(), &folder) == 0 ? std::int64_t(folder.st_size) : -1;
+        if (::stat(fdFolder.c_str(), &folder) != 0) return -1;
+        if (counting_ == Counting::kernelSize) return std::int64_t(folder.st_size);
+        // Any entry added or taken away changes the folder's time.
+        const auto changed = std::int64_t(folder.st_mtim.tv_sec) * 1'000'000'000 +
+                             std::int64_t(folder.st_mtim.tv_nsec);
+        return (changed ^ (std::int64_t(folder.st_size) << 40)) & INT64_MAX;
     }
     DIR* dir = ::opendir(fdFolder.c_str());
     if (dir == nullptr) return -1;

@@ -12,8 +12,9 @@ namespace QuorvelProcess {
 // descriptor of every process at every sample would cost more than the rest of a sample,
 // so the descriptors open on /dev/dri are remembered per process and looked for again
 // only when the process's count of descriptors changed. A process holding none costs one
-// stat of its fd folder (on a kernel that gives the count as the folder's size, 6.2 on),
-// else one listing of it.
+// stat of its fd folder: the kernel gives the count as the folder's size from 6.2 on (an
+// older one needs a listing), and in a tree that is no procfs (a recorded one) the folder's
+// size and time of change tell the same.
 class DrmDescriptors {
 public:
     explicit DrmDescriptors(const std::filesystem::path& procfsRoot);
@@ -26,14 +27,14 @@ public:
 
 private:
     struct Known {
-        std::int64_t count = -1; // of descriptors when they were last looked through
+        std::int64_t count = -1; // descriptorCount when they were last looked through
         std::vector<std::string> drm;
         bool unreadable = false; // another user's: the kernel will not tell
     };
     std::int64_t descriptorCount(const std::filesystem::path& fdFolder) const;
     static Known look(const std::filesystem::path& fdFolder, std::int64_t count);
 
-    bool kernelCounts_ = false;
+    enum class Counting { kernelSize, listing, folderChange } counting_ = Counting::listing;
     std::unordered_map<ProcessIdentity, Known> known_, seen_;
 };
 

@@ -29,11 +29,14 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     ASSERT_EQ(clients.size(), 1u);
     EXPECT_EQ(clients[0].busyNanoseconds.at("gfx"), 500u);
 
-    // The same count of descriptors: nothing is looked through again, so a descriptor
-    // that now names the GPU goes unseen...
+    // The same descriptors as far as the folder tells (in procfs, its size is the count;
+    // here, its time): nothing is looked through again, so a descriptor that now names the
+    // GPU goes unseen...
     drm.beginSample();
+    const auto unchanged = fs::last_write_time(folder / "fd");
     fs::remove(folder / "fd" / "0");
     open(0, "/dev/dri/card0", "drm-driver:\tamdgpu\ndrm-client-id:\t13\n");
+    fs::last_write_time(folder / "fd", unchanged);
     EXPECT_EQ(drm.clients(identity, folder).size(), 1u);
     // ...until the count changes.
     drm.beginSample();
