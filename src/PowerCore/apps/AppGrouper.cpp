@@ -159,13 +159,15 @@ std::vector<AppPower> group(const std::vector<ProcessDelta>& deltas,
                            delta.idleWakeups,
                            delta.energy,
                            delta.interval,
-                           std::nullopt};
+                           std::nullopt,
+                           delta.gpuSeconds};
             continue;
         }
         if (newProcess) app.pids.push_back(delta.identity.pid);
         app.cpuSeconds += delta.cpuSeconds;
         app.idleWakeups += delta.idleWakeups;
         if (delta.energy) app.energy = app.energy.value_or(0) + *delta.energy;
+        if (delta.gpuSeconds) app.gpuSeconds = app.gpuSeconds.value_or(0) + *delta.gpuSeconds;
         app.interval = std::max(app.interval, delta.interval);
     }
     std::vector<AppPower> apps;

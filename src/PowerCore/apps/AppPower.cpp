@@ -45,6 +45,11 @@ std::optional<double> AppPower::cpuPercent() const {
     return cpuSeconds / interval * 100.0;
 }
 
+std::optional<double> AppPower::gpuPercent() const {
+    if (!gpuSeconds || !(interval > 0)) return std::nullopt;
+    return *gpuSeconds / interval * 100.0;
+}
+
 std::optional<double> AppPower::idleWakeupsPerSecond() const {
     if (!(interval > 0)) return std::nullopt;
     return idleWakeups / interval;

@@ -29,6 +29,9 @@ struct ProcessDelta {
     double interruptWakeups = 0;
     std::optional<double> energy; // nanojoules
     double interval = 0;          // seconds
+    // Busy seconds of the GPU clients it holds, summed over engine classes; none where it
+    // holds none that were measured.
+    std::optional<double> gpuSeconds;
     bool operator==(const ProcessDelta&) const = default;
 };
 
@@ -52,8 +55,11 @@ struct AppPower {
     std::optional<double> energy;
     double interval = 0;
     std::optional<double> share; // percent of the window's estimated power
+    std::optional<double> gpuSeconds;
 
     std::optional<double> cpuPercent() const;
+    // Of one GPU engine's time, summed over engine classes; none where nothing was measured.
+    std::optional<double> gpuPercent() const;
     std::optional<double> idleWakeupsPerSecond() const;
     bool operator==(const AppPower&) const = default;
 };

@@ -52,6 +52,7 @@ std::optional<AppPowerMonitor::Reading> AppPowerMonitor::sample(Timestamp now) {
         delta.idleWakeups = double(d.idleWakeups);
         delta.interruptWakeups = double(d.interruptWakeups);
         if (d.energy) delta.energy = double(*d.energy);
+        if (d.gpuNanoseconds) delta.gpuSeconds = double(*d.gpuNanoseconds) / 1e9;
         delta.interval = double(d.interval) / 1e9;
         reading.interval = std::max(reading.interval, delta.interval);
         reading.deltas.push_back(std::move(delta));

@@ -12,7 +12,8 @@ bool usesEnergy(const std::vector<AppPower>& apps) {
 
 double impact(const AppPower& app, bool energyAvailable) {
     if (energyAvailable) return app.energy.value_or(0);
-    return app.cpuSeconds + app.idleWakeups * secondsPerIdleWakeup;
+    return app.cpuSeconds + app.idleWakeups * secondsPerIdleWakeup +
+           app.gpuSeconds.value_or(0) * secondsPerGpuSecond;
 }
 
 std::vector<AppPower> rank(std::vector<AppPower> apps) {

@@ -170,7 +170,7 @@ Json HeadlessCommands::apps(double interval) const {
     monitor.sample(clock->now());
     const auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock->now());
     Json apps = Json::array();
-    for (const auto& app : ranking.apps)
+    for (const auto& app : ranking.apps) {
         apps.push_back({{"name", app.name},
                         {"pids", app.pids},
                         {"cpuPercent", orNull(app.cpuPercent())},
@@ -178,6 +178,8 @@ Json HeadlessCommands::apps(double interval) const {
                         {"cpuSeconds", app.cpuSeconds},
                         {"idleWakeupsPerSecond", orNull(app.idleWakeupsPerSecond())},
                         {"measured", true}});
+        if (const auto gpu = app.gpuPercent()) apps.back()["gpuPercent"] = *gpu;
+    }
     Json report = Json::object();
     report["apps"] = std::move(apps);
     report["notMeasured"] = ranking.notMeasured;

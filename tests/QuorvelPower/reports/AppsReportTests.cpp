@@ -1,10 +1,13 @@
 // The application-power report of the binary, while a child of this test burns a core.
 #include "TestSupport.hpp"
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -44,6 +47,7 @@ TEST(AppsReport, BusyChildIsMeasuredAtAboutOneCore) {
         std::set<std::string> appKeys;
         for (const auto& item : app.items())
             appKeys.insert(item.key());
+        appKeys.erase("gpuPercent"); // where this machine has GPU clients
         EXPECT_EQ(appKeys,
                   (std::set<std::string>{"cpuPercent", "cpuSeconds", "idleWakeupsPerSecond",
                                          "measured", "name", "pids", "share"}));
@@ -56,6 +60,59 @@ TEST(AppsReport, BusyChildIsMeasuredAtAboutOneCore) {
     EXPECT_NEAR((*found)["cpuPercent"].get<double>(), kernel, 20.0);
     EXPECT_GT(kernel, 5.0);
     EXPECT_EQ((*found)["pids"], json::array({child}));
+}
+
+TEST(AppsReport, AGpuClientHeldTwiceCountsOnceAtItsShareOfTheEngine) {
+    // A recorded procfs whose firefox holds two descriptors of one GPU client; its render
+    // engine runs three quarters of the time, whenever the report samples.
+    VuzurTests::TemporaryFolder folder;
+    const auto proc = folder.path() / "proc";
+    std::filesystem::copy(VUZUR_TEST_DATA "/proc/recorded", proc,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::copy_symlinks);
+    const auto firefox = proc / "600";
+    std::filesystem::create_directories(firefox / "fd");
+    for (const char* fd : {"0", "31", "32"})
+        std::filesystem::create_symlink(fd[0] == '0' ? "/dev/null" : "/dev/dri/renderD128",
+                                        firefox / "fd" / fd);
+    const auto start = std::chrono::steady_clock::now();
+    const auto writeBusy = [&] {
+        const auto busy = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now() - start)
+                              .count() *
+                          3 / 4;
+        for (const char* fd : {"31", "32"}) {
+            const auto file = firefox / "fdinfo" / fd;
+            std::filesystem::create_directories(file.parent_path());
+            std::ofstream(file.string() + ".new")
+                << "pos:\t0\nflags:\t02100002\ndrm-driver:\tamdgpu\ndrm-client-id:\t9\n"
+                << "drm-engine-gfx:\t" << busy << " ns\n";
+            std::filesystem::rename(file.string() + ".new", file);
+        }
+    };
+    writeBusy();
+    std::atomic<bool> done = false;
+    std::thread engine([&] {
+        while (!done) {
+            writeBusy();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const auto result =
+        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "2"},
+                               {"VUZUR_PROCFS_ROOT=" + proc.string()});
+    done = true;
+    engine.join();
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const auto report = json::parse(result.out);
+    int withGpu = 0;
+    for (const auto& app : report["apps"]) {
+        if (!app.contains("gpuPercent")) continue;
+        ++withGpu;
+        EXPECT_EQ(app["name"], "firefox") << app;
+        EXPECT_NEAR(app["gpuPercent"].get<double>(), 75.0, 5.0) << "counted twice at 150";
+    }
+    EXPECT_EQ(withGpu, 1) << result.out;
 }
 
 } // namespace
