@@ -149,6 +149,11 @@ std::string cpuText(const AppPower& app) {
     return fmt::format("{:.0f}%", app.cpuSeconds / app.interval * 100);
 }
 
+std::string gpuText(const AppPower& app) {
+    const auto percent = app.gpuPercent();
+    return percent ? fmt::format("{:.0f}%", *percent) : "—";
+}
+
 std::string wakeupsText(const AppPower& app) {
     if (!(app.interval > 0)) return "—";
     return fmt::format("{:.1f}", app.idleWakeups / app.interval);

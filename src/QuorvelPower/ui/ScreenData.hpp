@@ -61,6 +61,8 @@ double shareFill(const std::optional<double>& share); // 0...1 of the bar
 std::string shareText(const std::optional<double>& share);
 std::string cpuText(const PowerCore::AppPower& app);
 std::string wakeupsText(const PowerCore::AppPower& app);
+// Of one GPU engine's time, summed over the engine classes; "—" where nothing was measured.
+std::string gpuText(const PowerCore::AppPower& app);
 
 // The thermal tab.
 std::string temperatureCaption(const PowerCore::SensorSet::Temperature& temperature);

@@ -12,12 +12,14 @@ using namespace PowerCore;
 
 namespace {
 
-const char* const titles[] = {"App", "Vuzur impact (estimate)", "CPU", "Idle wakeups / s",
-                              "Processes"};
+const char* const titles[] = {"App", "Vuzur impact (estimate)", "CPU",
+                              "GPU", "Idle wakeups / s",        "Processes"};
 const char* const descriptions[] = {
     "The application, with all its processes",
     "Its share of the power the applications used in the chosen window, estimated",
-    "CPU time as a share of one core", "Wakeups from idle per second",
+    "CPU time as a share of one core",
+    "GPU busy time as a share of one engine, summed over the kinds of engine",
+    "Wakeups from idle per second",
     "How many processes it runs"};
 constexpr int rowPixels = 38;
 const QString ourPill = "This app";
@@ -77,6 +79,8 @@ QVariant AppsTableModel::display(const Row& row, int column) const {
         return toQString(ScreenData::shareText(row.app.share));
     case cpu:
         return toQString(ScreenData::cpuText(row.app));
+    case gpu:
+        return toQString(ScreenData::gpuText(row.app));
     case wakeups:
         return toQString(ScreenData::wakeupsText(row.app));
     default:
@@ -92,6 +96,8 @@ QVariant AppsTableModel::sortKey(const Row& row, int column) const {
         return row.app.share.value_or(-1);
     case cpu:
         return row.app.cpuPercent().value_or(-1);
+    case gpu:
+        return row.app.gpuPercent().value_or(-1);
     case wakeups:
         return row.app.idleWakeupsPerSecond().value_or(-1);
     default:
@@ -236,7 +242,10 @@ AppsTable::AppsTable(QWidget* parent)
     auto* header = horizontalHeader();
     header->setHighlightSections(false);
     header->setSectionResizeMode(AppsTableModel::name, QHeaderView::Stretch);
-    const int widths[] = {0, 196, 86, 126, 96};
+    const int widths[] = {0, 196, 86, 86, 126, 96};
+    static_assert(std::size(widths) == AppsTableModel::columns &&
+                  std::size(titles) == AppsTableModel::columns &&
+                  std::size(descriptions) == AppsTableModel::columns);
     for (int column = AppsTableModel::impact; column < AppsTableModel::columns; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, widths[column]);

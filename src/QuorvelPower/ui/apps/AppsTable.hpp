@@ -14,7 +14,7 @@ namespace QuorvelPower {
 // so that a selection and the scroll stay on their applications.
 class AppsTableModel final : public QAbstractTableModel {
 public:
-    enum Column { name, impact, cpu, wakeups, processes, columns };
+    enum Column { name, impact, cpu, gpu, wakeups, processes, columns };
     // The number a column sorts by; the ranking's place for the application column.
     static constexpr int sortRole = Qt::UserRole;
     static constexpr int ourRole = Qt::UserRole + 1;  // true for this program's own row

@@ -8,6 +8,7 @@
 #include <QuorvelPower/ui/Widgets.hpp>
 #include <QuorvelPower/ui/apps/AppsTable.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
+#include <algorithm>
 
 namespace QuorvelPower {
 
@@ -29,8 +30,10 @@ AppsView::AppsView(ModelSignals& changes)
     table_ = new AppsTable;
     column()->addWidget(table_);
     column()->addWidget(divider());
-    column()->addWidget(secondaryLabel(
-        "GPU not measured: no public interface attributes graphics work to a process."));
+    gpuNotMeasured_ = secondaryLabel(
+        "GPU not measured: no application holds a graphics device whose driver tells its use.",
+        "gpuNotMeasured");
+    column()->addWidget(gpuNotMeasured_);
     notMeasured_ = secondaryLabel({}, "notMeasured");
     column()->addWidget(notMeasured_);
     column()->addStretch();
@@ -65,9 +68,19 @@ void AppsView::updatePage() {
     if (auto* chosen = windows_->button(int(window)); chosen && !chosen->isChecked())
         chosen->setChecked(true);
     pluggedIn_->setVisible(window == PowerWindow::sinceUnplugged && !model_.unplugSample());
-    estimate_->setText(model_.appsUseEnergy() ? "Estimate from energy"
-                                              : "Estimate from CPU time and wakeups");
     const auto& apps = model_.apps();
+    const bool gpu = std::any_of(apps.begin(), apps.end(),
+                                 [](const AppPower& app) { return app.gpuSeconds.has_value(); });
+    estimate_->setText(model_.appsUseEnergy() ? "Estimate from energy"
+                       : gpu                  ? "Estimate from CPU time, GPU time and wakeups"
+                                              : "Estimate from CPU time and wakeups");
+    estimate_->setToolTip(model_.appsUseEnergy()
+                              ? QString()
+                              : "A second of GPU time counts as a second of CPU time, and a "
+                                "wakeup from idle as half a millisecond of it.");
+    estimate_->setAccessibleDescription(estimate_->toolTip());
+    table_->setColumnHidden(AppsTableModel::gpu, !gpu);
+    gpuNotMeasured_->setVisible(!gpu);
     noApps_->setVisible(apps.empty());
     table_->setVisible(!apps.empty());
     table_->setApps(apps, model_.ownPID());

@@ -26,6 +26,7 @@ private:
     QLabel* noApps_;
     AppsTable* table_;
     QLabel* notMeasured_;
+    QLabel* gpuNotMeasured_;
 };
 
 } // namespace QuorvelPower
