@@ -130,6 +130,14 @@ Assessment assess(const PowerModelSums& sums) {
     return result;
 }
 
+// A figure no machine gives (a line edited by hand) would swamp a year of sums; squared,
+// these still sum finitely.
+bool plausible(const PowerUse& use, double watts) {
+    constexpr double mostPerSecond = 1e9, mostWatts = 1e4;
+    const auto rate = [](double r) { return r >= 0 && r < mostPerSecond; };
+    return rate(use.cpu) && rate(use.wakeups) && rate(use.gpu) && watts > 0 && watts < mostWatts;
+}
+
 double atLeastZero(double value) {
     return std::max(0.0, value); // a NaN counts as none too
 }
@@ -218,7 +226,7 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
             snapshot->battery->state == ChargeState::charging)
             continue;
         const auto watts = snapshot->battery->watts();
-        if (!watts || !(*watts > 0) || !std::isfinite(*watts)) continue;
+        if (!watts) continue;
         const auto after =
             std::lower_bound(apps.begin(), apps.end(), Use{snapshot->time, {}}, byTime);
         const Use* nearest = nullptr;
@@ -231,7 +239,8 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
                 distance = d;
             }
         }
-        if (nearest) sums.add(nearest->use, *watts, appsWindowSeconds);
+        if (nearest && plausible(nearest->use, *watts))
+            sums.add(nearest->use, *watts, appsWindowSeconds);
     }
     return sums;
 }

@@ -137,6 +137,9 @@ TEST(PowerModelSums, OfADayPairsOnBatterySamplesWithTheNearestAppsLine) {
         battery("2026-03-14T10:10:04Z", PowerSource::battery, ChargeState::discharging,
                 std::nullopt),
         discharging("2026-03-14T10:11:05Z", -1000),
+        // A rate no machine has, as a hand edit might leave.
+        apps("2026-03-14T10:20:00Z", 1e300),
+        discharging("2026-03-14T10:20:00Z", -1000),
     };
     PowerModelSums expected;
     expected.add({0.5, 2, 0.125}, 12, 300);
