@@ -122,11 +122,11 @@ public:
     // Lists the store's day files.
     Catchup daysToRead(const HistoryStore& store) const;
     // Reads and sums the days; it touches only the store, so it runs on a worker. A day
-    // that cannot be read sums to nothing.
+    // that cannot be read sums to nothing until its size changes.
     static std::vector<Day> read(const HistoryStore& store,
                                  const std::vector<HistoryStore::DayFileSize>& days);
-    // Takes the days read and forgets the gone ones; refits when anything changed, which it
-    // tells.
+    // Takes the days read and forgets the gone ones; refits, and says so, only when that
+    // changed the sums.
     bool merge(std::vector<Day> days, const std::vector<std::string>& gone);
 
     const std::optional<PowerModel>& model() const { return model_; }
