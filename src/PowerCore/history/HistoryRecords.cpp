@@ -182,7 +182,8 @@ std::optional<AppReading> decodeReading(element value, NameTable& names) {
         nameValue.get_string().get(name) != simdjson::SUCCESS ||
         !readRequired(fields, "cpuSeconds", cpu, readNumber) ||
         !readRequired(fields, "idleWakeups", wakeups, readNumber) ||
-        !readOptional(fields, "share", reading.share, readNumber))
+        !readOptional(fields, "share", reading.share, readNumber) ||
+        !readOptional(fields, "gpuSeconds", reading.gpuSeconds, readNumber))
         return std::nullopt;
     reading.name = names(name);
     reading.cpuSeconds = *cpu;
@@ -295,11 +296,12 @@ DailyHealthPoint DailyHealthPoint::of(std::string day, const BatterySnapshot::Ba
 
 Json toJson(const AppReading& reading) {
     Json json = Json::object();
-    json.get_ref<Json::object_t&>().reserve(4); // a year's export writes two million of them
+    json.get_ref<Json::object_t&>().reserve(5); // a year's export writes two million of them
     json["name"] = reading.name.str();
     json["cpuSeconds"] = reading.cpuSeconds;
     json["idleWakeups"] = reading.idleWakeups;
     putOptional(json, "share", reading.share);
+    putOptional(json, "gpuSeconds", reading.gpuSeconds);
     return json;
 }
 

@@ -535,6 +535,15 @@ bool HistoryStore::forEachEncodedLine(
         [&](const EncodedLine& line) { visit(line.text); }, progress);
 }
 
+std::optional<std::vector<HistoryLine>> HistoryStore::dayLines(const std::string& name) const {
+    const auto folder = openFolder();
+    PaddedText text;
+    if (!folder || !day(name) || !text.load(*folder, name)) return std::nullopt;
+    std::vector<HistoryLine> lines;
+    HistoryDecoder().appendLines(text, lines);
+    return lines;
+}
+
 std::vector<HistoryStore::DayFile> HistoryStore::dayFiles() const {
     const auto folder = openFolder();
     if (!folder) return {};

@@ -78,6 +78,9 @@ public:
                             const std::function<void(std::string_view)>& visit,
                             const std::function<bool(double)>& progress) const;
 
+    // The lines of one day file, in file order; none when it cannot be read.
+    std::optional<std::vector<HistoryLine>> dayLines(const std::string& name) const;
+
     struct DayFile {
         std::string name;
         Timestamp day;

@@ -21,8 +21,11 @@ HistoryLine batteryLine(const char* iso, int charge = 64) {
 }
 
 HistoryLine appsLine(const char* iso) {
-    return {AppsLine{
-        at(iso), {{"Firefox", 12.5, 300, 41.25}, {"Terminal \"dev\"", 0.5, 12, std::nullopt}}, 3}};
+    // Firefox as lines were written before GPU time was measured.
+    return {
+        AppsLine{at(iso),
+                 {{"Firefox", 12.5, 300, 41.25}, {"Terminal \"dev\"", 0.5, 12, std::nullopt, 0.75}},
+                 3}};
 }
 
 HistoryLine episodeLine(const char* iso) {
@@ -43,7 +46,8 @@ TEST(HistoryLineJson, ExactWireForms) {
               "\n");
     EXPECT_EQ(encodeLine(appsLine("2026-03-14T09:30:00Z")),
               R"({"apps":{"notMeasured":3,"readings":[{"cpuSeconds":12.5,"idleWakeups":300,)"
-              R"("name":"Firefox","share":41.25},{"cpuSeconds":0.5,"idleWakeups":12,)"
+              R"("name":"Firefox","share":41.25},{"cpuSeconds":0.5,"gpuSeconds":0.75,)"
+              R"("idleWakeups":12,)"
               R"("name":"Terminal \"dev\""}],"time":"2026-03-14T09:30:00Z"}})"
               "\n");
     EXPECT_EQ(encodeLine(episodeLine("2026-03-14T09:40:00Z")),
