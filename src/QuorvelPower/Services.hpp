@@ -1,6 +1,7 @@
 #pragma once
 
 #include <PowerCore/apps/AppPowerMonitor.hpp>
+#include <PowerCore/apps/PowerModel.hpp>
 #include <PowerCore/battery/BatterySource.hpp>
 #include <PowerCore/battery/Peripherals.hpp>
 #include <PowerCore/foundation/Clock.hpp>
@@ -35,6 +36,9 @@ public:
 
     // A monitor over the live process table, naming applications from the desktop entries.
     virtual PowerCore::AppPowerMonitor appPowerMonitor() const = 0;
+
+    // This computer's power on battery as its history teaches it, where that is trusted.
+    virtual std::optional<PowerCore::PowerModel> powerModel() const = 0;
 };
 
 } // namespace QuorvelPower

@@ -56,6 +56,8 @@ struct AppPower {
     double interval = 0;
     std::optional<double> share; // percent of the window's estimated power
     std::optional<double> gpuSeconds;
+    // What the computer's learnt power model gives it on battery, where there is a model.
+    std::optional<double> estimatedWatts = std::nullopt;
 
     std::optional<double> cpuPercent() const;
     // Of one GPU engine's time, summed over engine classes; none where nothing was measured.

@@ -99,7 +99,7 @@ std::vector<AppReading> AppPowerMonitor::historyReadings(Timestamp now) const {
     std::vector<AppReading> readings;
     for (const auto& app : apps(PowerWindow::fiveMinutes, now).apps) {
         if (readings.size() >= 20) break;
-        readings.push_back({app.name, app.cpuSeconds, app.idleWakeups, app.share});
+        readings.push_back({app.name, app.cpuSeconds, app.idleWakeups, app.share, app.gpuSeconds});
     }
     return readings;
 }

@@ -302,4 +302,25 @@ bool PowerModelLearner::merge(std::vector<Day> days, const std::vector<std::stri
     return true;
 }
 
+std::optional<double> estimateWatts(std::vector<AppPower>& apps,
+                                    const std::optional<PowerModel>& model) {
+    if (!model) {
+        for (auto& app : apps)
+            app.estimatedWatts.reset();
+        return std::nullopt;
+    }
+    double total = model->base;
+    for (auto& app : apps) {
+        if (!(app.interval > 0)) {
+            app.estimatedWatts.reset();
+            continue;
+        }
+        const PowerUse use{app.cpuSeconds / app.interval, app.idleWakeups / app.interval,
+                           app.gpuSeconds.value_or(0) / app.interval};
+        app.estimatedWatts = model->watts(use);
+        total += *app.estimatedWatts;
+    }
+    return total;
+}
+
 } // namespace PowerCore

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <PowerCore/apps/AppPower.hpp>
 #include <PowerCore/apps/AppReading.hpp>
 #include <PowerCore/history/HistoryStore.hpp>
 #include <array>
@@ -91,6 +92,11 @@ namespace PowerModelRules {
 inline constexpr double spreadNeeded = 0.05;
 inline constexpr double fitQualityNeeded = 0.25;
 } // namespace PowerModelRules
+
+// Gives each application its watts from the model (none without one) and returns the
+// model's total for them all: the base and the applications' watts.
+std::optional<double> estimateWatts(std::vector<AppPower>& apps,
+                                    const std::optional<PowerModel>& model);
 
 // The non-negative least-squares fit of the sums, when the rules trust it.
 std::optional<PowerModel> fitPowerModel(const PowerModelSums& sums);

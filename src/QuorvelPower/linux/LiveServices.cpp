@@ -4,6 +4,7 @@
 #include <PowerCore/linux/LiveBatterySource.hpp>
 #include <PowerCore/linux/LivePeripherals.hpp>
 #include <PowerCore/linux/MachineModel.hpp>
+#include <PowerCore/linux/PosixHistoryFileSystem.hpp>
 #include <PowerCore/linux/UPowerDevices.hpp>
 #include <PowerCore/smc/LiveSMCTransport.hpp>
 #include <QuorvelPower/linux/LiveServices.hpp>
@@ -47,6 +48,20 @@ PowerCore::AppPowerMonitor LiveServices::appPowerMonitor() const {
     const auto entries = std::make_shared<PowerCore::DesktopEntries>(roots_.dataFolders);
     return PowerCore::AppPowerMonitor(QuorvelProcess::liveProcessSampler(roots_.procfs),
                                       PowerCore::DesktopEntries::lookup(entries));
+}
+
+std::optional<PowerCore::PowerModel> LiveServices::powerModel() const {
+    try {
+        const PowerCore::HistoryStore store(roots_.historyFolder,
+                                            PowerCore::Calendar::local(roots_.timeZone),
+                                            std::make_shared<PowerCore::PosixHistoryFileSystem>());
+        PowerCore::PowerModelLearner learner;
+        const auto catchup = learner.daysToRead(store);
+        learner.merge(PowerCore::PowerModelLearner::read(store, catchup.toRead), catchup.gone);
+        return learner.model();
+    } catch (const std::exception&) {
+        return std::nullopt; // no history to learn from: the report goes without watts
+    }
 }
 
 } // namespace QuorvelPower

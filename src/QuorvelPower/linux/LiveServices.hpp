@@ -18,6 +18,7 @@ public:
     DriverSensors driverSensors(const std::string& model) const override;
     std::vector<PowerCore::PeripheralBattery> peripherals() const override;
     PowerCore::AppPowerMonitor appPowerMonitor() const override;
+    std::optional<PowerCore::PowerModel> powerModel() const override;
 
 private:
     SystemRoots roots_;

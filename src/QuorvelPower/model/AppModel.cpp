@@ -340,6 +340,8 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         if (writesHistory()) try {
                 parts_.store->append(HistoryLine{
                     AppsLine{now, parts_.monitor->historyReadings(now), appsNotMeasured_}});
+                // The hours on battery grow; the model is refitted as the history does.
+                if (!lastLearnt_ || secondsBetween(*lastLearnt_, now) >= 3600) learnPowerModel();
             } catch (const std::exception&) {
                 // That sample is lost; the next one is written as usual.
                 markForDiagnostics("historyWriteFailed");
@@ -374,6 +376,8 @@ void AppModel::refreshApps() {
     auto ranking = parts_.monitor->apps(appWindow_, parts_.clock->now());
     publish(&ModelListener::appsChanged, appsNotMeasured_, ranking.notMeasured);
     publish(&ModelListener::appsChanged, appsUseEnergy_, PowerImpact::usesEnergy(ranking.apps));
+    publish(&ModelListener::appsChanged, modelTotalWatts_,
+            estimateWatts(ranking.apps, learner_.model()));
     publish(&ModelListener::appsChanged, apps_, std::move(ranking.apps));
 }
 

@@ -2,6 +2,7 @@
 
 #include <PowerCore/alerts/AlertEngine.hpp>
 #include <PowerCore/apps/AppPowerMonitor.hpp>
+#include <PowerCore/apps/PowerModel.hpp>
 #include <PowerCore/awake/AssertionHolder.hpp>
 #include <PowerCore/awake/AssertionList.hpp>
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
@@ -163,6 +164,9 @@ public:
 
     // History glue.
     void loadHistory();
+    // Sums the day files not summed yet (today's again as it grows) off the main thread and
+    // refits the power model when they changed it.
+    void learnPowerModel();
     // The name an export made now is offered under.
     std::string exportName(PowerCore::Export::Format format) const;
     // Writes an export of the history on disk into `path`, off the main thread, a day file
@@ -208,6 +212,12 @@ public:
     const std::vector<PowerCore::AppPower>& apps() const { return apps_; }
     int appsNotMeasured() const { return appsNotMeasured_; }
     bool appsUseEnergy() const { return appsUseEnergy_; }
+    // This computer's power on battery learnt from the history, once it is trusted; its
+    // total for the applications shown (the base and their watts); and how the learning
+    // goes meanwhile.
+    const std::optional<PowerCore::PowerModel>& powerModel() const { return learner_.model(); }
+    const std::optional<double>& modelTotalWatts() const { return modelTotalWatts_; }
+    const PowerCore::PowerModelStatus& powerModelStatus() const { return learner_.status(); }
     PowerCore::PowerWindow appWindow() const { return appWindow_; }
     const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
     // Whether the list has been read at least once (an empty list is then an answer).
@@ -350,6 +360,10 @@ private:
     std::vector<PowerCore::AppPower> apps_;
     int appsNotMeasured_ = 0;
     bool appsUseEnergy_ = false;
+    PowerCore::PowerModelLearner learner_;
+    std::optional<double> modelTotalWatts_;
+    bool learningPowerModel_ = false;
+    std::optional<PowerCore::Timestamp> lastLearnt_;
     PowerCore::PowerWindow appWindow_ = PowerCore::PowerWindow::fiveMinutes;
     std::vector<PowerCore::AssertionRow> assertions_;
     bool assertionsRead_ = false;

@@ -44,8 +44,37 @@ void AppModel::markForDiagnostics(const std::string& name) {
     if (parts_.diagnostics) parts_.diagnostics->mark(name, parts_.clock->now());
 }
 
+void AppModel::learnPowerModel() {
+    if (!parts_.store || quitting_ || learningPowerModel_) return;
+    lastLearnt_ = parts_.clock->now();
+    PowerModelLearner::Catchup catchup;
+    try {
+        catchup = learner_.daysToRead(*parts_.store);
+    } catch (const std::exception&) {
+        return; // the folder cannot be listed now; the next hour tries again
+    }
+    if (catchup.empty()) return;
+    learningPowerModel_ = true;
+    auto days = std::make_shared<std::vector<PowerModelLearner::Day>>();
+    parts_.scheduler->background(
+        [store = parts_.store, days, toRead = std::move(catchup.toRead)] {
+            try {
+                *days = PowerModelLearner::read(*store, toRead);
+            } catch (const std::exception&) {
+                days->clear(); // memory ran out: the next hour tries again
+            }
+        },
+        whileAlive(alive_, [this, days, gone = std::move(catchup.gone)] {
+            learningPowerModel_ = false;
+            if (!learner_.merge(std::move(*days), gone)) return;
+            tell(&ModelListener::appsChanged);
+            refreshApps();
+        }));
+}
+
 void AppModel::loadHistory() {
     if (!parts_.store || quitting_) return;
+    learnPowerModel();
     // A year of history takes a moment to read: it is read off the main thread, and a load
     // asked for meanwhile becomes one more after it.
     if (loadingHistory_) {

@@ -168,7 +168,9 @@ Json HeadlessCommands::apps(double interval) const {
     monitor.sample(clock->now());
     std::this_thread::sleep_for(std::chrono::duration<double>(interval));
     monitor.sample(clock->now());
-    const auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock->now());
+    auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock->now());
+    const auto model = services_.powerModel();
+    PowerCore::estimateWatts(ranking.apps, model);
     Json apps = Json::array();
     for (const auto& app : ranking.apps) {
         apps.push_back({{"name", app.name},
@@ -179,11 +181,21 @@ Json HeadlessCommands::apps(double interval) const {
                         {"idleWakeupsPerSecond", orNull(app.idleWakeupsPerSecond())},
                         {"measured", true}});
         if (const auto gpu = app.gpuPercent()) apps.back()["gpuPercent"] = *gpu;
+        if (app.estimatedWatts) apps.back()["estimatedWatts"] = *app.estimatedWatts;
     }
     Json report = Json::object();
     report["apps"] = std::move(apps);
     report["notMeasured"] = ranking.notMeasured;
     report["usesEnergy"] = PowerCore::PowerImpact::usesEnergy(ranking.apps);
+    if (model)
+        report["powerModel"] = {{"coefficients",
+                                 {{"base", model->base},
+                                  {"cpuSecondsPerSecond", model->perCpu},
+                                  {"wakeupsPerSecond", model->perWakeup},
+                                  {"gpuSecondsPerSecond", model->perGpu}}},
+                                {"samples", model->samples},
+                                {"hours", model->hours},
+                                {"fitQuality", model->fitQuality}};
     return report;
 }
 
