@@ -3,6 +3,7 @@
 #include <QuorvelPower/ui/Format.hpp>
 #include <QuorvelPower/ui/ScreenData.hpp>
 #include <algorithm>
+#include <cmath>
 #include <fmt/format.h>
 #include <map>
 
@@ -147,6 +148,40 @@ std::string shareText(const std::optional<double>& share) {
 std::string cpuText(const AppPower& app) {
     if (!(app.interval > 0)) return "—";
     return fmt::format("{:.0f}%", app.cpuSeconds / app.interval * 100);
+}
+
+std::string powerModelLine(const PowerModelStatus& status, std::optional<double> modelTotal,
+                           std::optional<double> measured, bool onBattery) {
+    const int hours = int(std::floor(status.hours));
+    switch (status.state) {
+    case PowerModelState::learning:
+        return fmt::format("Learning this computer's power use: {} of {} hours on battery so far",
+                           hours, int(PowerModel::hoursNeeded));
+    case PowerModelState::tooLittleSpread:
+        return fmt::format("Learning this computer's power use: {} hours on battery so far, but "
+                           "the work done on battery has hardly changed yet, so the cost of "
+                           "each kind of work cannot be told apart.",
+                           hours);
+    case PowerModelState::poorFit:
+        return fmt::format("Learning this computer's power use: {} hours on battery so far, but "
+                           "the work done explains too little of the battery's drain yet.",
+                           hours);
+    case PowerModelState::ready:
+        break;
+    }
+    if (!modelTotal) return "";
+    if (!onBattery)
+        return fmt::format("On the charger: the watts are what each would draw on battery, "
+                           "{:.1f} W in all.",
+                           *modelTotal);
+    if (measured && std::abs(*measured) > 0)
+        return fmt::format("Model explains {:.1f} of {:.1f} W now", *modelTotal,
+                           std::abs(*measured));
+    return fmt::format("Model gives {:.1f} W now", *modelTotal);
+}
+
+std::string wattsText(std::optional<double> watts) {
+    return watts ? fmt::format("{:.1f} W", *watts) : "—";
 }
 
 std::string gpuText(const AppPower& app) {

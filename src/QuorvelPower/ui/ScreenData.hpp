@@ -1,6 +1,7 @@
 #pragma once
 
 #include <PowerCore/apps/AppPower.hpp>
+#include <PowerCore/apps/PowerModel.hpp>
 #include <PowerCore/awake/KeepAwakeEngine.hpp>
 #include <PowerCore/foundation/Calendar.hpp>
 #include <PowerCore/history/HistoryRecords.hpp>
@@ -63,6 +64,13 @@ std::string cpuText(const PowerCore::AppPower& app);
 std::string wakeupsText(const PowerCore::AppPower& app);
 // Of one GPU engine's time, summed over the engine classes; "—" where nothing was measured.
 std::string gpuText(const PowerCore::AppPower& app);
+std::string wattsText(std::optional<double> watts);
+// Above the applications: how the learning of this computer's power goes; with a model, its
+// total beside the battery's measured drain (on battery), or what the watts mean (on the
+// charger).
+std::string powerModelLine(const PowerCore::PowerModelStatus& status,
+                           std::optional<double> modelTotal, std::optional<double> measured,
+                           bool onBattery);
 
 // The thermal tab.
 std::string temperatureCaption(const PowerCore::SensorSet::Temperature& temperature);

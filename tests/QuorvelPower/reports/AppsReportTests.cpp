@@ -115,4 +115,37 @@ TEST(AppsReport, AGpuClientHeldTwiceCountsOnceAtItsShareOfTheEngine) {
     EXPECT_EQ(withGpu, 1) << result.out;
 }
 
+#ifdef VUZUR_WRITE_HISTORY
+TEST(AppsReport, WattsComeFromTheModelTheHistoryTeaches) {
+    // Twenty days whose drain on battery follows a known model.
+    VuzurTests::TemporaryFolder data;
+    const auto written = VuzurTests::runProgram(
+        VUZUR_WRITE_HISTORY,
+        {(data.path() / "Quorvel Vuzur" / "History").string(), "20",
+         VUZUR_TEST_DATA "/sysfs/dell_xps15_9560_discharging", "--model", "6,9,0.002,14"});
+    ASSERT_EQ(written.exitStatus, 0) << written.err;
+    const auto result =
+        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "1"},
+                               {"XDG_DATA_HOME=" + data.path().string()});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const auto report = json::parse(result.out);
+    ASSERT_TRUE(report.contains("powerModel")) << result.out;
+    const auto& model = report["powerModel"];
+    const auto& k = model["coefficients"];
+    EXPECT_NEAR(k["base"].get<double>(), 6, 0.6);
+    EXPECT_NEAR(k["cpuSecondsPerSecond"].get<double>(), 9, 0.9);
+    EXPECT_NEAR(k["wakeupsPerSecond"].get<double>(), 0.002, 0.0002);
+    EXPECT_NEAR(k["gpuSecondsPerSecond"].get<double>(), 14, 1.4);
+    EXPECT_GT(model["hours"].get<double>(), 10);
+    // Each application's watts are its own use at the model's prices.
+    for (const auto& app : report["apps"]) {
+        const double expected =
+            k["cpuSecondsPerSecond"].get<double>() * app["cpuPercent"].get<double>() / 100 +
+            k["wakeupsPerSecond"].get<double>() * app["idleWakeupsPerSecond"].get<double>() +
+            k["gpuSecondsPerSecond"].get<double>() * app.value("gpuPercent", 0.0) / 100;
+        EXPECT_NEAR(app["estimatedWatts"].get<double>(), expected, 1e-9) << app;
+    }
+}
+#endif
+
 } // namespace

@@ -91,6 +91,20 @@ TEST(ScreenData, AppsFooterAndBar) {
     EXPECT_EQ(ScreenData::cpuText(app), "—") << "no interval";
 }
 
+TEST(ScreenData, ThePowerModelLineSaysHowTheLearningGoesThenWhatItExplains) {
+    using PowerCore::PowerModelState;
+    EXPECT_EQ(ScreenData::powerModelLine({PowerModelState::learning, 3.9, 0}, {}, {}, true),
+              "Learning this computer's power use: 3 of 10 hours on battery so far");
+    EXPECT_TRUE(ScreenData::powerModelLine({PowerModelState::tooLittleSpread, 14, 0}, {}, {}, true)
+                    .starts_with("Learning this computer's power use: 14 hours on battery so far, "
+                                 "but the work done on battery has hardly changed"));
+    const PowerCore::PowerModelStatus ready{PowerModelState::ready, 40, 0.8};
+    // The battery's current is negative while it discharges.
+    EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, -12.4, true),
+              "Model explains 11.8 of 12.4 W now");
+    EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, {}, true), "Model gives 11.8 W now");
+}
+
 TEST(ScreenData, ThermalCaptionsAndEpisodeOrder) {
     EXPECT_EQ(ScreenData::fanCaption({0, 1200, std::nullopt, std::nullopt}), "fan 1");
     EXPECT_EQ(ScreenData::fanCaption({1, 1200, 1000.0, 6199.7}), "fan 2 (up to 6199)");

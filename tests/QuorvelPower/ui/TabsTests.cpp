@@ -11,12 +11,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QuorvelPower/ui/ChargeChart.hpp>
 #include <QuorvelPower/ui/PopoverView.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
 #include <QuorvelPower/ui/Widgets.hpp>
+#include <QuorvelPower/ui/apps/AppsTable.hpp>
 #include <QuorvelPower/ui/apps/AppsView.hpp>
 #include <QuorvelPower/ui/awake/AwakeSheets.hpp>
 #include <QuorvelPower/ui/awake/KeepAwakeView.hpp>
@@ -467,4 +469,53 @@ TEST_F(TabsTest, DevicesBatteriesShowOnTheBatteryTabAndInThePopover) {
     EXPECT_TRUE(showsText(battery, "Low")) << "a level, not a made-up percentage";
     EXPECT_EQ(control<QLabel>(popover, "devices")->text(),
               "Logitech G903: 99 %, charging\nLogitech M560: Low");
+}
+
+TEST_F(TabsTest, AppsTabLearnsThePowerOfThisComputerThenShowsWatts) {
+    build();
+    ModelSignals changes(*model);
+    AppsView apps(changes);
+    processes->names = {"editor", "game"};
+    processes->gpuUsers = {"game"};
+    for (int i = 0; i < 2; ++i) {
+        model->refresh();
+        settle();
+        advance(5s);
+    }
+    upToDate(apps);
+    auto* view = control<QTableView>(apps, "appsTable");
+    EXPECT_EQ(control<QLabel>(apps, "powerModelLine")->text(),
+              "Learning this computer's power use: 0 of 10 hours on battery so far");
+    EXPECT_TRUE(view->isColumnHidden(AppsTableModel::watts));
+    EXPECT_FALSE(view->isColumnHidden(AppsTableModel::gpu)) << "the game has GPU time";
+
+    // Twelve and a half hours on battery whose drain follows 6 W + 9 W a CPU second + 14 W a
+    // GPU second.
+    for (int i = 0; i < 150; ++i) {
+        const auto when = clock->now() - std::chrono::minutes(5 * (150 - i));
+        const double cpu = 0.1 * (i % 7), gpu = 0.05 * (i % 3);
+        auto battery = pack(60);
+        battery.voltageMillivolts = 12000;
+        battery.currentMilliamps = -std::llround((6 + 9 * cpu + 14 * gpu) / 12 * 1000);
+        store->append({BatterySnapshot{when, PowerSource::battery, battery}});
+        store->append({AppsLine{when, {{"editor", cpu * 300, 0, 50.0, gpu * 300}}, 0}});
+    }
+    model->loadHistory();
+    settle();
+    upToDate(apps);
+    ASSERT_TRUE(model->powerModel());
+    EXPECT_NEAR(model->powerModel()->base, 6, 0.1);
+    EXPECT_FALSE(view->isColumnHidden(AppsTableModel::watts));
+    // On the charger, the watts are what each would draw on battery.
+    EXPECT_EQ(view->model()->headerData(AppsTableModel::watts, Qt::Horizontal).toString(),
+              "On battery (estimate)");
+    EXPECT_TRUE(control<QLabel>(apps, "powerModelLine")->text().startsWith("On the charger"));
+    const auto cell = [view](const QString& app, int column) {
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            if (view->model()->index(row, AppsTableModel::name).data() == app)
+                return view->model()->index(row, column).data().toString();
+        return QString();
+    };
+    EXPECT_EQ(cell("System and display", AppsTableModel::watts), "6.0 W");
+    EXPECT_NE(cell("game", AppsTableModel::watts), "0.0 W") << "its GPU time costs";
 }

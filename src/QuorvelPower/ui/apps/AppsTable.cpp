@@ -12,21 +12,40 @@ using namespace PowerCore;
 
 namespace {
 
-const char* const titles[] = {"App", "Vuzur impact (estimate)", "CPU",
+const char* const titles[] = {"App", "Vuzur impact (estimate)", "Watts (estimate)", "CPU",
                               "GPU", "Idle wakeups / s",        "Processes"};
 const char* const descriptions[] = {
     "The application, with all its processes",
     "Its share of the power the applications used in the chosen window, estimated",
+    "What it draws from the battery, from what this computer's history taught",
     "CPU time as a share of one core",
     "GPU busy time as a share of one engine, summed over the kinds of engine",
     "Wakeups from idle per second",
     "How many processes it runs"};
 constexpr int rowPixels = 38;
 const QString ourPill = "This app";
+const std::string systemId = "\nsystem"; // no application's key starts with a line feed
 
 } // namespace
 
-void AppsTableModel::setApps(const std::vector<AppPower>& apps, std::int32_t ownPID) {
+void AppsTableModel::setOnBattery(bool onBattery) {
+    if (onBattery == onBattery_) return;
+    onBattery_ = onBattery;
+    Q_EMIT headerDataChanged(Qt::Horizontal, watts, watts);
+}
+
+void AppsTableModel::setApps(const std::vector<AppPower>& ranked, std::int32_t ownPID,
+                             std::optional<double> systemWatts) {
+    std::vector<AppPower> withSystem;
+    if (systemWatts) {
+        withSystem = ranked;
+        AppPower system;
+        system.id = systemId;
+        system.name = "System and display";
+        system.estimatedWatts = systemWatts;
+        withSystem.push_back(std::move(system));
+    }
+    const auto& apps = systemWatts ? withSystem : ranked;
     const auto ours = [ownPID](const AppPower& app) {
         // By name where the desktop entry names us, and by pid where it does not (a build run
         // from its folder is "vuzur").
@@ -77,6 +96,8 @@ QVariant AppsTableModel::display(const Row& row, int column) const {
         return toQString(row.app.name);
     case impact:
         return toQString(ScreenData::shareText(row.app.share));
+    case watts:
+        return toQString(ScreenData::wattsText(row.app.estimatedWatts));
     case cpu:
         return toQString(ScreenData::cpuText(row.app));
     case gpu:
@@ -84,7 +105,7 @@ QVariant AppsTableModel::display(const Row& row, int column) const {
     case wakeups:
         return toQString(ScreenData::wakeupsText(row.app));
     default:
-        return QString::number(row.app.pids.size());
+        return row.app.pids.empty() ? QString("—") : QString::number(row.app.pids.size());
     }
 }
 
@@ -94,6 +115,8 @@ QVariant AppsTableModel::sortKey(const Row& row, int column) const {
         return toQString(row.app.name).toLower();
     case impact:
         return row.app.share.value_or(-1);
+    case watts:
+        return row.app.estimatedWatts.value_or(-1);
     case cpu:
         return row.app.cpuPercent().value_or(-1);
     case gpu:
@@ -134,6 +157,7 @@ QVariant AppsTableModel::headerData(int section, Qt::Orientation orientation, in
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
+        if (section == watts && !onBattery_) return QString("On battery (estimate)");
         return QString(titles[section]);
     case Qt::AccessibleDescriptionRole:
     case Qt::ToolTipRole:
@@ -176,6 +200,7 @@ void AppsDelegate::paintImpact(QPainter* painter, const QStyleOptionViewItem& op
     const QWidget* view = option.widget;
     QStyle* style = view != nullptr ? view->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
+    if (index.data(AppsTableModel::sortRole).toDouble() < 0) return; // no share: no bar
     const QRectF bar(option.rect.left() + 4, option.rect.center().y() - 3, 90, 8);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -242,7 +267,7 @@ AppsTable::AppsTable(QWidget* parent)
     auto* header = horizontalHeader();
     header->setHighlightSections(false);
     header->setSectionResizeMode(AppsTableModel::name, QHeaderView::Stretch);
-    const int widths[] = {0, 196, 86, 86, 126, 96};
+    const int widths[] = {0, 196, 150, 70, 70, 126, 96};
     static_assert(std::size(widths) == AppsTableModel::columns &&
                   std::size(titles) == AppsTableModel::columns &&
                   std::size(descriptions) == AppsTableModel::columns);
@@ -261,8 +286,9 @@ AppsTable::AppsTable(QWidget* parent)
     fitHeight();
 }
 
-void AppsTable::setApps(const std::vector<AppPower>& apps, std::int32_t ownPID) {
-    model_.setApps(apps, ownPID);
+void AppsTable::setApps(const std::vector<AppPower>& apps, std::int32_t ownPID,
+                        std::optional<double> systemWatts) {
+    model_.setApps(apps, ownPID, systemWatts);
 }
 
 void AppsTable::fitHeight() {

@@ -14,14 +14,18 @@ namespace QuorvelPower {
 // so that a selection and the scroll stay on their applications.
 class AppsTableModel final : public QAbstractTableModel {
 public:
-    enum Column { name, impact, cpu, gpu, wakeups, processes, columns };
+    enum Column { name, impact, watts, cpu, gpu, wakeups, processes, columns };
     // The number a column sorts by; the ranking's place for the application column.
     static constexpr int sortRole = Qt::UserRole;
     static constexpr int ourRole = Qt::UserRole + 1;  // true for this program's own row
     static constexpr int fillRole = Qt::UserRole + 2; // 0...1 of the share bar
     static constexpr int rankRole = Qt::UserRole + 3;
 
-    void setApps(const std::vector<PowerCore::AppPower>& apps, std::int32_t ownPID);
+    // With `systemWatts`, the power model's base is one more row, "System and display".
+    void setApps(const std::vector<PowerCore::AppPower>& apps, std::int32_t ownPID,
+                 std::optional<double> systemWatts = std::nullopt);
+    // The watts are what the applications draw on battery, or would draw there.
+    void setOnBattery(bool onBattery);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -38,6 +42,7 @@ private:
     QVariant sortKey(const Row& row, int column) const;
 
     std::vector<Row> rows_;
+    bool onBattery_ = true;
 };
 
 // Sorts by a column's number, equal numbers in the ranking's order.
@@ -66,7 +71,8 @@ class AppsTable final : public QTableView {
 public:
     explicit AppsTable(QWidget* parent = nullptr);
     AppsTableModel& apps() { return model_; }
-    void setApps(const std::vector<PowerCore::AppPower>& apps, std::int32_t ownPID);
+    void setApps(const std::vector<PowerCore::AppPower>& apps, std::int32_t ownPID,
+                 std::optional<double> systemWatts = std::nullopt);
 
 private:
     void fitHeight();

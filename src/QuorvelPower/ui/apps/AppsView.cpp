@@ -24,6 +24,9 @@ constexpr PowerWindow windowChoices[] = {PowerWindow::fiveMinutes, PowerWindow::
 AppsView::AppsView(ModelSignals& changes)
     : ScreenPage(changes, "appsView") {
     column()->addWidget(windowPicker());
+    powerModel_ = secondaryLabel({}, "powerModelLine");
+    powerModel_->setWordWrap(true);
+    column()->addWidget(powerModel_);
     noApps_ = secondaryLabel("The first reading arrives after two samples.", "noApps");
     noApps_->setAlignment(Qt::AlignCenter);
     column()->addWidget(noApps_);
@@ -83,7 +86,17 @@ void AppsView::updatePage() {
     gpuNotMeasured_->setVisible(!gpu);
     noApps_->setVisible(apps.empty());
     table_->setVisible(!apps.empty());
-    table_->setApps(apps, model_.ownPID());
+    const auto& powerModel = model_.powerModel();
+    const auto& battery = model_.battery();
+    const bool onBattery = battery.source == PowerSource::battery;
+    powerModel_->setText(toQString(ScreenData::powerModelLine(
+        model_.powerModelStatus(), model_.modelTotalWatts(),
+        onBattery && battery.battery ? battery.battery->watts() : std::nullopt, onBattery)));
+    powerModel_->setVisible(!powerModel_->text().isEmpty());
+    table_->setColumnHidden(AppsTableModel::watts, !powerModel);
+    table_->apps().setOnBattery(onBattery);
+    table_->setApps(apps, model_.ownPID(),
+                    powerModel ? std::optional(powerModel->base) : std::nullopt);
     notMeasured_->setText(toQString(ScreenData::notMeasuredLine(model_.appsNotMeasured())));
 }
 

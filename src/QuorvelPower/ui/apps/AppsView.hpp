@@ -27,6 +27,7 @@ private:
     AppsTable* table_;
     QLabel* notMeasured_;
     QLabel* gpuNotMeasured_;
+    QLabel* powerModel_;
 };
 
 } // namespace QuorvelPower
