@@ -141,7 +141,8 @@ ProcessSampler::Sample ProcessSampler::sample() {
         }
         process.path = source_->executablePath(pid);
         result.processes.push_back(std::move(process));
-        addGpuClients(result.processes, gpuClients);
+        // The kernel's threads and zombies hold no descriptors.
+        if (!info->kernelThread && !info->isZombie()) addGpuClients(result.processes, gpuClients);
     }
     if (previousTime_ && elapsed > 0) measureGpu(result.processes, gpuClients, elapsed);
     previousGpu_ = std::move(gpuClients);

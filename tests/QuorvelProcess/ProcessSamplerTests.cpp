@@ -151,7 +151,7 @@ TEST_F(SamplerTest, AGpuClientCountsOnceAndFollowsTheRulesOfACounter) {
     sampler.sample();
     clock += 2'000'000'000;
     source->gpu[10] = source->gpu[11] = {client(1, 1'500'000'000, 0)};
-    // Video has two engines: 3 s of it in 2 s is whole, more is a glitch and is cut.
+    // Video has two engines: 4 s of it in 2 s is whole, more is a glitch and is cut.
     source->gpu[12] = {client(2, 0, 5'000'000'000), client(3, 9, 9)};
     auto s = sampler.sample();
     EXPECT_DOUBLE_EQ(*find(s, 10)->gpuPercent, 75.0);
@@ -165,6 +165,28 @@ TEST_F(SamplerTest, AGpuClientCountsOnceAndFollowsTheRulesOfACounter) {
     s = sampler.sample();
     EXPECT_FALSE(find(s, 10)->gpuPercent);
     EXPECT_DOUBLE_EQ(*find(s, 12)->gpuPercent, 0.0) << "clients held and idle read 0";
+}
+
+TEST_F(SamplerTest, GpuCyclesCountAsTheirShareOfTheSpanAndANewHolderHandsTheClientOn) {
+    add(10, 100, 0);
+    add(11, 100, 0);
+    const auto xe = [](std::uint64_t cycles, std::uint64_t total) {
+        return DrmClient{"xe", "", 5, {}, {}, {{"rcs", cycles}}, {{"rcs", total}}};
+    };
+    source->gpu[11] = {xe(0, 1000)};
+    sampler.sample();
+    clock += 2'000'000'000;
+    // Pid 10 is new (another start time): it holds the client too, but has no rates yet.
+    add(10, 200, 0);
+    source->gpu[10] = source->gpu[11] = {xe(300, 1600)};
+    auto s = sampler.sample();
+    EXPECT_FALSE(find(s, 10)->gpuPercent);
+    EXPECT_DOUBLE_EQ(*find(s, 11)->gpuPercent, 50.0) << "300 of 600 cycles";
+    clock += 2'000'000'000;
+    source->gpu[10] = source->gpu[11] = {xe(300, 1600)}; // the GPU's clock stood still
+    s = sampler.sample();
+    EXPECT_DOUBLE_EQ(*find(s, 10)->gpuPercent, 0.0) << "the lower pid, measured now, holds it";
+    EXPECT_FALSE(find(s, 11)->gpuPercent);
 }
 
 TEST(MachClock, OverflowSafeConversion) {

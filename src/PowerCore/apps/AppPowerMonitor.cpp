@@ -95,6 +95,13 @@ std::vector<std::string> AppPowerMonitor::topNames(Timestamp now, size_t count) 
     return names;
 }
 
+double AppPowerMonitor::fiveMinuteSeconds(Timestamp now) const {
+    double total = 0;
+    for (const auto& r : readings_)
+        if (secondsBetween(r.time, now) <= *seconds(PowerWindow::fiveMinutes)) total += r.interval;
+    return total;
+}
+
 std::vector<AppReading> AppPowerMonitor::historyReadings(Timestamp now) const {
     std::vector<AppReading> readings;
     for (const auto& app : apps(PowerWindow::fiveMinutes, now).apps) {

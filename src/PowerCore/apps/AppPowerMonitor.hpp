@@ -36,6 +36,8 @@ public:
     Ranking apps(PowerWindow window, Timestamp now) const;
     std::vector<std::string> topNames(Timestamp now, size_t count) const;
     std::vector<AppReading> historyReadings(Timestamp now) const;
+    // The seconds of readings the last five minutes hold: less after a start or a resume.
+    double fiveMinuteSeconds(Timestamp now) const;
 
     const std::vector<Reading>& readings() const { return readings_; }
     // Every process of the last sample but the kernel's threads, new ones included.

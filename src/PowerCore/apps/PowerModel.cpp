@@ -205,13 +205,17 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
     struct Use {
         Timestamp time;
         PowerUse use;
+        bool paired = false;
     };
     std::vector<Use> apps;
     for (const auto& line : lines)
         if (const auto* a = std::get_if<AppsLine>(&line.record)) {
+            // The first line after a start or a resume sums a few readings only.
+            const double seconds = a->seconds.value_or(appsWindowSeconds);
+            if (!(seconds >= appsWindowSeconds * 0.9)) continue;
             PowerUse use;
             for (const auto& reading : a->readings)
-                use += PowerUse::of(reading, appsWindowSeconds);
+                use += PowerUse::of(reading, seconds);
             apps.push_back({a->time, use});
         }
     const auto byTime = [](const Use& a, const Use& b) { return a.time < b.time; };
@@ -229,7 +233,7 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
         if (!watts) continue;
         const auto after =
             std::lower_bound(apps.begin(), apps.end(), Use{snapshot->time, {}}, byTime);
-        const Use* nearest = nullptr;
+        Use* nearest = nullptr;
         double distance = pairedWithin;
         for (auto it = after == apps.begin() ? after : after - 1; it != apps.end() && it <= after;
              ++it) {
@@ -239,8 +243,12 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
                 distance = d;
             }
         }
-        if (nearest && plausible(nearest->use, *watts))
+        // One use counts once (the sample taken at an unplug may share the line of the
+        // regular one).
+        if (nearest && !nearest->paired && plausible(nearest->use, *watts)) {
+            nearest->paired = true;
             sums.add(nearest->use, *watts, appsWindowSeconds);
+        }
     }
     return sums;
 }

@@ -202,6 +202,7 @@ std::optional<AppsLine> decodeApps(element value, NameTable& names) {
         fields.at_key("readings").get_array().get(readings) != simdjson::SUCCESS)
         return std::nullopt;
     AppsLine line{*time, {}, *notMeasured};
+    if (!readOptional(fields, "seconds", line.seconds, readNumber)) return std::nullopt;
     line.readings.reserve(readings.size());
     for (element r : readings) {
         auto reading = decodeReading(r, names);
@@ -322,6 +323,7 @@ Json toJson(const HistoryLine& line) {
                 json["apps"] = Json::object({{"notMeasured", r.notMeasured},
                                              {"readings", std::move(readings)},
                                              {"time", formatISO8601(r.time)}});
+                putOptional(json["apps"], "seconds", r.seconds);
             }
         },
         line.record);

@@ -19,6 +19,9 @@ struct AppsLine {
     Timestamp time;
     std::vector<AppReading> readings; // at most 20, in rank order
     std::int64_t notMeasured = 0;     // processes that could not be measured
+    // The seconds of readings the line sums: five minutes, but less after a start or a
+    // resume; none in lines written before it was kept.
+    std::optional<double> seconds = std::nullopt;
     bool operator==(const AppsLine&) const = default;
 };
 

@@ -4,6 +4,7 @@
 #include <PowerCore/apps/PowerImpact.hpp>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace QuorvelPower {
@@ -338,10 +339,13 @@ void AppModel::storeReadings(Readings& readings, Timestamp now, bool sourceChang
         !parts_.monitor->readings().empty()) {
         lastAppsSample_ = now;
         if (writesHistory()) try {
-                parts_.store->append(HistoryLine{
-                    AppsLine{now, parts_.monitor->historyReadings(now), appsNotMeasured_}});
+                parts_.store->append(HistoryLine{AppsLine{now, parts_.monitor->historyReadings(now),
+                                                          appsNotMeasured_,
+                                                          parts_.monitor->fiveMinuteSeconds(now)}});
                 // The hours on battery grow; the model is refitted as the history does.
-                if (!lastLearnt_ || secondsBetween(*lastLearnt_, now) >= 3600) learnPowerModel();
+                // (Either way: a wall clock set back must not stop it.)
+                if (!lastLearnt_ || std::fabs(secondsBetween(*lastLearnt_, now)) >= 3600)
+                    learnPowerModel();
             } catch (const std::exception&) {
                 // That sample is lost; the next one is written as usual.
                 markForDiagnostics("historyWriteFailed");

@@ -218,6 +218,9 @@ public:
     const std::optional<PowerCore::PowerModel>& powerModel() const { return learner_.model(); }
     const std::optional<double>& modelTotalWatts() const { return modelTotalWatts_; }
     const PowerCore::PowerModelStatus& powerModelStatus() const { return learner_.status(); }
+    // Whether the history has been read for the model at least once (until then, the status
+    // tells nothing).
+    bool powerModelRead() const { return powerModelRead_; }
     PowerCore::PowerWindow appWindow() const { return appWindow_; }
     const std::vector<PowerCore::AssertionRow>& assertions() const { return assertions_; }
     // Whether the list has been read at least once (an empty list is then an answer).
@@ -362,7 +365,7 @@ private:
     bool appsUseEnergy_ = false;
     PowerCore::PowerModelLearner learner_;
     std::optional<double> modelTotalWatts_;
-    bool learningPowerModel_ = false;
+    bool learningPowerModel_ = false, powerModelRead_ = false;
     std::optional<PowerCore::Timestamp> lastLearnt_;
     PowerCore::PowerWindow appWindow_ = PowerCore::PowerWindow::fiveMinutes;
     std::vector<PowerCore::AssertionRow> assertions_;

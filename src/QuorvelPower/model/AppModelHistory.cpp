@@ -53,7 +53,10 @@ void AppModel::learnPowerModel() {
     } catch (const std::exception&) {
         return; // the folder cannot be listed now; the next hour tries again
     }
-    if (catchup.empty()) return;
+    if (catchup.empty()) {
+        if (!powerModelRead_) publish(&ModelListener::appsChanged, powerModelRead_, true);
+        return;
+    }
     learningPowerModel_ = true;
     auto days = std::make_shared<std::vector<PowerModelLearner::Day>>();
     parts_.scheduler->background(
@@ -66,7 +69,9 @@ void AppModel::learnPowerModel() {
         },
         whileAlive(alive_, [this, days, gone = std::move(catchup.gone)] {
             learningPowerModel_ = false;
-            if (!learner_.merge(std::move(*days), gone)) return;
+            const bool changed = learner_.merge(std::move(*days), gone);
+            publish(&ModelListener::appsChanged, powerModelRead_, true);
+            if (!changed) return;
             tell(&ModelListener::appsChanged);
             refreshApps();
         }));

@@ -151,7 +151,7 @@ std::string cpuText(const AppPower& app) {
 }
 
 std::string powerModelLine(const PowerModelStatus& status, std::optional<double> modelTotal,
-                           std::optional<double> measured, bool onBattery) {
+                           std::optional<double> measured, bool onBattery, PowerWindow window) {
     const int hours = int(std::floor(status.hours));
     switch (status.state) {
     case PowerModelState::learning:
@@ -174,9 +174,11 @@ std::string powerModelLine(const PowerModelStatus& status, std::optional<double>
         return fmt::format("On the charger: the watts are what each would draw on battery, "
                            "{:.1f} W in all.",
                            *modelTotal);
-    if (measured && std::abs(*measured) > 0)
-        return fmt::format("Model explains {:.1f} of {:.1f} W now", *modelTotal,
-                           std::abs(*measured));
+    // An hour's or a discharge's average is no match for the drain of this moment.
+    if (window != PowerWindow::fiveMinutes)
+        return fmt::format("Model gives {:.1f} W on average over this time", *modelTotal);
+    if (measured && *measured > 0)
+        return fmt::format("Model explains {:.1f} of {:.1f} W now", *modelTotal, *measured);
     return fmt::format("Model gives {:.1f} W now", *modelTotal);
 }
 

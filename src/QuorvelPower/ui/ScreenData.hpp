@@ -70,7 +70,8 @@ std::string wattsText(std::optional<double> watts);
 // charger).
 std::string powerModelLine(const PowerCore::PowerModelStatus& status,
                            std::optional<double> modelTotal, std::optional<double> measured,
-                           bool onBattery);
+                           bool onBattery,
+                           PowerCore::PowerWindow window = PowerCore::PowerWindow::fiveMinutes);
 
 // The thermal tab.
 std::string temperatureCaption(const PowerCore::SensorSet::Temperature& temperature);

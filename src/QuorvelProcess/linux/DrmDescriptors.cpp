@@ -84,18 +84,22 @@ std::vector<DrmClient> DrmDescriptors::clients(const ProcessIdentity& identity,
         if (count != known.count || count < 0) known = look(fdFolder, count);
     }
     std::vector<DrmClient> clients;
+    std::vector<std::string> keys;
     for (const auto& fd : known.drm) {
         const auto text = KernelFiles::readSmallFile(folder / "fdinfo" / fd);
-        auto client = text ? parseDrmFdinfo(*text) : std::nullopt;
-        // Closed, or the number now names another file: look again next time.
-        if (!client) {
+        // Closed: look again next time, the number may name another file by then.
+        if (!text) {
             known.count = -1;
             continue;
         }
-        const auto key = client->key();
-        if (std::none_of(clients.begin(), clients.end(),
-                         [&](const DrmClient& c) { return c.key() == key; }))
-            clients.push_back(std::move(*client));
+        // A driver without client stats (virtio-gpu, simpledrm) gives none: its
+        // descriptor stays known, and costs this one small read.
+        auto client = parseDrmFdinfo(*text);
+        if (!client) continue;
+        auto key = client->key();
+        if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+        keys.push_back(std::move(key));
+        clients.push_back(std::move(*client));
     }
     seen_.insert_or_assign(identity, std::move(known));
     return clients;

@@ -117,8 +117,10 @@ HistoryLine discharging(const char* iso, std::int64_t milliamps) {
 }
 
 // Rates that add up exactly: 75 CPU seconds in five minutes is 0.25 s/s.
-HistoryLine apps(const char* iso, double cpu, double gpu = 0) {
-    return {AppsLine{at(iso), {{"a", cpu, 600, std::nullopt, gpu}, {"b", cpu, 0, 1.0}}, 0}};
+HistoryLine apps(const char* iso, double cpu, double gpu = 0,
+                 std::optional<double> seconds = std::nullopt) {
+    return {
+        AppsLine{at(iso), {{"a", cpu, 600, std::nullopt, gpu}, {"b", cpu, 0, 1.0}}, 0, seconds}};
 }
 
 TEST(PowerModelSums, OfADayPairsOnBatterySamplesWithTheNearestAppsLine) {
@@ -140,13 +142,21 @@ TEST(PowerModelSums, OfADayPairsOnBatterySamplesWithTheNearestAppsLine) {
         // A rate no machine has, as a hand edit might leave.
         apps("2026-03-14T10:20:00Z", 1e300),
         discharging("2026-03-14T10:20:00Z", -1000),
+        // The first line after a start sums 20 s of readings, not five minutes.
+        apps("2026-03-14T10:30:00Z", 5, 0, 20.0),
+        discharging("2026-03-14T10:30:01Z", -1000),
+        // The sample taken at an unplug shares the line of the regular one: it counts once.
+        apps("2026-03-14T10:40:00Z", 150, 0, 300.0),
+        discharging("2026-03-14T10:39:58Z", -2000),
+        discharging("2026-03-14T10:40:02Z", -2000),
     };
     PowerModelSums expected;
     expected.add({0.5, 2, 0.125}, 12, 300);
     expected.add({1, 2, 0}, 24, 300);
+    expected.add({1, 2, 0}, 24, 300);
     EXPECT_EQ(sumsOfDay(lines), expected);
-    EXPECT_EQ(sumsOfDay(lines).samples(), 2);
-    EXPECT_DOUBLE_EQ(sumsOfDay(lines).hours(), 600.0 / 3600);
+    EXPECT_EQ(sumsOfDay(lines).samples(), 3);
+    EXPECT_DOUBLE_EQ(sumsOfDay(lines).hours(), 900.0 / 3600);
 }
 
 struct PowerModelLearnerTest : testing::Test {

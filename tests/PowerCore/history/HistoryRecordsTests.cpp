@@ -25,7 +25,8 @@ HistoryLine appsLine(const char* iso) {
     return {
         AppsLine{at(iso),
                  {{"Firefox", 12.5, 300, 41.25}, {"Terminal \"dev\"", 0.5, 12, std::nullopt, 0.75}},
-                 3}};
+                 3,
+                 296.5}};
 }
 
 HistoryLine episodeLine(const char* iso) {
@@ -48,7 +49,7 @@ TEST(HistoryLineJson, ExactWireForms) {
               R"({"apps":{"notMeasured":3,"readings":[{"cpuSeconds":12.5,"idleWakeups":300,)"
               R"("name":"Firefox","share":41.25},{"cpuSeconds":0.5,"gpuSeconds":0.75,)"
               R"("idleWakeups":12,)"
-              R"("name":"Terminal \"dev\""}],"time":"2026-03-14T09:30:00Z"}})"
+              R"("name":"Terminal \"dev\""}],"seconds":296.5,"time":"2026-03-14T09:30:00Z"}})"
               "\n");
     EXPECT_EQ(encodeLine(episodeLine("2026-03-14T09:40:00Z")),
               R"({"episode":{"_0":{"end":"2026-03-14T10:00:00Z","lowestSpeedLimit":70,)"

@@ -24,8 +24,10 @@ TEST(AppsReport, BusyChildIsMeasuredAtAboutOneCore) {
     ASSERT_GT(child, 0);
     const auto start = std::chrono::steady_clock::now();
     const auto cpuBefore = VuzurTests::kernelCpuSeconds(child);
+    // An empty history: this machine's own would add its model's watts.
     const auto result =
-        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "0.2"});
+        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "0.2"},
+                               {"XDG_DATA_HOME=" + folder.path().string()});
     const auto cpuAfter = VuzurTests::kernelCpuSeconds(child);
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -98,9 +100,9 @@ TEST(AppsReport, AGpuClientHeldTwiceCountsOnceAtItsShareOfTheEngine) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    const auto result =
-        VuzurTests::runProgram(VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "2"},
-                               {"VUZUR_PROCFS_ROOT=" + proc.string()});
+    const auto result = VuzurTests::runProgram(
+        VUZUR_BINARY, {"--apps-json", "--apps-json-interval", "2"},
+        {"VUZUR_PROCFS_ROOT=" + proc.string(), "XDG_DATA_HOME=" + folder.path().string()});
     done = true;
     engine.join();
     ASSERT_EQ(result.exitStatus, 0) << result.err;

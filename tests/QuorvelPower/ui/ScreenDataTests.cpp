@@ -99,8 +99,7 @@ TEST(ScreenData, ThePowerModelLineSaysHowTheLearningGoesThenWhatItExplains) {
                     .starts_with("Learning this computer's power use: 14 hours on battery so far, "
                                  "but the work done on battery has hardly changed"));
     const PowerCore::PowerModelStatus ready{PowerModelState::ready, 40, 0.8};
-    // The battery's current is negative while it discharges.
-    EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, -12.4, true),
+    EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, 12.4, true),
               "Model explains 11.8 of 12.4 W now");
     EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, {}, true), "Model gives 11.8 W now");
 }

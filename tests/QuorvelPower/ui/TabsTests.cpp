@@ -518,4 +518,17 @@ TEST_F(TabsTest, AppsTabLearnsThePowerOfThisComputerThenShowsWatts) {
     };
     EXPECT_EQ(cell("System and display", AppsTableModel::watts), "6.0 W");
     EXPECT_NE(cell("game", AppsTableModel::watts), "0.0 W") << "its GPU time costs";
+    // The rows add up to the model's total, but for their rounding.
+    double rows = 0;
+    const int count = view->model()->rowCount();
+    for (int row = 0; row < count; ++row)
+        rows += view->model()
+                    ->index(row, AppsTableModel::watts)
+                    .data()
+                    .toString()
+                    .section(QChar(' '), 0, 0)
+                    .toDouble();
+    ASSERT_TRUE(model->modelTotalWatts());
+    EXPECT_NEAR(rows, *model->modelTotalWatts(), 0.05 * count);
+    EXPECT_GT(*model->modelTotalWatts(), 6.1);
 }

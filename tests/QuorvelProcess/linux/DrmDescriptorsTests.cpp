@@ -42,12 +42,15 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     drm.beginSample();
     open(7, "/dev/null", "");
     EXPECT_EQ(drm.clients(identity, folder).size(), 2u);
-    // A process not asked for in a sample is forgotten, and so is what it held.
+    // A process not asked for in a sample is forgotten, and so is what it held: it is looked
+    // through afresh even though its folder tells of no change.
     drm.beginSample();
     drm.beginSample();
-    fs::remove(folder / "fd" / "0");
-    open(0, "/dev/pts/1", "");
-    EXPECT_EQ(drm.clients(identity, folder).size(), 1u);
+    const auto seen = fs::last_write_time(folder / "fd");
+    fs::remove(folder / "fd" / "7");
+    open(7, "/dev/dri/renderD129", "drm-driver:\tamdgpu\ndrm-client-id:\t14\n");
+    fs::last_write_time(folder / "fd", seen);
+    EXPECT_EQ(drm.clients(identity, folder).size(), 3u);
 }
 
 } // namespace

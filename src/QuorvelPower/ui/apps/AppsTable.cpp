@@ -200,7 +200,17 @@ void AppsDelegate::paintImpact(QPainter* painter, const QStyleOptionViewItem& op
     const QWidget* view = option.widget;
     QStyle* style = view != nullptr ? view->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
-    if (index.data(AppsTableModel::sortRole).toDouble() < 0) return; // no share: no bar
+    const bool selected = option.state & QStyle::State_Selected;
+    const QColor ink = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    if (index.data(AppsTableModel::sortRole).toDouble() < 0) { // no share: no bar
+        painter->save();
+        painter->setPen(ink);
+        painter->setFont(cell.font);
+        painter->drawText(option.rect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          percent);
+        painter->restore();
+        return;
+    }
     const QRectF bar(option.rect.left() + 4, option.rect.center().y() - 3, 90, 8);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -212,8 +222,7 @@ void AppsDelegate::paintImpact(QPainter* painter, const QStyleOptionViewItem& op
     painter->setBrush(Theme::accent());
     const double fill = index.data(AppsTableModel::fillRole).toDouble();
     painter->drawRoundedRect(QRectF(bar.topLeft(), QSizeF(bar.width() * fill, 8)), 3, 3);
-    const bool selected = option.state & QStyle::State_Selected;
-    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(ink);
     painter->setFont(cell.font);
     painter->drawText(option.rect.adjusted(int(bar.right()) + 6 - option.rect.left(), 0, 0, 0),
                       Qt::AlignLeft | Qt::AlignVCenter, percent);

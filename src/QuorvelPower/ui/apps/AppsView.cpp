@@ -77,10 +77,10 @@ void AppsView::updatePage() {
     estimate_->setText(model_.appsUseEnergy() ? "Estimate from energy"
                        : gpu                  ? "Estimate from CPU time, GPU time and wakeups"
                                               : "Estimate from CPU time and wakeups");
-    estimate_->setToolTip(model_.appsUseEnergy()
-                              ? QString()
-                              : "A second of GPU time counts as a second of CPU time, and a "
-                                "wakeup from idle as half a millisecond of it.");
+    estimate_->setToolTip(model_.appsUseEnergy() ? QString()
+                          : gpu ? "A second of GPU time counts as a second of CPU time, and a "
+                                  "wakeup from idle as half a millisecond of it."
+                                : "A wakeup from idle counts as half a millisecond of CPU time.");
     estimate_->setAccessibleDescription(estimate_->toolTip());
     table_->setColumnHidden(AppsTableModel::gpu, !gpu);
     gpuNotMeasured_->setVisible(!gpu);
@@ -91,8 +91,9 @@ void AppsView::updatePage() {
     const bool onBattery = battery.source == PowerSource::battery;
     powerModel_->setText(toQString(ScreenData::powerModelLine(
         model_.powerModelStatus(), model_.modelTotalWatts(),
-        onBattery && battery.battery ? battery.battery->watts() : std::nullopt, onBattery)));
-    powerModel_->setVisible(!powerModel_->text().isEmpty());
+        onBattery && battery.battery ? battery.battery->watts() : std::nullopt, onBattery,
+        window)));
+    powerModel_->setVisible(model_.powerModelRead() && !powerModel_->text().isEmpty());
     table_->setColumnHidden(AppsTableModel::watts, !powerModel);
     table_->apps().setOnBattery(onBattery);
     table_->setApps(apps, model_.ownPID(),
