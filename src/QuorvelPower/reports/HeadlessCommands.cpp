@@ -166,10 +166,12 @@ Json HeadlessCommands::apps(double interval) const {
     auto monitor = services_.appPowerMonitor();
     const auto clock = services_.clock();
     monitor.sample(clock->now());
-    std::this_thread::sleep_for(std::chrono::duration<double>(interval));
+    // The history is read for the model while the interval runs (a year takes a second).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(interval);
+    const auto model = services_.powerModel();
+    std::this_thread::sleep_until(until);
     monitor.sample(clock->now());
     auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock->now());
-    const auto model = services_.powerModel();
     PowerCore::estimateWatts(ranking.apps, model);
     Json apps = Json::array();
     for (const auto& app : ranking.apps) {
