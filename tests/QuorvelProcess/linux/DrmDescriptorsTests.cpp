@@ -32,11 +32,14 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     // The same descriptors as far as the folder tells (in procfs, its size is the count;
     // here, its time): nothing is looked through again, so a descriptor that now names the
     // GPU goes unseen...
+    const auto reopenUnseen = [&](int fd, const std::string& target, int id) {
+        const auto unchanged = fs::last_write_time(folder / "fd");
+        fs::remove(folder / "fd" / std::to_string(fd));
+        open(fd, target, "drm-driver:\tamdgpu\ndrm-client-id:\t" + std::to_string(id));
+        fs::last_write_time(folder / "fd", unchanged);
+    };
     drm.beginSample();
-    const auto unchanged = fs::last_write_time(folder / "fd");
-    fs::remove(folder / "fd" / "0");
-    open(0, "/dev/dri/card0", "drm-driver:\tamdgpu\ndrm-client-id:\t13\n");
-    fs::last_write_time(folder / "fd", unchanged);
+    reopenUnseen(0, "/dev/dri/card0", 13);
     EXPECT_EQ(drm.clients(identity, folder).size(), 1u);
     // ...until the count changes.
     drm.beginSample();
@@ -46,10 +49,7 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     // through afresh even though its folder tells of no change.
     drm.beginSample();
     drm.beginSample();
-    const auto seen = fs::last_write_time(folder / "fd");
-    fs::remove(folder / "fd" / "7");
-    open(7, "/dev/dri/renderD129", "drm-driver:\tamdgpu\ndrm-client-id:\t14\n");
-    fs::last_write_time(folder / "fd", seen);
+    reopenUnseen(7, "/dev/dri/renderD129", 14);
     EXPECT_EQ(drm.clients(identity, folder).size(), 3u);
 }
 
