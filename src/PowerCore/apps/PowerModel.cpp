@@ -205,7 +205,10 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
     struct Use {
         Timestamp time;
         PowerUse use;
-        bool paired = false;
+        // The battery sample nearest to it: each line counts once, with that sample's rate
+        // (the sample taken at an unplug may be near the same line as the regular one).
+        std::optional<double> watts = std::nullopt;
+        double distance = 0;
     };
     std::vector<Use> apps;
     for (const auto& line : lines)
@@ -243,13 +246,14 @@ PowerModelSums sumsOfDay(const std::vector<HistoryLine>& lines) {
                 distance = d;
             }
         }
-        // One use counts once (the sample taken at an unplug may share the line of the
-        // regular one).
-        if (nearest && !nearest->paired && plausible(nearest->use, *watts)) {
-            nearest->paired = true;
-            sums.add(nearest->use, *watts, appsWindowSeconds);
+        if (nearest && (!nearest->watts || distance < nearest->distance)) {
+            nearest->watts = watts;
+            nearest->distance = distance;
         }
     }
+    for (const auto& use : apps)
+        if (use.watts && plausible(use.use, *use.watts))
+            sums.add(use.use, *use.watts, appsWindowSeconds);
     return sums;
 }
 

@@ -165,11 +165,11 @@ Json HeadlessCommands::smcKeys() const {
 Json HeadlessCommands::apps(double interval) const {
     auto monitor = services_.appPowerMonitor();
     const auto clock = services_.clock();
-    monitor.sample(clock->now());
-    // The history is read for the model while the interval runs (a year takes a second).
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(interval);
+    // Read before the interval: reading a year of history takes this process a second of
+    // CPU, which the interval would count as its own use.
     const auto model = services_.powerModel();
-    std::this_thread::sleep_until(until);
+    monitor.sample(clock->now());
+    std::this_thread::sleep_for(std::chrono::duration<double>(interval));
     monitor.sample(clock->now());
     auto ranking = monitor.apps(PowerCore::PowerWindow::fiveMinutes, clock->now());
     PowerCore::estimateWatts(ranking.apps, model);

@@ -79,6 +79,19 @@ TEST_F(MonitorTest, WindowAveragesOverTheWholeInterval) {
     EXPECT_EQ(monitor.historyReadings(now)[0].share, 100.0);
 }
 
+TEST_F(MonitorTest, TheFiveMinutesAreShortAfterAStart) {
+    step(0, 0);
+    step(20, 0);
+    const auto at = [this] {
+        return start + std::chrono::milliseconds(std::int64_t(monotonic / 1'000'000));
+    };
+    EXPECT_DOUBLE_EQ(monitor.fiveMinuteSeconds(at()), 20);
+    for (int i = 0; i < 5; ++i)
+        step(60, 0);
+    // The reading at the window's very edge is in it, as in the window's ranking.
+    EXPECT_DOUBLE_EQ(monitor.fiveMinuteSeconds(at()), 320);
+}
+
 TEST_F(MonitorTest, SinceUnpluggedNeedsAnUnplugTime) {
     step(0, 0);
     step(5, 100);

@@ -145,10 +145,11 @@ TEST(PowerModelSums, OfADayPairsOnBatterySamplesWithTheNearestAppsLine) {
         // The first line after a start sums 20 s of readings, not five minutes.
         apps("2026-03-14T10:30:00Z", 5, 0, 20.0),
         discharging("2026-03-14T10:30:01Z", -1000),
-        // The sample taken at an unplug shares the line of the regular one: it counts once.
+        // The sample taken at an unplug is near the line of the regular one: the line counts
+        // once, with the nearer sample.
+        discharging("2026-03-14T10:39:20Z", -5000),
         apps("2026-03-14T10:40:00Z", 150, 0, 300.0),
-        discharging("2026-03-14T10:39:58Z", -2000),
-        discharging("2026-03-14T10:40:02Z", -2000),
+        discharging("2026-03-14T10:40:01Z", -2000),
     };
     PowerModelSums expected;
     expected.add({0.5, 2, 0.125}, 12, 300);

@@ -102,6 +102,9 @@ TEST(ScreenData, ThePowerModelLineSaysHowTheLearningGoesThenWhatItExplains) {
     EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, 12.4, true),
               "Model explains 11.8 of 12.4 W now");
     EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, {}, true), "Model gives 11.8 W now");
+    EXPECT_EQ(ScreenData::powerModelLine(ready, 11.84, 12.4, true, PowerWindow::oneHour),
+              "Model gives 11.8 W on average over this time")
+        << "an hour's average is no match for this moment's drain";
 }
 
 TEST(ScreenData, ThermalCaptionsAndEpisodeOrder) {

@@ -23,6 +23,8 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     open(0, "/dev/pts/1", "");
     open(5, "/dev/dri/renderD128", client);
     open(6, "/dev/dri/renderD128", client);
+    // A driver without client stats: known, but no client.
+    open(8, "/dev/dri/card1", "drm-driver:\tvirtio_gpu\n");
     DrmDescriptors drm(proc.path());
     const ProcessIdentity identity{42, 1};
     const auto clients = drm.clients(identity, folder);
@@ -47,6 +49,14 @@ TEST(DrmDescriptors, AClientHeldTwiceIsOneAndDescriptorsAreLookedAtAgainOnlyWhen
     EXPECT_EQ(drm.clients(identity, folder).size(), 2u);
     // A process not asked for in a sample is forgotten, and so is what it held: it is looked
     // through afresh even though its folder tells of no change.
+    // A descriptor closed (its fdinfo gone) has the process looked through at the next
+    // sample, whatever the folder tells.
+    drm.beginSample();
+    fs::remove(folder / "fdinfo" / "0");
+    EXPECT_EQ(drm.clients(identity, folder).size(), 1u);
+    drm.beginSample();
+    reopenUnseen(0, "/dev/dri/card0", 15);
+    EXPECT_EQ(drm.clients(identity, folder).size(), 2u);
     drm.beginSample();
     drm.beginSample();
     reopenUnseen(7, "/dev/dri/renderD129", 14);
