@@ -1,12 +1,11 @@
 #pragma once
 
+#include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
 #include <optional>
+#include <utility>
 #include <vector>
-
-class QHBoxLayout;
-class QVBoxLayout;
 
 namespace QuorvelPower {
 
@@ -19,6 +18,27 @@ public:
 
 private:
     QVBoxLayout* body_;
+};
+
+// Rows of labels only, which nobody works with: rather than updated in place, they are made
+// again, and only when what they show changed.
+template <typename Shown> class RemadeRows {
+public:
+    // A fresh, empty holder in `parent` for the rows of `shown`; none when the rows show it
+    // already.
+    QWidget* renew(QBoxLayout* parent, Shown shown) {
+        if (holder_ && shown == shown_) return nullptr;
+        shown_ = std::move(shown);
+        delete holder_;
+        holder_ = new QWidget;
+        parent->addWidget(holder_);
+        return holder_;
+    }
+    const Shown& shown() const { return shown_; }
+
+private:
+    QWidget* holder_ = nullptr; // owned by its parent widget
+    Shown shown_{};
 };
 
 // A short text on a capsule of its tone's colour.

@@ -259,12 +259,9 @@ DevicesCard::DevicesCard()
 
 void DevicesCard::update(const std::vector<PeripheralBattery>& devices) {
     setVisible(!devices.empty());
-    // Labels only: made again when a device or its charge changes.
-    if (rows_ && devices == shown_) return;
-    shown_ = devices;
-    delete rows_;
-    rows_ = new QWidget;
-    auto* grid = new QGridLayout(rows_);
+    auto* holder = rows_.renew(body(), devices);
+    if (holder == nullptr) return;
+    auto* grid = new QGridLayout(holder);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(16);
     for (int row = 0; row < int(devices.size()); ++row) {
@@ -277,7 +274,6 @@ void DevicesCard::update(const std::vector<PeripheralBattery>& devices) {
         grid->addWidget(secondaryLabel(device.status == "Charging" ? "charging" : ""), row, 3);
     }
     grid->setColumnStretch(3, 1);
-    body()->addWidget(rows_);
 }
 
 NoBatteryBox::NoBatteryBox() {

@@ -74,8 +74,7 @@ public:
     void update(const std::vector<PowerCore::PeripheralBattery>& devices);
 
 private:
-    QWidget* rows_ = nullptr;
-    std::vector<PowerCore::PeripheralBattery> shown_;
+    RemadeRows<std::vector<PowerCore::PeripheralBattery>> rows_;
 };
 
 // A machine without a battery: what powers it, and the system's power where it is read.

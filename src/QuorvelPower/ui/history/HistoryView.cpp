@@ -135,21 +135,17 @@ void HistoryView::updateDays() {
 
 void HistoryView::updateHealth() {
     const auto& points = model_.dailyHealth();
-    // Labels only: made again when the points change.
-    if (healthRows_ && points == shownHealth_) return;
-    shownHealth_ = points;
-    delete healthRows_;
-    healthRows_ = new QWidget;
-    health_->body()->addWidget(healthRows_);
+    auto* holder = healthRows_.renew(health_->body(), points);
+    if (holder == nullptr) return;
     if (points.empty()) {
-        auto* column = new QVBoxLayout(healthRows_);
+        auto* column = new QVBoxLayout(holder);
         column->setContentsMargins(0, 0, 0, 0);
         column->addWidget(
             secondaryLabel("The first point is written with the first battery sample of a day."));
         return;
     }
     const auto dates = model_.dates();
-    auto* grid = new QGridLayout(healthRows_);
+    auto* grid = new QGridLayout(holder);
     grid->setContentsMargins(0, 0, 0, 0);
     int row = 0;
     const size_t first = points.size() > 30 ? points.size() - 30 : 0;

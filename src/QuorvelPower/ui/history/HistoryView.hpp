@@ -2,6 +2,7 @@
 
 #include <PowerCore/history/HistoryRecords.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 
 class QTableWidget;
 
@@ -28,8 +29,7 @@ private:
     QLabel* noDays_;
     QTableWidget* days_;
     Card* health_;
-    QWidget* healthRows_ = nullptr;
-    std::vector<PowerCore::DailyHealthPoint> shownHealth_;
+    RemadeRows<std::vector<PowerCore::DailyHealthPoint>> healthRows_;
     QLabel* bytes_;
     // For --diagnostics: from choosing this tab to its page drawn with the history that
     // the choice reloaded.

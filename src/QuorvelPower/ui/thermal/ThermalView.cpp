@@ -89,30 +89,27 @@ void ThermalView::updateSensors() {
 
 void ThermalView::updateEpisodes() {
     auto episodes = ScreenData::episodesNewestFirst(model_.episodes(), model_.history().episodes);
-    // The rows hold nothing a person works with: made again only when the episodes change,
-    // or the zone their starts are written in (the first one's start tells).
-    const std::string firstStart =
+    // Made again when the episodes change, or the zone their starts are written in (the
+    // first one's start tells).
+    std::string firstStart =
         episodes.empty() ? std::string() : model_.dates()->shortTime(episodes.front().start);
-    if (episodes_ && episodes == shownEpisodes_ && firstStart == shownStart_) return;
-    shownEpisodes_ = std::move(episodes);
-    shownStart_ = firstStart;
-    delete episodes_;
-    episodes_ = new QWidget;
-    auto* rows = new QVBoxLayout(episodes_);
+    auto* holder =
+        episodes_.renew(episodesCard_->body(), {std::move(episodes), std::move(firstStart)});
+    if (holder == nullptr) return;
+    auto* rows = new QVBoxLayout(holder);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(8);
-    episodesCard_->body()->addWidget(episodes_);
-    if (shownEpisodes_.empty())
+    const auto& shown = episodes_.shown().first;
+    if (shown.empty())
         rows->addWidget(secondaryLabel(
             "None recorded. An episode is a period with the thermal level above normal (or a "
             "reported CPU speed limit under 100 %), with the apps that were on top."));
-    for (size_t i = 0; i < shownEpisodes_.size(); ++i)
-        addEpisode(shownEpisodes_[i], i == 0);
+    for (size_t i = 0; i < shown.size(); ++i)
+        addEpisode(*rows, shown[i], i == 0);
 }
 
-void ThermalView::addEpisode(const ThermalEpisode& e, bool first) {
-    auto* rows = static_cast<QVBoxLayout*>(episodes_->layout());
-    if (!first) rows->addWidget(divider());
+void ThermalView::addEpisode(QVBoxLayout& rows, const ThermalEpisode& e, bool first) {
+    if (!first) rows.addWidget(divider());
     auto* row = new QHBoxLayout;
     auto* start = plainLabel(toQString(model_.dates()->abbreviatedDateShortTime(e.start)));
     start->setFixedWidth(150);
@@ -124,8 +121,8 @@ void ThermalView::addEpisode(const ThermalEpisode& e, bool first) {
     if (e.lowestSpeedLimit)
         row->addWidget(plainLabel(toQString(fmt::format("CPU {} %", *e.lowestSpeedLimit))));
     row->addStretch();
-    rows->addLayout(row);
-    rows->addWidget(secondaryLabel(toQString(
+    rows.addLayout(row);
+    rows.addWidget(secondaryLabel(toQString(
         "on top: " +
         (e.topApps.empty() ? std::string("—") : fmt::format("{}", fmt::join(e.topApps, ", "))))));
 }

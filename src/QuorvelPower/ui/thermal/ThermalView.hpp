@@ -2,6 +2,7 @@
 
 #include <PowerCore/thermal/ThermalEpisodes.hpp>
 #include <QuorvelPower/ui/ScreenPage.hpp>
+#include <QuorvelPower/ui/Widgets.hpp>
 
 namespace QuorvelPower {
 
@@ -20,15 +21,14 @@ private:
     void updateState();
     void updateSensors();
     void updateEpisodes();
-    void addEpisode(const PowerCore::ThermalEpisode& episode, bool first);
+    void addEpisode(QVBoxLayout& rows, const PowerCore::ThermalEpisode& episode, bool first);
 
     NumberRow* state_;
     QLabel* noSensors_;
     NumberRow* sensors_;
     Card* episodesCard_;
-    QWidget* episodes_ = nullptr;
-    std::vector<PowerCore::ThermalEpisode> shownEpisodes_;
-    std::string shownStart_;
+    // The episodes, and the first one's start as written (a change of zone rewrites them).
+    RemadeRows<std::pair<std::vector<PowerCore::ThermalEpisode>, std::string>> episodes_;
 };
 
 } // namespace QuorvelPower
